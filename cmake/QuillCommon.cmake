@@ -1,0 +1,28 @@
+# Compile and link settings shared by every product library and executable.
+
+# Product code may call only what Windows XP offers.
+set(QUILL_DEFINITIONS
+    _WIN32_WINNT=0x0501 WINVER=0x0501 UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
+set(QUILL_WARNINGS -Wall -Wextra -Werror)
+
+add_library(quill_options INTERFACE)
+target_compile_definitions(quill_options INTERFACE ${QUILL_DEFINITIONS})
+target_compile_options(quill_options INTERFACE ${QUILL_WARNINGS}
+    $<$<CONFIG:MinSizeRel,Release>:-ffunction-sections -fdata-sections>)
+target_include_directories(quill_options INTERFACE ${CMAKE_SOURCE_DIR})
+
+# quill_windows_executable(<target> GUI|CONSOLE): the PE header asks for
+# Windows 5.1 (mingw's default says 4.0); release builds drop unused sections
+# and symbols.
+function(quill_windows_executable target kind)
+  target_link_options(${target} PRIVATE
+      -Wl,--major-subsystem-version,5,--minor-subsystem-version,1
+      -Wl,--major-os-version,5,--minor-os-version,1
+      $<$<CONFIG:MinSizeRel,Release>:-Wl,--gc-sections -s>)
+  if(kind STREQUAL "GUI")
+    target_link_options(${target} PRIVATE -mwindows -municode)
+  else()
+    target_link_options(${target} PRIVATE -mconsole -municode)
+  endif()
+  target_link_libraries(${target} PRIVATE quill_options)
+endfunction()

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds both configurations of the program:
+#   build/ship  the shipped 32-bit executable (i686, win32 thread model)
+#   build/test  the tests and a 64-bit build of the program that they run
+#               under Wine (x86_64, posix thread model)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+jobs=$(nproc)
+
+scripts/fetch-jsoncpp.sh
+
+cmake -S . -B build/ship -G "Unix Makefiles" --no-warn-unused-cli \
+  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-win32.cmake \
+  -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+cmake --build build/ship -j "$jobs"
+
+cmake -S . -B build/test -G "Unix Makefiles" --no-warn-unused-cli \
+  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-posix.cmake \
+  -DCMAKE_BUILD_TYPE=Debug \
+  -DQUILL_BUILD_TESTS=ON \
+  -DQUILL_SHIPPED_EXE="$root/build/ship/app/QuillnestMini.exe" >/dev/null
+cmake --build build/test -j "$jobs"

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Fails when a Windows executable imports a DLL that is not Windows' own, or a
+# function that Windows XP lacks (it would then not even load there).
+# Usage: check-imports.sh program.exe
+set -euo pipefail
+exe=$1
+objdump=i686-w64-mingw32-objdump
+file "$exe" | grep -q 'PE32 executable (GUI) Intel 80386' ||
+  { echo "not a 32-bit GUI executable: $(file -b "$exe")"; exit 1; }
+
+header=$($objdump -p "$exe")
+for field in MajorOSystemVersion MajorSubsystemVersion; do
+  echo "$header" | grep -qE "^$field[[:space:]]+5$" || { echo "$field is not 5"; exit 1; }
+done
+for field in MinorOSystemVersion MinorSubsystemVersion; do
+  echo "$header" | grep -qE "^$field[[:space:]]+1$" || { echo "$field is not 1"; exit 1; }
+done
+
+allowed='^(kernel32|user32|gdi32|comctl32|gdiplus|ole32|oleaut32|shell32|shlwapi|advapi32|version|wininet|cabinet|msvcrt)\.dll$'
+# Functions first shipped after Windows XP SP3 that a toolchain may pull in,
+# and every secure-CRT (_s) function, which XP's msvcrt.dll lacks.
+vista_only='^(GetTickCount64|.*SRWLock.*|.*ConditionVariable.*|InitOnce.*|Fls(Alloc|Free|GetValue|SetValue)|InitializeCriticalSectionEx|Create(Event|Mutex|Semaphore|WaitableTimer)Ex[AW]?|CreateSymbolicLink[AW]?|GetFinalPathNameByHandle[AW]?|GetFileInformationByHandleEx|SetFileInformationByHandle|QueryFullProcessImageName[AW]?|K32.*|GetErrorMode|CancelIoEx|CompareStringEx|LCMapStringEx|GetLocaleInfoEx|LocaleNameToLCID|LCIDToLocaleName|GetUserDefaultLocaleName|ResolveLocaleName|GetSystemTimePreciseAsFileTime|WaitOnAddress|WakeByAddress.*|RegGetValue[AW]|RegSetKeyValue[AW]|RegDeleteTree[AW]|RegDeleteKeyEx[AW]|RegDeleteKeyValue[AW]|Wow64DisableWow64FsRedirection|Wow64RevertWow64FsRedirection|GetProductInfo|SetThreadStackGuarantee|GetCurrentProcessorNumber|GetThreadId|GetProcessId|CreateRemoteThreadEx|ChangeWindowMessageFilter(Ex)?|SetProcessDPIAware|IsProcessDPIAware|GetDpiForWindow|AddDllDirectory|SetDefaultDllDirectories|.*_s)$'
+
+status=0
+dll=""
+while read -r line; do
+  case "$line" in
+    "DLL Name: "*)
+      dll=$(echo "${line#DLL Name: }" | tr 'A-Z' 'a-z')
+      if ! [[ $dll =~ $allowed ]]; then
+        echo "not one of Windows' own DLLs: $dll"
+        status=1
+      fi
+      ;;
+    *)
+      # Import lines read "<hint> <name>" inside a DLL's section.
+      if [ -n "$dll" ] && [[ $line =~ ^[0-9a-f]+[[:space:]]+([A-Za-z_][A-Za-z0-9_@]*)$ ]]; then
+        name=${BASH_REMATCH[1]}
+        if [[ $name =~ $vista_only ]]; then
+          echo "$dll imports $name, which Windows XP lacks"
+          status=1
+        fi
+      fi
+      ;;
+  esac
+done < <(echo "$header" | sed -n '/^The Import Tables/,/^The Export Tables\|^The Function Table\|^PE File Base Relocations/p')
+
+dlls=$(echo "$header" | grep -c 'DLL Name:' || true)
+[ "$status" -eq 0 ] && echo "imports fine: $dlls DLLs, all Windows' own, nothing XP lacks"
+exit $status

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace rerozadez {
+
+// Stateless helpers for folders, text conversion, file sizes and the Windows
+// version, reached through GetSysUtil.
+class SysUtil {
+ public:
+  // Text in the system ANSI code page to UTF-16, up to the first null. A null
+  // pointer or a failed conversion gives an empty string.
+  std::wstring AnsiToWide(const char* text) const;
+
+  // UTF-16 to the system ANSI code page, up to the first null. Characters the
+  // code page lacks become its default character.
+  std::string WideToAnsi(const wchar_t* text) const;
+
+  // Size in bytes of the named file; 0 when it cannot be opened for reading
+  // (missing, or held open for writing by someone else). 64-bit, so a setup
+  // of 4 GiB or more does not wrap.
+  uint64_t GetFileLength(std::wstring path) const;
+
+  // True on Windows XP, 2000 and older (version below 5.2).
+  bool IsXpOrEarlier() const;
+};
+
+// The one SysUtil, created on first use and never destroyed.
+SysUtil* GetSysUtil();
+
+// UTF-16 to UTF-8 and back, up to the first null; empty on failure.
+std::string WideToUtf8(const wchar_t* text);
+std::wstring Utf8ToWide(const char* text);
+
+}  // namespace rerozadez
