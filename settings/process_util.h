@@ -1,10 +1,31 @@
 #pragma once
 
+#include <windows.h>
+
+#include <string>
+
 namespace rerozadez {
 
-// Starts and ends other programs (the driver installer, the bridge tool, the full
-// setup, the installed suite). Stateless.
-class ProcessUtil {};
+// Starts and ends other programs (the driver installer, the bridge tool, the
+// full setup, the installed suite). Stateless.
+class ProcessUtil {
+ public:
+  // Starts file through the shell with no error UI. An empty folder or empty
+  // parameters pass none. With wait, blocks until the program ends (no
+  // limit). show selects SW_SHOWNORMAL or SW_HIDE. True when it started.
+  bool RunProgram(std::wstring folder, std::wstring file, std::wstring parameters, bool wait,
+                  bool show) const;
+
+  // Ends every process whose image name contains text (case-sensitive), each
+  // with its descendants, children first. Up to 11 passes 500 ms apart; true
+  // when the last pass found no match. The current process is never ended,
+  // though it still counts as a match.
+  bool KillProcessesByName(std::wstring text) const;
+
+  // Ends the process and its descendants, children first, waiting up to 30 s
+  // for each to vanish. Never ends the current process or descends from it.
+  void KillProcessTree(DWORD processId) const;
+};
 
 // The one ProcessUtil, created on first use and never destroyed.
 ProcessUtil* GetProcessUtil();

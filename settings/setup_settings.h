@@ -16,6 +16,18 @@ class SetupSettings {
   // initial value except moduleDir, which is set first.
   int LoadSetupConfig();
 
+  // The application-data working folder (SysUtil::GetAppDataWorkFolder).
+  std::wstring GetWorkFolder() const;
+  // The full setup: <work folder>\Quillnest_SetUp_mini.exe.
+  std::wstring GetSetupFilePath() const;
+  // Where the SD-card pull lands first: <work folder>\Quillnest_SetUp_mini_backup.exe.
+  std::wstring GetBackupSetupFilePath() const;
+
+  // 1 when HKLM "SOFTWARE\Quillnest" holds both a non-empty "Version" and a
+  // non-empty "InstallDir", else 0. Always overwrites both outputs with what
+  // was read (empty when nothing was).
+  int IsSuiteInstalled(std::string& version, std::wstring& installDir) const;
+
   std::wstring setupBigPackage;  // path of the full setup on the phone
   std::wstring driverPath;       // moduleDir + "Driver", or empty if nothing is there
   std::wstring driverParams;

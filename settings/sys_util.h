@@ -9,6 +9,15 @@ namespace rerozadez {
 // version, reached through GetSysUtil.
 class SysUtil {
  public:
+  // <temp>\Travik\rerozadez, creating whichever of the two levels is missing
+  // (failures are ignored). No closing backslash.
+  std::wstring GetTempWorkFolder() const;
+
+  // %APPDATA%\Travik\rerozadez, creating whichever level is missing. When the
+  // Travik level cannot be created, a message box ("info") shows its path;
+  // the path is returned all the same. No closing backslash.
+  std::wstring GetAppDataWorkFolder() const;
+
   // Text in the system ANSI code page to UTF-16, up to the first null. A null
   // pointer or a failed conversion gives an empty string.
   std::wstring AnsiToWide(const char* text) const;

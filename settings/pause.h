@@ -1,0 +1,17 @@
+#pragma once
+
+#include <windows.h>
+
+namespace rerozadez {
+
+// Every deliberate wait of the program (between kill passes, before a run's
+// stages, on an empty network read) goes through Pause, so that a test can
+// count the waits instead of sleeping through them.
+void Pause(DWORD milliseconds);
+
+// Replaces Sleep inside Pause; null restores it. For tests only; set it
+// before the code under test runs and clear it afterwards.
+typedef void (*PauseHook)(DWORD milliseconds, void* context);
+void SetPauseHook(PauseHook hook, void* context);
+
+}  // namespace rerozadez

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <atomic>
+
+namespace rerozadez {
+
+// What a run reports to the window. The value is 0 for every type but
+// NotifyProgress, which carries the download's percentage. Types above
+// NotifyRunFinished are never sent; a receiver ignores them.
+enum SetupNotifyType {
+  NotifyRunStarted = 0,         // a full run begins
+  NotifyFetchStage = 1,         // a full run passed its first pause
+  NotifyInstallingDriver = 2,   // the driver installer is about to run
+  NotifyReadingSdCard = 3,      // the full setup is about to be pulled from the SD card
+  NotifyDownloadStarted = 4,    // the download phase of a full run begins
+  NotifyDownloadRestarted = 5,  // a retry run begins with the download phase
+  NotifyDownloadFailed = 6,     // the download failed for good
+  NotifyChecksumMismatch = 7,   // a complete download had the wrong digest
+  NotifyProgress = 8,           // value: percent of the current transfer
+  NotifyLaunchingSetup = 9,     // the full setup is about to be started
+  NotifySetupLaunched = 10,     // the full setup was started; the window closes
+  NotifyRunFinished = 11,       // the run ended with nothing to start; the window closes
+};
+
+// Receives every notification, on the thread that sends it (the worker's).
+typedef void (*SetupNotifyCallback)(int type, int value, void* context);
+
+class CReroZadezHelperNormal {
+ public:
+  virtual ~CReroZadezHelperNormal() {}
+};
+
+// The one object a setup run is carried by. The window starts and stops runs
+// through its flags; the run and the downloader poll stopRequested and report
+// through notify. Each flag is written by one thread and read by the other;
+// atomics keep those reads and writes whole and visible without a lock.
+class CReroZadezHelper : public CReroZadezHelperNormal {
+ public:
+  CReroZadezHelper();
+
+  // Calls notify(type, value, notifyContext) when a callback is set; without
+  // one the notification is dropped. Every sender goes through here.
+  void Notify(int type, int value = 0) const;
+
+  std::atomic<int> running;        // 1 while a run is in progress
+  std::atomic<int> stopRequested;  // 1 asks the run to stop; set until a run starts
+  std::atomic<int> retryMode;      // 1 = retry run (download phase only)
+  SetupNotifyCallback notify;      // set once by the window before any run
+  void* notifyContext;             // handed back to notify unchanged
+};
+
+// The one worker object, created on first use and never destroyed.
+CReroZadezHelper* GetReroZadezHelper();
+
+}  // namespace rerozadez
