@@ -42,6 +42,15 @@ class CReroZadezHelper : public CReroZadezHelperNormal {
   // one the notification is dropped. Every sender goes through here.
   void Notify(int type, int value = 0) const;
 
+  // One whole setup run on the calling thread: driver installer, then the
+  // full setup from a verified earlier copy, the SD card or the download,
+  // then its start. 1 when it ended at a stop check, else 0 (also when a run
+  // is already in progress, which it leaves alone).
+  int Run();
+
+  // Starts the setup file when it exists; true when it was started.
+  bool LaunchSetupFile();
+
   std::atomic<int> running;        // 1 while a run is in progress
   std::atomic<int> stopRequested;  // 1 asks the run to stop; set until a run starts
   std::atomic<int> retryMode;      // 1 = retry run (download phase only)
@@ -51,5 +60,9 @@ class CReroZadezHelper : public CReroZadezHelperNormal {
 
 // The one worker object, created on first use and never destroyed.
 CReroZadezHelper* GetReroZadezHelper();
+
+// Thread entry of a run, started with _beginthreadex and the worker object as
+// argument; runs Run on it. A null argument does nothing.
+unsigned __stdcall WorkerThreadProc(void* worker);
 
 }  // namespace rerozadez
