@@ -55,6 +55,7 @@ int Serve(int port, const std::wstring& file) {
 int Fetch(const std::wstring& url, const std::wstring& path, long long size) {
   DeleteFileW(path.c_str());
   rerozadez::CReroZadezHelper worker;
+  worker.stopRequested = 0;  // a new worker asks to stop until a run starts
   DWORD paused = 0;
   rerozadez::SetPauseHook(&TimedPause, &paused);
   int error = 0;
