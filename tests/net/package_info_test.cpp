@@ -175,28 +175,23 @@ TEST_F(PackageInfoQueryTest, GoodReplyFillsTheFourTexts) {
   EXPECT_EQ(requests[0].target, std::string(kFixedQuery) + "null");
 }
 
-TEST_F(PackageInfoQueryTest, TrialChannelIsSentAsNull) {
-  GetSetupSettings()->channel = L"Trial";
-  ASSERT_TRUE(Query());
-  EXPECT_EQ(SentTarget(), std::string(kFixedQuery) + "null");
-}
-
-TEST_F(PackageInfoQueryTest, ChannelDifferingInCaseIsSentUnchanged) {
-  GetSetupSettings()->channel = L"trial";
-  ASSERT_TRUE(Query());
-  EXPECT_EQ(SentTarget(), std::string(kFixedQuery) + "trial");
-}
-
-TEST_F(PackageInfoQueryTest, ChannelStartingWithTrialIsSentUnchanged) {
-  GetSetupSettings()->channel = L"Trial2";
-  ASSERT_TRUE(Query());
-  EXPECT_EQ(SentTarget(), std::string(kFixedQuery) + "Trial2");
-}
-
-TEST_F(PackageInfoQueryTest, ChannelWithAmpersandIsNotEscaped) {
-  GetSetupSettings()->channel = L"a&b=c";
-  ASSERT_TRUE(Query());
-  EXPECT_EQ(SentTarget(), std::string(kFixedQuery) + "a&b=c");
+TEST_F(PackageInfoQueryTest, ChannelRuleDecidesTheLastQueryValue) {
+  const struct {
+    const wchar_t* channel;
+    const char* sent;
+  } cases[] = {
+      {L"Trial", "null"},     // exactly Trial
+      {L"trial", "trial"},    // differs only in case
+      {L"Trial2", "Trial2"},  // only begins with Trial
+      {L"a&b=c", "a&b=c"},    // not escaped
+  };
+  for (const auto& c : cases) {
+    GetSetupSettings()->channel = c.channel;
+    EXPECT_TRUE(Query()) << c.sent;
+    std::vector<quilltest::RecordedRequest> requests = server_.Requests();
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(requests.back().target, std::string(kFixedQuery) + c.sent);
+  }
 }
 
 TEST_F(PackageInfoQueryTest, ChannelWithBlanksIsEscapedOnlyByTheUrlSplit) {

@@ -52,7 +52,7 @@ class TestHttpServer {
   TestHttpServer& operator=(const TestHttpServer&) = delete;
 
   // Listens on 127.0.0.1:port (0 picks a free port) and serves on background
-  // threads; false when the port cannot be bound.
+  // threads; false when the port cannot be bound. Call once per object.
   bool Start(int port = 0);
   void Stop();
 
