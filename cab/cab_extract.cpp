@@ -108,19 +108,6 @@ bool IsSafeNamePart(const std::wstring& part) {
   return !IsDeviceName(part);
 }
 
-// A file handle from the runtime that FDI can tell from "skip this file":
-// in a GUI process descriptor 0 may be free, and 0 means skip.
-int OpenTargetFile(const std::wstring& path) {
-  int file = _wsopen(path.c_str(), _O_BINARY | _O_CREAT | _O_TRUNC | _O_WRONLY | _O_SEQUENTIAL,
-                     _SH_DENYNO, _S_IREAD | _S_IWRITE);
-  if (file == 0) {
-    int other = _dup(file);
-    _close(file);
-    file = other;
-  }
-  return file;
-}
-
 // Gives the extracted file the cabinet's date and time (stored as local
 // time) as creation and last-write time. Failures leave the times alone.
 void SetFileTimes(const std::wstring& path, USHORT date, USHORT time) {
@@ -329,7 +316,11 @@ INT_PTR CabContext::OnCabNotify(FDINOTIFICATIONTYPE type, PFDINOTIFICATION notif
       if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
         SetFileAttributesW(target.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
       }
-      int file = OpenTargetFile(target);
+      // Descriptor 0 cannot come back here: FDI holds the cabinet open, and
+      // a free 0 went to it.
+      int file =
+          _wsopen(target.c_str(), _O_BINARY | _O_CREAT | _O_TRUNC | _O_WRONLY | _O_SEQUENTIAL,
+                  _SH_DENYNO, _S_IREAD | _S_IWRITE);
       return file == -1 ? 0 : file;
     }
 
