@@ -13,7 +13,8 @@
 //   empty       the file's replies are 200 with an empty body
 //   bad-once    the first complete reply carries damaged bytes, later ones are right
 //   bad-always  every reply carries damaged bytes
-//   stall       the first reply stops sending half-way for 45 s without closing
+//   stall       the first reply stops sending three quarters in for 45 s, open
+//   slow        the first reply pauses three quarters in for 3 s, so a person sees it
 //
 // It runs until it is ended; the log file (when given) receives the lines too.
 #include <windows.h>
@@ -117,9 +118,11 @@ int wmain(int argc, wchar_t** argv) {
       route.honourRange = false;
     } else if ((fault == "bad-once" && n == 0) || fault == "bad-always") {
       route.body = damaged;
-    } else if (fault == "stall" && n == 0) {
-      route.stallAfterBytes = static_cast<long long>(setup.size() / 2);
-      route.stallMilliseconds = 45000;
+    } else if ((fault == "stall" || fault == "slow") && n == 0) {
+      // Three quarters in: past the downloader's first 1 MiB read, so the
+      // file on disk has grown visibly when the reply stops.
+      route.stallAfterBytes = static_cast<long long>(setup.size() / 4 * 3);
+      route.stallMilliseconds = fault == "stall" ? 45000 : 3000;
     }
     return route;
   };

@@ -1,0 +1,74 @@
+// Plays the user in the unattended demo: finds the installer's window by its
+// class name and presses a button, or closes the window, or waits for it.
+//   demo_press.exe wait            until the window is shown (exit 0) or 30 s pass (1)
+//   demo_press.exe click <id>      presses the button with that control id
+//   demo_press.exe close           asks the window to close, as Alt+F4 does
+//   demo_press.exe gone <ms>       until no such window is left (0) or ms pass (1)
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+// The installer's window class: the text of its string 109.
+const wchar_t kWindowClass[] = L"Travik\u624b\u673a/\u5e73\u677fPC\u5957\u4ef6";
+
+HWND FindInstallerWindow() {
+  HWND window = FindWindowW(kWindowClass, nullptr);
+  return window != nullptr && IsWindowVisible(window) ? window : nullptr;
+}
+
+HWND WaitForWindow(DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  HWND window;
+  while ((window = FindInstallerWindow()) == nullptr) {
+    if (GetTickCount() - start > timeoutMs) {
+      return nullptr;
+    }
+    Sleep(50);
+  }
+  return window;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  std::wstring command = argc > 1 ? argv[1] : L"";
+  if (command == L"gone") {
+    DWORD limit = argc > 2 ? static_cast<DWORD>(_wtoi(argv[2])) : 60000;
+    DWORD start = GetTickCount();
+    while (FindWindowW(kWindowClass, nullptr) != nullptr) {
+      if (GetTickCount() - start > limit) {
+        return 1;
+      }
+      Sleep(100);
+    }
+    return 0;
+  }
+  HWND window = WaitForWindow(30000);
+  if (window == nullptr) {
+    fprintf(stderr, "demo_press: the installer's window did not appear\n");
+    return 1;
+  }
+  if (command == L"wait") {
+    return 0;
+  }
+  if (command == L"close") {
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    return 0;
+  }
+  if (command == L"click" && argc > 2) {
+    HWND button = GetDlgItem(window, _wtoi(argv[2]));
+    if (button == nullptr) {
+      fprintf(stderr, "demo_press: no control %ls\n", argv[2]);
+      return 1;
+    }
+    // Owner-drawn buttons still turn BM_CLICK into the parent's WM_COMMAND.
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 10000, &result);
+    return 0;
+  }
+  fprintf(stderr, "usage: demo_press wait | click <id> | close | gone <ms>\n");
+  return 2;
+}
