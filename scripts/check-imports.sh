@@ -10,10 +10,10 @@ file "$exe" | grep -q 'PE32 executable (GUI) Intel 80386' ||
 
 header=$($objdump -p "$exe")
 for field in MajorOSystemVersion MajorSubsystemVersion; do
-  echo "$header" | grep -qE "^$field[[:space:]]+5$" || { echo "$field is not 5"; exit 1; }
+  grep -qE "^$field[[:space:]]+5$" <<<"$header" || { echo "$field is not 5"; exit 1; }
 done
 for field in MinorOSystemVersion MinorSubsystemVersion; do
-  echo "$header" | grep -qE "^$field[[:space:]]+1$" || { echo "$field is not 1"; exit 1; }
+  grep -qE "^$field[[:space:]]+1$" <<<"$header" || { echo "$field is not 1"; exit 1; }
 done
 
 allowed='^(kernel32|user32|gdi32|comctl32|gdiplus|ole32|oleaut32|shell32|shlwapi|advapi32|version|wininet|cabinet|msvcrt)\.dll$'
