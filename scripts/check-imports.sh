@@ -5,7 +5,7 @@
 set -euo pipefail
 exe=$1
 objdump=i686-w64-mingw32-objdump
-file "$exe" | grep -q 'PE32 executable (GUI) Intel 80386' ||
+grep -q "PE32 executable (GUI) Intel 80386" <<<"$(file "$exe")" ||
   { echo "not a 32-bit GUI executable: $(file -b "$exe")"; exit 1; }
 
 header=$($objdump -p "$exe")
@@ -33,8 +33,8 @@ while read -r line; do
       fi
       ;;
     *)
-      # Import lines read "<hint> <name>" inside a DLL's section.
-      if [ -n "$dll" ] && [[ $line =~ ^[0-9a-f]+[[:space:]]+([A-Za-z_][A-Za-z0-9_@]*)$ ]]; then
+      # Import lines read "<address> <hint> <name>" inside a DLL's section.
+      if [ -n "$dll" ] && [[ $line =~ ^[0-9a-f]+[[:space:]]+[0-9]+[[:space:]]+([A-Za-z_][A-Za-z0-9_@]*)$ ]]; then
         name=${BASH_REMATCH[1]}
         if [[ $name =~ $vista_only ]]; then
           echo "$dll imports $name, which Windows XP lacks"
@@ -45,6 +45,7 @@ while read -r line; do
   esac
 done < <(echo "$header" | sed -n '/^The Import Tables/,/^The Export Tables\|^The Function Table\|^PE File Base Relocations/p')
 
-dlls=$(echo "$header" | grep -c 'DLL Name:' || true)
-[ "$status" -eq 0 ] && echo "imports fine: $dlls DLLs, all Windows' own, nothing XP lacks"
+dlls=$(grep -c 'DLL Name:' <<<"$header" || true)
+functions=$(sed -n '/^The Import Tables/,/^The Export Tables/p' <<<"$header" | grep -cE '^\s+[0-9a-f]+\s+[0-9]+\s+\w' || true)
+[ "$status" -eq 0 ] && echo "imports fine: $functions functions from $dlls DLLs, all Windows' own, nothing XP lacks"
 exit $status

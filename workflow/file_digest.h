@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace rerozadez {
@@ -9,5 +10,14 @@ namespace rerozadez {
 // 24 of the full form). Empty when the file cannot be opened for reading
 // (missing, or held open for writing: reading shares only reading).
 std::string GetFileMd5(std::wstring path, bool fullForm);
+
+// How much GetFileMd5 reads at a time (measured: larger reads are faster).
+const size_t kMd5ReadSize = 64 * 1024;
+
+// GetFileMd5 with a chosen read size, for the digest benchmark.
+std::string GetFileMd5WithReadSize(std::wstring path, bool fullForm, size_t readSize);
+
+// The hexadecimal form of a 16-byte digest, full or short.
+std::string FormatMd5(const unsigned char* digest, bool fullForm);
 
 }  // namespace rerozadez

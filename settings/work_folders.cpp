@@ -1,0 +1,78 @@
+#include <io.h>
+#include <windows.h>
+
+#include <vector>
+
+#include "settings/setup_settings.h"
+#include "settings/sys_util.h"
+
+namespace rerozadez {
+namespace {
+
+const wchar_t kMakerFolder[] = L"\\Travik";
+const wchar_t kProductFolder[] = L"rerozadez";
+const wchar_t kSetupFileName[] = L"Quillnest_SetUp_mini.exe";
+const wchar_t kBackupSetupFileName[] = L"Quillnest_SetUp_mini_backup.exe";
+
+// _waccess modes: 0 tests existence, 6 tests reading and writing.
+const int kAccessExists = 0;
+const int kAccessReadWrite = 6;
+
+// Creates one folder level when the access test fails. True when the level
+// passed the test or was created.
+bool EnsureFolderLevel(const std::wstring& path, int accessMode) {
+  if (_waccess(path.c_str(), accessMode) == 0) {
+    return true;
+  }
+  return CreateDirectoryW(path.c_str(), nullptr) != FALSE;
+}
+
+}  // namespace
+
+std::wstring SysUtil::GetTempWorkFolder() const {
+  std::vector<wchar_t> temp(1024, L'\0');
+  GetTempPathW(static_cast<DWORD>(temp.size()), temp.data());
+  std::wstring path = temp.data();
+  // GetTempPath ends in a backslash; the maker folder brings its own.
+  if (!path.empty() && path.back() == L'\\') {
+    path.pop_back();
+  }
+  path += kMakerFolder;
+  EnsureFolderLevel(path, kAccessReadWrite);
+  path += L"\\";
+  path += kProductFolder;
+  EnsureFolderLevel(path, kAccessReadWrite);
+  return path;
+}
+
+std::wstring SysUtil::GetAppDataWorkFolder() const {
+  std::vector<wchar_t> appData(1024, L'\0');
+  DWORD length =
+      GetEnvironmentVariableW(L"APPDATA", appData.data(), static_cast<DWORD>(appData.size()));
+  // A value too long for the buffer is as good as none.
+  std::wstring path = length < appData.size() ? appData.data() : L"";
+  path += kMakerFolder;
+  if (!EnsureFolderLevel(path, kAccessExists)) {
+    // The one message the program shows: without this folder no setup file
+    // can be kept, and the user should know where it was meant to be.
+    MessageBoxW(nullptr, path.c_str(), L"info", MB_OK);
+  }
+  path += L"\\";
+  path += kProductFolder;
+  EnsureFolderLevel(path, kAccessReadWrite);
+  return path;
+}
+
+std::wstring SetupSettings::GetWorkFolder() const {
+  return GetSysUtil()->GetAppDataWorkFolder();
+}
+
+std::wstring SetupSettings::GetSetupFilePath() const {
+  return GetWorkFolder() + L"\\" + kSetupFileName;
+}
+
+std::wstring SetupSettings::GetBackupSetupFilePath() const {
+  return GetWorkFolder() + L"\\" + kBackupSetupFileName;
+}
+
+}  // namespace rerozadez

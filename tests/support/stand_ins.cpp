@@ -1,0 +1,93 @@
+#include "tests/support/stand_ins.h"
+
+#include <tlhelp32.h>
+
+#include "tests/support/test_files.h"
+
+namespace quilltest {
+
+std::wstring StandInPath(const std::wstring& exeName) {
+  // The build passes the folder with forward slashes.
+  std::wstring path = std::wstring(QUILL_STAND_IN_DIR) + L"\\" + exeName;
+  for (wchar_t& c : path) {
+    if (c == L'/') {
+      c = L'\\';
+    }
+  }
+  return path;
+}
+
+bool CopyStandIn(const std::wstring& exeName, const std::wstring& targetPath) {
+  return CopyFileW(StandInPath(exeName).c_str(), targetPath.c_str(), FALSE) != FALSE;
+}
+
+std::vector<DWORD> ProcessesNamed(const std::wstring& name) {
+  std::vector<DWORD> ids;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) {
+    return ids;
+  }
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snapshot, &entry); more;
+       more = Process32NextW(snapshot, &entry)) {
+    if (name == entry.szExeFile) {
+      ids.push_back(entry.th32ProcessID);
+    }
+  }
+  CloseHandle(snapshot);
+  return ids;
+}
+
+void EndProcessesNamed(const std::wstring& name) {
+  for (DWORD id : ProcessesNamed(name)) {
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
+    if (process != nullptr) {
+      TerminateProcess(process, 1);
+      WaitForSingleObject(process, 5000);
+      CloseHandle(process);
+    }
+  }
+}
+
+bool WaitForProcessesNamed(const std::wstring& name, size_t count, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  while (ProcessesNamed(name).size() < count) {
+    if (GetTickCount() - start > timeoutMs) {
+      return false;
+    }
+    Sleep(20);
+  }
+  return true;
+}
+
+std::vector<RecordedStart> ReadRecordedStarts(const std::wstring& logPath) {
+  std::vector<RecordedStart> starts;
+  std::string bytes = ReadFileBytes(logPath);
+  size_t lineStart = 0;
+  while (lineStart < bytes.size()) {
+    size_t lineEnd = bytes.find('\n', lineStart);
+    if (lineEnd == std::string::npos) {
+      lineEnd = bytes.size();
+    }
+    std::string line = bytes.substr(lineStart, lineEnd - lineStart);
+    lineStart = lineEnd + 1;
+    int length =
+        MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0);
+    std::wstring wide(length, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), &wide[0], length);
+    std::vector<std::wstring> fields;
+    size_t fieldStart = 0;
+    for (size_t tab; (tab = wide.find(L'\t', fieldStart)) != std::wstring::npos;
+         fieldStart = tab + 1) {
+      fields.push_back(wide.substr(fieldStart, tab - fieldStart));
+    }
+    fields.push_back(wide.substr(fieldStart));
+    if (fields.size() == 4) {
+      starts.push_back({fields[0], fields[1], fields[2], _wtoi(fields[3].c_str())});
+    }
+  }
+  return starts;
+}
+
+}  // namespace quilltest

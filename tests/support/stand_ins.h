@@ -1,0 +1,38 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace quilltest {
+
+// Full path of a stand-in program built by tests/stand_ins ("sleeper.exe",
+// "spawner.exe", "recorder.exe").
+std::wstring StandInPath(const std::wstring& exeName);
+
+// Copies a stand-in under another name (process matching goes by image
+// name); true on success.
+bool CopyStandIn(const std::wstring& exeName, const std::wstring& targetPath);
+
+// Ids of running processes whose image name equals name exactly.
+std::vector<DWORD> ProcessesNamed(const std::wstring& name);
+
+// Ends every process named name; used by tests to clean up after themselves.
+void EndProcessesNamed(const std::wstring& name);
+
+// Waits up to timeoutMs for count processes named name to run; true if so.
+bool WaitForProcessesNamed(const std::wstring& name, size_t count, DWORD timeoutMs);
+
+// One start as the recorder stand-in logged it.
+struct RecordedStart {
+  std::wstring program;    // image name
+  std::wstring arguments;  // command line after the program's own name
+  std::wstring folder;     // current folder
+  int show;                // wShowWindow, or -1 when none was given
+};
+
+// The starts logged in a recorder log, in order.
+std::vector<RecordedStart> ReadRecordedStarts(const std::wstring& logPath);
+
+}  // namespace quilltest

@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <vector>
+
+#include "settings/pause.h"
+#include "settings/process_util.h"
+#include "tests/support/stand_ins.h"
+#include "tests/support/test_files.h"
+#include "workflow/process_tree.h"
+
+namespace rerozadez {
+namespace {
+
+using quilltest::CopyStandIn;
+using quilltest::EndProcessesNamed;
+using quilltest::ProcessesNamed;
+using quilltest::ReadRecordedStarts;
+using quilltest::ScratchDir;
+using quilltest::StandInPath;
+using quilltest::WaitForProcessesNamed;
+using quilltest::WriteFileBytes;
+
+// --- The tree walk, on made-up snapshots ------------------------------------
+
+TEST(ProcessTreePlan, EndsChildrenBeforeParentsDepthFirst) {
+  // 10 -> {11 -> {13}, 12}; 20 is unrelated; entry 0 is the idle process.
+  std::vector<ProcessLink> processes = {{0, 0}, {20, 1}, {10, 1}, {11, 10}, {12, 10}, {13, 11}};
+  std::set<DWORD> visited;
+  EXPECT_EQ(PlanProcessTreeKill(10, processes, 99, visited), (std::vector<DWORD>{13, 11, 12, 10}));
+  // A second tree of the same pass skips what was planned already.
+  EXPECT_EQ(PlanProcessTreeKill(11, processes, 99, visited), std::vector<DWORD>{});
+}
+
+TEST(ProcessTreePlan, ParentCyclesFromReusedIdsEndTheWalk) {
+  std::vector<ProcessLink> cycle = {{5, 6}, {6, 5}, {7, 7}};
+  std::set<DWORD> visited;
+  EXPECT_EQ(PlanProcessTreeKill(5, cycle, 99, visited), (std::vector<DWORD>{6, 5}));
+  std::set<DWORD> selfParent;
+  EXPECT_EQ(PlanProcessTreeKill(7, cycle, 99, selfParent), std::vector<DWORD>{7});
+}
+
+TEST(ProcessTreePlan, NeverPlansTheCurrentProcessOrItsChildren) {
+  // 30 is "us", a child of 20; 31 is our child.
+  std::vector<ProcessLink> processes = {{20, 1}, {30, 20}, {31, 30}, {21, 20}};
+  std::set<DWORD> visited;
+  EXPECT_EQ(PlanProcessTreeKill(20, processes, 30, visited), (std::vector<DWORD>{21, 20}));
+  std::set<DWORD> fresh;
+  EXPECT_EQ(PlanProcessTreeKill(30, processes, 30, fresh), std::vector<DWORD>{});
+}
+
+// --- Real processes under Wine ----------------------------------------------
+
+// Counts the program's deliberate pauses instead of sleeping through them.
+class CountedPauses {
+ public:
+  CountedPauses() { SetPauseHook(&CountedPauses::Record, this); }
+  ~CountedPauses() { SetPauseHook(nullptr, nullptr); }
+  int Count(DWORD milliseconds) const {
+    int count = 0;
+    for (DWORD pause : pauses_) {
+      count += pause == milliseconds ? 1 : 0;
+    }
+    return count;
+  }
+
+ private:
+  static void Record(DWORD milliseconds, void* context) {
+    static_cast<CountedPauses*>(context)->pauses_.push_back(milliseconds);
+    Sleep(0);
+  }
+  std::vector<DWORD> pauses_;
+};
+
+class RunProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    recorder_ = dir_.File(L"recorder.exe");
+    ASSERT_TRUE(CopyStandIn(L"recorder.exe", recorder_));
+  }
+  void TearDown() override { EndProcessesNamed(L"recorder.exe"); }
+  std::vector<quilltest::RecordedStart> Starts() { return ReadRecordedStarts(recorder_ + L".log"); }
+
+  ScratchDir dir_;
+  std::wstring recorder_;
+};
+
+TEST_F(RunProgramTest, WaitingStartReturnsAfterTheProgramEnded) {
+  ASSERT_TRUE(WriteFileBytes(recorder_ + L".sleepms", "1500"));
+  ASSERT_TRUE(GetProcessUtil()->RunProgram(L"", recorder_, L"/S", true, false));
+  EXPECT_TRUE(ProcessesNamed(L"recorder.exe").empty());
+  ASSERT_EQ(Starts().size(), 1u);
+  EXPECT_EQ(Starts()[0].arguments, L"/S");
+  EXPECT_EQ(Starts()[0].show, SW_HIDE);
+}
+
+TEST_F(RunProgramTest, StartWithoutWaitReturnsWhileTheProgramRuns) {
+  ASSERT_TRUE(WriteFileBytes(recorder_ + L".sleepms", "5000"));
+  ASSERT_TRUE(GetProcessUtil()->RunProgram(dir_.Path(), recorder_, L"", false, true));
+  EXPECT_EQ(ProcessesNamed(L"recorder.exe").size(), 1u);
+  for (int i = 0; i < 500 && Starts().empty(); ++i) {
+    Sleep(20);  // until the stand-in has logged its start
+  }
+  EndProcessesNamed(L"recorder.exe");
+  ASSERT_EQ(Starts().size(), 1u);
+  EXPECT_EQ(Starts()[0].arguments, L"");
+  EXPECT_EQ(Starts()[0].folder, dir_.Path());
+  EXPECT_EQ(Starts()[0].show, SW_SHOWNORMAL);
+}
+
+TEST_F(RunProgramTest, EmptyFolderKeepsTheCallersAndParametersArriveIntact) {
+  wchar_t ownFolder[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, ownFolder);
+  std::wstring parameters = L"pull /sdcard/a.exe \"C:\\\u624b\u673a dir\\b.exe\"";
+  ASSERT_TRUE(GetProcessUtil()->RunProgram(L"", recorder_, parameters, true, false));
+  ASSERT_EQ(Starts().size(), 1u);
+  EXPECT_EQ(Starts()[0].arguments, parameters);
+  EXPECT_EQ(Starts()[0].folder, ownFolder);
+}
+
+TEST_F(RunProgramTest, MissingProgramIsNotStarted) {
+  EXPECT_FALSE(GetProcessUtil()->RunProgram(L"", dir_.File(L"absent.exe"), L"", true, false));
+  EXPECT_FALSE(GetProcessUtil()->RunProgram(L"", dir_.File(L"absent.exe"), L"", false, true));
+}
+
+class KillByName : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    for (const wchar_t* name : {L"myadb.exe", L"ADB.EXE", L"quilltree.exe", L"bystander.exe"}) {
+      EndProcessesNamed(name);
+    }
+  }
+  // Starts a copy of a stand-in under another image name.
+  void Start(const std::wstring& standIn, const std::wstring& name,
+             const std::wstring& parameters = L"") {
+    std::wstring path = dir_.File(name);
+    ASSERT_TRUE(CopyStandIn(standIn, path));
+    ASSERT_TRUE(GetProcessUtil()->RunProgram(L"", path, parameters, false, false));
+  }
+
+  ScratchDir dir_;
+};
+
+TEST_F(KillByName, MatchesCaseSensitiveSubstringsOfTheImageName) {
+  Start(L"sleeper.exe", L"myadb.exe");
+  Start(L"sleeper.exe", L"ADB.EXE");
+  ASSERT_TRUE(WaitForProcessesNamed(L"myadb.exe", 1, 10000));
+  ASSERT_TRUE(WaitForProcessesNamed(L"ADB.EXE", 1, 10000));
+
+  CountedPauses pauses;
+  EXPECT_TRUE(GetProcessUtil()->KillProcessesByName(L"adb.exe"));
+  EXPECT_TRUE(ProcessesNamed(L"myadb.exe").empty());
+  EXPECT_EQ(ProcessesNamed(L"ADB.EXE").size(), 1u);
+  EXPECT_EQ(pauses.Count(500), 1);  // the match pass, then one pass that finds none
+}
+
+TEST_F(KillByName, EndsAWholeTreeAndLeavesOthersAlone) {
+  Start(L"spawner.exe", L"quilltree.exe", L"2");
+  Start(L"sleeper.exe", L"bystander.exe");
+  ASSERT_TRUE(WaitForProcessesNamed(L"quilltree.exe", 3, 10000));
+  ASSERT_TRUE(WaitForProcessesNamed(L"bystander.exe", 1, 10000));
+
+  CountedPauses pauses;
+  EXPECT_TRUE(GetProcessUtil()->KillProcessesByName(L"quilltree"));
+  EXPECT_TRUE(ProcessesNamed(L"quilltree.exe").empty());
+  EXPECT_EQ(ProcessesNamed(L"bystander.exe").size(), 1u);
+  EXPECT_EQ(pauses.Count(100), 3);  // one settling pause per ended process
+}
+
+TEST_F(KillByName, NeverEndsTheCurrentProcessAndGivesUpAfterElevenPasses) {
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring ownName = std::wstring(self).substr(std::wstring(self).rfind(L'\\') + 1);
+
+  CountedPauses pauses;
+  EXPECT_FALSE(GetProcessUtil()->KillProcessesByName(ownName));
+  EXPECT_EQ(pauses.Count(500), 11);  // ten between the passes, one after the last
+  EXPECT_EQ(pauses.Count(100), 0);   // nothing was ended
+}
+
+TEST_F(KillByName, TreeOfTheCurrentProcessIsLeftAlone) {
+  std::wstring path = dir_.File(L"bystander.exe");
+  ASSERT_TRUE(CopyStandIn(L"sleeper.exe", path));
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION child = {};
+  ASSERT_TRUE(CreateProcessW(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &child));
+  CloseHandle(child.hThread);
+  GetProcessUtil()->KillProcessTree(GetCurrentProcessId());
+  EXPECT_EQ(WaitForSingleObject(child.hProcess, 200), static_cast<DWORD>(WAIT_TIMEOUT));
+  CloseHandle(child.hProcess);
+}
+
+}  // namespace
+}  // namespace rerozadez

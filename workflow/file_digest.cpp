@@ -1,0 +1,100 @@
+#include "workflow/file_digest.h"
+
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "settings/scoped_handle.h"
+
+namespace rerozadez {
+namespace {
+
+class ScopedCryptProvider {
+ public:
+  ScopedCryptProvider() : provider_(0) {}
+  ~ScopedCryptProvider() {
+    if (provider_ != 0) {
+      CryptReleaseContext(provider_, 0);
+    }
+  }
+  ScopedCryptProvider(const ScopedCryptProvider&) = delete;
+  ScopedCryptProvider& operator=(const ScopedCryptProvider&) = delete;
+  HCRYPTPROV* Receive() { return &provider_; }
+  HCRYPTPROV Get() const { return provider_; }
+
+ private:
+  HCRYPTPROV provider_;
+};
+
+class ScopedCryptHash {
+ public:
+  ScopedCryptHash() : hash_(0) {}
+  ~ScopedCryptHash() {
+    if (hash_ != 0) {
+      CryptDestroyHash(hash_);
+    }
+  }
+  ScopedCryptHash(const ScopedCryptHash&) = delete;
+  ScopedCryptHash& operator=(const ScopedCryptHash&) = delete;
+  HCRYPTHASH* Receive() { return &hash_; }
+  HCRYPTHASH Get() const { return hash_; }
+
+ private:
+  HCRYPTHASH hash_;
+};
+
+const size_t kMd5Bytes = 16;
+
+}  // namespace
+
+std::string FormatMd5(const unsigned char* digest, bool fullForm) {
+  // The short form is the middle eight bytes.
+  size_t first = fullForm ? 0 : 4;
+  size_t count = fullForm ? kMd5Bytes : 8;
+  std::string text;
+  char pair[3];
+  for (size_t i = first; i < first + count; ++i) {
+    snprintf(pair, sizeof(pair), "%02x", digest[i]);
+    text += pair;
+  }
+  return text;
+}
+
+std::string GetFileMd5WithReadSize(std::wstring path, bool fullForm, size_t readSize) {
+  ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.IsValid()) {
+    return std::string();
+  }
+  ScopedCryptProvider provider;
+  ScopedCryptHash hash;
+  if (!CryptAcquireContextW(provider.Receive(), nullptr, nullptr, PROV_RSA_FULL,
+                            CRYPT_VERIFYCONTEXT) ||
+      !CryptCreateHash(provider.Get(), CALG_MD5, 0, 0, hash.Receive())) {
+    return std::string();
+  }
+  std::vector<BYTE> buffer(readSize);
+  DWORD read = 0;
+  // A read that fails midway ends the digest there, as at the end of the file.
+  while (ReadFile(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr) &&
+         read > 0) {
+    if (!CryptHashData(hash.Get(), buffer.data(), read, 0)) {
+      return std::string();
+    }
+  }
+  unsigned char digest[kMd5Bytes] = {};
+  DWORD digestSize = sizeof(digest);
+  if (!CryptGetHashParam(hash.Get(), HP_HASHVAL, digest, &digestSize, 0) ||
+      digestSize != kMd5Bytes) {
+    return std::string();
+  }
+  return FormatMd5(digest, fullForm);
+}
+
+std::string GetFileMd5(std::wstring path, bool fullForm) {
+  return GetFileMd5WithReadSize(path, fullForm, kMd5ReadSize);
+}
+
+}  // namespace rerozadez

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace rerozadez {
+
+// The download's resume record: HKEY_CURRENT_USER "SOFTWARE\VeziDazedera",
+// "downLoadSize" (decimal text) and "FPMD5" (hexadecimal text), written
+// together from a successful package query, size first.
+extern const char kResumeKey[];
+void StoreResumeRecord(const std::string& size, const std::string& fpmd5);
+
+// True when the setup file is not empty and at least as long as the recorded
+// "downLoadSize". Without a recorded size any non-empty file is complete.
+bool IsDownloadComplete();
+
+// True when the setup file's MD5 equals the recorded "FPMD5", ignoring case:
+// full form for a 32-character record, short form otherwise. An unreadable
+// file never matches.
+bool IsDigestMatching();
+
+// A size text read as a signed decimal from its start (white space and a
+// sign allowed, stops at the first non-digit; 0 when there is none). 64-bit,
+// so setups of 2 GiB and more are judged right.
+int64_t ParseSizeText(const std::wstring& text);
+
+// Equal length and equal characters, ignoring ASCII letter case.
+bool DigestsMatch(const std::string& computed, const std::string& recorded);
+
+// Reads "a.b.c.d" into four numbers; false when fewer than three full stops.
+// Numbers already read stay in their outputs.
+bool ParseVersion(std::string text, int& major, int& minor, int& patch, int& build);
+
+// 1 when the offered version should be installed over the installed one, 0
+// when they are the same, -1 otherwise or when either does not parse. Only
+// the build numbers count; an installed build above 2,011,000,000 is older
+// than any offered build below 1,000,000,000.
+int CompareVersion(std::string offered, std::string installed);
+
+}  // namespace rerozadez

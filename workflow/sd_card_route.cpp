@@ -1,0 +1,44 @@
+#include <windows.h>
+
+#include "settings/process_util.h"
+#include "settings/setup_settings.h"
+#include "settings/sys_util.h"
+#include "workflow/setup_routes.h"
+
+namespace rerozadez {
+namespace {
+
+const wchar_t kDefaultPullParameters[] = L" pull /sdcard/Tools/Quillnest_setup.exe ";
+const wchar_t kSetupImageName[] = L"Quillnest_SetUp_mini.exe";
+
+}  // namespace
+
+std::wstring BuildPullParameters(const std::wstring& remotePath, const std::wstring& localPath) {
+  // The remote path goes unquoted: the phone's paths are the tool's business.
+  std::wstring parameters =
+      remotePath.empty() ? kDefaultPullParameters : L" pull " + remotePath + L" ";
+  return parameters + L"\"" + localPath + L"\"";
+}
+
+bool FetchFromSdCard(CReroZadezHelper* worker) {
+  SetupSettings* settings = GetSetupSettings();
+  std::wstring setupPath = settings->GetSetupFilePath();
+  std::wstring stagingPath = settings->GetBackupSetupFilePath();
+  std::wstring parameters = BuildPullParameters(settings->setupBigPackage, stagingPath);
+
+  // Only a file this pull produces may replace the setup file.
+  DeleteFileW(stagingPath.c_str());
+  worker->Notify(NotifyReadingSdCard);
+  GetProcessUtil()->RunProgram(GetSysUtil()->GetTempWorkFolder(), settings->bridgeToolPath,
+                               parameters, true, false);
+  if (GetFileAttributesW(stagingPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    return false;
+  }
+  // A running copy of the setup would hold the file we are about to replace.
+  GetProcessUtil()->KillProcessesByName(kSetupImageName);
+  DeleteFileW(setupPath.c_str());
+  MoveFileW(stagingPath.c_str(), setupPath.c_str());
+  return true;
+}
+
+}  // namespace rerozadez
