@@ -74,6 +74,25 @@ std::unique_ptr<Gdiplus::Bitmap> LoadPicture(int id, HINSTANCE module) {
   return rerozadez::GetResourceUtil()->LoadPngImage(static_cast<UINT>(id), module);
 }
 
+// With common controls 6 a themed progress bar draws the theme's colours and
+// ignores the ones it is given. Turning the theme off for the bar alone keeps
+// the skin's green on grey. uxtheme.dll is looked up at run time: Windows
+// without visual styles have no such library, and nothing is lost there.
+void DropVisualStyle(HWND control) {
+  HMODULE uxtheme = LoadLibraryW(L"uxtheme.dll");
+  if (uxtheme == nullptr) {
+    return;
+  }
+  typedef HRESULT(WINAPI * SetWindowThemeFunction)(HWND, LPCWSTR, LPCWSTR);
+  SetWindowThemeFunction setWindowTheme = reinterpret_cast<SetWindowThemeFunction>(
+      reinterpret_cast<void*>(GetProcAddress(uxtheme, "SetWindowTheme")));
+  if (setWindowTheme != nullptr) {
+    // A blank (not empty) name matches no theme class on every system.
+    setWindowTheme(control, L" ", L" ");
+  }
+  // The library stays loaded: the control keeps using it.
+}
+
 HICON LoadButtonIcon(HINSTANCE module, int id) {
   return static_cast<HICON>(
       LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_ICON, 14, 14, LR_DEFAULTCOLOR));
@@ -121,6 +140,7 @@ bool CQuillWndHelper::CreateMainWindow(HINSTANCE module) {
   progressBar = CreateWindowExW(
       0, L"msctls_progress32", L"", WS_CHILD | PBS_SMOOTH, 0, 218, 481, 9, window,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(kProgressBarId)), module, nullptr);
+  DropVisualStyle(progressBar);
   SendMessageW(progressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
   SendMessageW(progressBar, PBM_SETBKCOLOR, 0, RGB(226, 226, 226));
   SendMessageW(progressBar, PBM_SETBARCOLOR, 0, RGB(83, 142, 58));
@@ -214,6 +234,9 @@ bool CQuillWndHelper::CheckMediaPlayer() {
       SetVisible(installDriverButton, false);
       SetVisible(backButton, false);
     }
+    // A display driver may have painted the main screen already while the
+    // window was shown; the new screen's texts must replace it.
+    InvalidateBody();
   }
   return outcome.keepRunning;
 }
