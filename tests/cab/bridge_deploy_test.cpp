@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "cab/bridge_deploy.h"
+#include "settings/setup_settings.h"
+#include "settings/sys_util.h"
+#include "tests/cab/cab_test_support.h"
+#include "tests/support/fake_bridge_server.h"
+#include "tests/support/test_files.h"
+
+namespace rerozadez {
+namespace {
+
+using quilltest::FakeBridgeServer;
+using quilltest::FileExists;
+using quilltest::ReadFileBytes;
+using quilltest::WriteFileBytes;
+
+const wchar_t* const kBridgeFiles[] = {L"adb.exe", L"AdbWinApi.dll", L"AdbWinUsbApi.dll"};
+
+// This test executable carries the cabinet resource itself (BIN #176).
+HINSTANCE ModuleWithCabinet() {
+  return GetModuleHandleW(nullptr);
+}
+
+HINSTANCE ModuleWithoutCabinet() {
+  return GetModuleHandleW(L"kernel32.dll");
+}
+
+std::string FormatLocalWriteTime(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+    return "missing";
+  }
+  FILETIME local;
+  SYSTEMTIME time;
+  FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
+  FileTimeToSystemTime(&local, &time);
+  char text[32];
+  snprintf(text, sizeof(text), "%04u-%02u-%02u %02u:%02u:%02u", time.wYear, time.wMonth, time.wDay,
+           time.wHour, time.wMinute, time.wSecond);
+  return text;
+}
+
+// Starts a program hidden; the process handle, or null.
+HANDLE Start(const std::wstring& exe, const std::wstring& parameters) {
+  std::wstring commandLine = L"\"" + exe + L"\"" + parameters;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    return nullptr;
+  }
+  CloseHandle(process.hThread);
+  return process.hProcess;
+}
+
+class DeployBridgeToolsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = GetSysUtil()->GetTempWorkFolder();
+    quilltest::RemoveTree(folder_);
+    folder_ = GetSysUtil()->GetTempWorkFolder();  // made again, empty
+    GetSetupSettings()->bridgeToolPath.clear();
+  }
+  void TearDown() override { quilltest::RemoveTree(folder_); }
+
+  std::wstring InFolder(const std::wstring& name) const { return folder_ + L"\\" + name; }
+
+  void ExpectDeployedTools() {
+    EXPECT_EQ(ReadFileBytes(InFolder(L"res.cab")), ReadFileBytes(quilltest::BridgeCabinetPath()));
+    for (const wchar_t* name : kBridgeFiles) {
+      std::wstring path = InFolder(name);
+      EXPECT_EQ(ReadFileBytes(path), ReadFileBytes(quilltest::PackedBridgeFile(name))) << path;
+      EXPECT_EQ(GetFileAttributesW(path.c_str()), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
+      EXPECT_EQ(FormatLocalWriteTime(path), "2015-04-29 10:46:52");
+    }
+  }
+
+  std::wstring folder_;
+};
+
+TEST_F(DeployBridgeToolsTest, FirstStartWritesTheCabinetAndTheThreeTools) {
+  EXPECT_TRUE(DeployBridgeTools(ModuleWithCabinet()));
+  EXPECT_EQ(GetSetupSettings()->bridgeToolPath, InFolder(L"adb.exe"));
+  ExpectDeployedTools();
+}
+
+TEST_F(DeployBridgeToolsTest, DeployedStandInRunsWithItsLibraries) {
+  if (!quilltest::CabinetCarriesStandIns()) {
+    GTEST_SKIP() << "the cabinet carries the real tools";
+  }
+  ASSERT_TRUE(DeployBridgeTools(ModuleWithCabinet()));
+  FakeBridgeServer server;
+  server.AddFile("/sdcard/Tools/Quillnest_setup.exe", "the full setup");
+  ASSERT_TRUE(server.Start());
+  quilltest::ScopedBridgePort port(server.Port());
+  std::wstring local = InFolder(L"pulled.exe");
+  HANDLE tool = Start(GetSetupSettings()->bridgeToolPath,
+                      L" pull /sdcard/Tools/Quillnest_setup.exe \"" + local + L"\"");
+  ASSERT_NE(tool, nullptr);
+  ASSERT_EQ(WaitForSingleObject(tool, 60000), WAIT_OBJECT_0);
+  DWORD exitCode = 0xFFFF;
+  GetExitCodeProcess(tool, &exitCode);
+  CloseHandle(tool);
+  EXPECT_EQ(exitCode, 0u);
+  EXPECT_EQ(ReadFileBytes(local), "the full setup");
+}
+
+TEST_F(DeployBridgeToolsTest, RunningToolFromAnEarlierStartIsEndedFirst) {
+  if (!quilltest::CabinetCarriesStandIns()) {
+    GTEST_SKIP() << "the cabinet carries the real tools";
+  }
+  ASSERT_TRUE(DeployBridgeTools(ModuleWithCabinet()));
+  // Mark the earlier start's files with today's time; a fresh extraction
+  // gives them the cabinet's time again.
+  for (const wchar_t* name : kBridgeFiles) {
+    HANDLE file = CreateFileW(InFolder(name).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ASSERT_TRUE(SetFileTime(file, &now, nullptr, &now));
+    CloseHandle(file);
+    ASSERT_NE(FormatLocalWriteTime(InFolder(name)), "2015-04-29 10:46:52");
+  }
+  // The earlier start's tool hangs in a pull that never completes.
+  FakeBridgeServer server;
+  server.AddFile("/sdcard/Tools/Quillnest_setup.exe", std::string(100000, 's'));
+  server.SetChunkSize(1000);
+  server.SetBehaviour(FakeBridgeServer::Behaviour::kStallMidFile);
+  ASSERT_TRUE(server.Start());
+  quilltest::ScopedBridgePort port(server.Port());
+  HANDLE tool = Start(InFolder(L"adb.exe"),
+                      L" pull /sdcard/Tools/Quillnest_setup.exe \"" + InFolder(L"p.exe") + L"\"");
+  ASSERT_NE(tool, nullptr);
+  ASSERT_TRUE(server.WaitUntilStalled(30000));
+  ASSERT_EQ(WaitForSingleObject(tool, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+  // While it runs, its library cannot be overwritten.
+  ASSERT_FALSE(WriteFileBytes(InFolder(L"AdbWinUsbApi.dll"), "stale"));
+
+  EXPECT_TRUE(DeployBridgeTools(ModuleWithCabinet()));
+  EXPECT_EQ(WaitForSingleObject(tool, 0), WAIT_OBJECT_0);
+  CloseHandle(tool);
+  ExpectDeployedTools();
+  EXPECT_FALSE(FileExists(InFolder(L"p.exe")));
+}
+
+TEST_F(DeployBridgeToolsTest, MissingResourceWritesNothingAndFails) {
+  EXPECT_FALSE(DeployBridgeTools(ModuleWithoutCabinet()));
+  // The path is recorded all the same.
+  EXPECT_EQ(GetSetupSettings()->bridgeToolPath, InFolder(L"adb.exe"));
+  for (const wchar_t* name : {L"res.cab", L"adb.exe", L"AdbWinApi.dll", L"AdbWinUsbApi.dll"}) {
+    EXPECT_FALSE(FileExists(InFolder(name))) << name;
+  }
+}
+
+TEST_F(DeployBridgeToolsTest, MissingResourceKeepsAnEarlierStartsTools) {
+  ASSERT_TRUE(DeployBridgeTools(ModuleWithCabinet()));
+  EXPECT_TRUE(DeployBridgeTools(ModuleWithoutCabinet()));
+  ExpectDeployedTools();
+  // One library gone, and the check says so.
+  ASSERT_TRUE(DeleteFileW(InFolder(L"res.cab").c_str()));
+  ASSERT_TRUE(DeleteFileW(InFolder(L"AdbWinUsbApi.dll").c_str()));
+  EXPECT_FALSE(DeployBridgeTools(ModuleWithoutCabinet()));
+}
+
+}  // namespace
+}  // namespace rerozadez
