@@ -115,7 +115,10 @@ void CQuillWndHelper::RegisterWindowClass(HINSTANCE module) {
   windowClass.lpfnWndProc = WindowProc;
   windowClass.hInstance = module;
   windowClass.hIcon = LoadIconW(module, MAKEINTRESOURCEW(IDI_APP_LARGE));
-  windowClass.hIconSm = LoadIconW(module, MAKEINTRESOURCEW(IDI_APP_SMALL));
+  // LoadIcon would pick the large size; the small icon has its own images.
+  windowClass.hIconSm = static_cast<HICON>(
+      LoadImageW(module, MAKEINTRESOURCEW(IDI_APP_SMALL), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                 GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
   windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
   windowClass.lpszClassName = windowClassName.c_str();

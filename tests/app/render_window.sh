@@ -48,8 +48,9 @@ program=$!
 # The window is up when its top-left border pixel has the border colour.
 shown=""
 for _ in $(seq 1 300); do
-  if xwd -root -silent 2>/dev/null | convert xwd:- -crop 1x1+271+227 -depth 8 txt:- 2>/dev/null |
-      grep -q '(171,171,171)'; then
+  pixel=$(xwd -root -silent 2>/dev/null |
+      /usr/bin/convert xwd:- -crop 1x1+271+227 -depth 8 txt:- 2>/dev/null || true)
+  if [[ $pixel == *"(171,171,171)"* ]]; then
     shown=$(date +%s%N)
     break
   fi
@@ -59,5 +60,5 @@ done
 echo "window shown after $(( (shown - started) / 1000000 )) ms"
 # Let the first paints and any scripted steps of the program finish.
 sleep "${RENDER_SETTLE_SECONDS:-1.5}"
-xwd -root -silent | convert xwd:- "$out"
+xwd -root -silent | /usr/bin/convert xwd:- "$out"
 echo "captured $out"

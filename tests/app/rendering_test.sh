@@ -35,6 +35,6 @@ for state in main download failed hover hint details; do
     status=1
     continue
   fi
-  python3 "$here/rendering_probe.py" "$outdir/$state.png" "$state" || status=1
+  /usr/bin/python3 "$here/rendering_probe.py" "$outdir/$state.png" "$state" || status=1
 done
 exit $status
