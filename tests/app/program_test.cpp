@@ -183,6 +183,9 @@ TEST_F(ProgramTest, SecondInstanceRaisesTheFirstAndLeavesTheRegistryAlone) {
   HWND window = WaitForWindow(15000);
   ASSERT_NE(nullptr, window);
   DeleteKey(HKEY_CURRENT_USER, kRunMarkKey);
+  // Minimized by its own button: the second start must bring it back.
+  SendMessageW(window, WM_COMMAND, 1002, 0);
+  ASSERT_TRUE(IsIconic(window));
 
   second_ = Start();
   ASSERT_NE(nullptr, second_);
@@ -190,6 +193,7 @@ TEST_F(ProgramTest, SecondInstanceRaisesTheFirstAndLeavesTheRegistryAlone) {
   EXPECT_EQ(L"<missing>", ReadValue(HKEY_CURRENT_USER, kRunMarkKey, L"installed"));
   EXPECT_EQ(-1, ExitCode(first_, 0));  // the first one runs on
   EXPECT_TRUE(IsWindowVisible(window));
+  EXPECT_FALSE(IsIconic(window));
   PostMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_EQ(0, ExitCode(first_, 10000));
 }
