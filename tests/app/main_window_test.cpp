@@ -197,6 +197,36 @@ TEST_F(MainWindowTest, RunStartOnTheHintScreenReturnsToTheMainScreen) {
   }
 }
 
+// The part of the window waiting to be repainted after action.
+template <typename Action>
+RECT RepaintedBy(HWND window, Action action) {
+  ValidateRect(window, nullptr);
+  action();
+  RECT update = {};
+  GetUpdateRect(window, &update, FALSE);
+  return update;
+}
+
+TEST_F(MainWindowTest, TextChangesRepaintOnlyTheirOwnBand) {
+  HWND window = helper_->mainWindow;
+  RECT update = RepaintedBy(window, [&] { helper_->SetStatusText(L"status"); });
+  EXPECT_EQ(0, update.left);
+  EXPECT_EQ(170, update.top);
+  EXPECT_EQ(482, update.right);
+  EXPECT_EQ(273, update.bottom);
+  update = RepaintedBy(window, [&] { helper_->SetCaptionText(L"caption"); });
+  EXPECT_EQ(144, update.left);
+  EXPECT_EQ(143, update.top);
+  EXPECT_EQ(482, update.right);
+  EXPECT_EQ(173, update.bottom);
+  update = RepaintedBy(window, [&] { helper_->InvalidateBody(); });
+  EXPECT_EQ(100, update.top);
+  EXPECT_EQ(273, update.bottom);
+  // A progress step repaints nothing of the window's own texts.
+  update = RepaintedBy(window, [&] { helper_->OnSetupNotify(rerozadez::NotifyProgress, 5); });
+  EXPECT_TRUE(IsRectEmpty(&update));
+}
+
 TEST_F(MainWindowTest, UnknownOrContextlessNotificationsChangeNothing) {
   helper_->statusText = L"unchanged";
   helper_->OnSetupNotify(12, 0);
