@@ -9,15 +9,22 @@ cd "$root"
 jobs=$(nproc)
 
 scripts/fetch-jsoncpp.sh
+scripts/fetch-httplib.sh
+
+# Tests and the demo talk to a package-information service on loopback; the
+# product's own default is in net/CMakeLists.txt.
+service_url=http://127.0.0.1:18080
 
 cmake -S . -B build/ship -G "Unix Makefiles" --no-warn-unused-cli \
   -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-win32.cmake \
-  -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+  -DCMAKE_BUILD_TYPE=MinSizeRel \
+  -DQUILL_SERVICE_BASE_URL="$service_url" >/dev/null
 cmake --build build/ship -j "$jobs"
 
 cmake -S . -B build/test -G "Unix Makefiles" --no-warn-unused-cli \
   -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-posix.cmake \
   -DCMAKE_BUILD_TYPE=Debug \
   -DQUILL_BUILD_TESTS=ON \
+  -DQUILL_SERVICE_BASE_URL="$service_url" \
   -DQUILL_SHIPPED_EXE="$root/build/ship/app/QuillnestMini.exe" >/dev/null
 cmake --build build/test -j "$jobs"

@@ -1,0 +1,174 @@
+#include "net/http_client.h"
+
+#include <wininet.h>
+
+#include <vector>
+
+#include "net/internet_handle.h"
+
+namespace rerozadez {
+namespace {
+
+const char kUserAgent[] =
+    "Mozilla/5.0 (Windows NT 6.1) AppleWebKit/537.36 (KHTML, like Gecko) "
+    "Chrome/28.0.1500.72 Safari/537.36";
+const char kHttpVersion[] = "HTTP/1.0";
+const char kAcceptType[] =
+    "Accept: text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8";
+// Replaces the Accept header WinINet builds from the accept-type list.
+const char kAcceptHeader[] =
+    "Accept: text/html,application/xhtml+xml,application/xml;q=0.9,image/webp,*/*;q=0.8\r\n";
+const char kLanguageHeader[] = "Accept-Language: zh-CN,zh;q=0.8\r\n";
+const char kCookieHeader[] = "Cookie: notified-NotifyUser1=1";
+const char kFormContentType[] = "Content-Type: application/x-www-form-urlencoded\r\n";
+
+const DWORD kHostBufferSize = 2084;
+// Also the size of every body read and the limit of the raw headers.
+const DWORD kPathBufferSize = 2048;
+
+const DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
+                            INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_COOKIES;
+const DWORD kReplaceHeader = HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE;
+
+DWORD LengthOf(const char* text) {
+  return static_cast<DWORD>(lstrlenA(text));
+}
+
+}  // namespace
+
+bool IsGetMethod(const char* method) {
+  if (method == nullptr)
+    return false;
+  for (int i = 0; i < 3; ++i) {
+    // The terminating zero of a shorter method fails the comparison.
+    if ((method[i] & ~0x20) != "GET"[i])
+      return false;
+  }
+  return true;
+}
+
+void MoveGetPayloadIntoUrl(const char* method, std::string* url, std::string* data) {
+  if (IsGetMethod(method) && data->size() > 1) {
+    url->append("?");
+    url->append(*data);
+    data->clear();
+  }
+}
+
+bool HttpClient::SendRequest(std::string url, std::string data, const char* method,
+                             std::string& responseBody, std::string& responseHeaders,
+                             DWORD connectTimeoutMs, int* errorCode, DWORD* systemError) {
+  int localError = 0;
+  int& error = errorCode != nullptr ? *errorCode : localError;
+  error = 0;
+  if (systemError != nullptr)
+    *systemError = 0;
+  responseBody.clear();
+  responseHeaders.clear();
+
+  MoveGetPayloadIntoUrl(method, &url, &data);
+
+  bool ok = false;
+  std::vector<char> host(kHostBufferSize, 0);
+  std::vector<char> path(kPathBufferSize, 0);
+  // One buffer, zeroed before each use, for the body and the raw headers.
+  std::vector<char> buffer(kPathBufferSize, 0);
+  URL_COMPONENTSA parts = {};
+  parts.dwStructSize = sizeof(parts);
+  parts.lpszHostName = host.data();
+  parts.dwHostNameLength = kHostBufferSize;
+  parts.lpszUrlPath = path.data();
+  parts.dwUrlPathLength = kPathBufferSize;
+
+  // The handles close request first, session last, on every path.
+  InternetHandle session;
+  InternetHandle connection;
+  InternetHandle request;
+  [&] {
+    if (!InternetCrackUrlA(url.c_str(), static_cast<DWORD>(url.size()), ICU_ESCAPE, &parts)) {
+      error = kHttpErrorCrackUrl;
+      return;
+    }
+    session.Reset(InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, "", "", 0));
+    if (!session.IsValid()) {
+      error = kHttpErrorOpenSession;
+      return;
+    }
+    connection.Reset(InternetConnectA(session.Get(), host.data(), parts.nPort, nullptr, nullptr,
+                                      INTERNET_SERVICE_HTTP, 0, 0));
+    if (!connection.IsValid()) {
+      error = kHttpErrorConnect;
+      return;
+    }
+    if (InternetAttemptConnect(0) != ERROR_SUCCESS) {
+      error = kHttpErrorAttemptConnect;
+      return;
+    }
+    const char* acceptTypes[] = {kAcceptType, nullptr};
+    request.Reset(HttpOpenRequestA(connection.Get(), method, path.data(), kHttpVersion, "",
+                                   acceptTypes, kRequestFlags, 0));
+    if (!request.IsValid()) {
+      error = kHttpErrorOpenRequest;
+      return;
+    }
+    if (!HttpAddRequestHeadersA(request.Get(), kAcceptHeader, LengthOf(kAcceptHeader),
+                                kReplaceHeader)) {
+      error = kHttpErrorAddAcceptHeader;
+      return;
+    }
+    if (!HttpAddRequestHeadersA(request.Get(), kLanguageHeader, LengthOf(kLanguageHeader),
+                                kReplaceHeader)) {
+      error = kHttpErrorAddLanguageHeader;
+      return;
+    }
+    if (!HttpAddRequestHeadersA(request.Get(), kCookieHeader, LengthOf(kCookieHeader),
+                                HTTP_ADDREQ_FLAG_ADD)) {
+      error = kHttpErrorAddCookieHeader;
+      return;
+    }
+    DWORD timeout = connectTimeoutMs;
+    InternetSetOptionW(request.Get(), INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof(timeout));
+
+    void* payload = data.empty() ? nullptr : &data[0];
+    DWORD payloadLength = static_cast<DWORD>(data.size());
+    BOOL sent = data.size() > 1
+                    ? HttpSendRequestA(request.Get(), kFormContentType, LengthOf(kFormContentType),
+                                       payload, payloadLength)
+                    : HttpSendRequestA(request.Get(), nullptr, static_cast<DWORD>(-1), payload,
+                                       payloadLength);
+    if (!sent) {
+      error = kHttpErrorSendRequest;
+      return;
+    }
+
+    // A failed read ends the body like its end does; what came stays.
+    size_t total = 0;
+    DWORD got = 0;
+    while (InternetReadFile(request.Get(), buffer.data(), kPathBufferSize, &got) && got > 0) {
+      responseBody.append(buffer.data(), got);
+      total += got;
+      std::fill(buffer.begin(), buffer.end(), 0);
+    }
+
+    std::fill(buffer.begin(), buffer.end(), 0);
+    DWORD headerLength = kPathBufferSize;
+    if (!HttpQueryInfoA(request.Get(), HTTP_QUERY_RAW_HEADERS_CRLF, buffer.data(), &headerLength,
+                        nullptr)) {
+      error = kHttpErrorQueryHeaders;
+      return;
+    }
+    responseHeaders.append(buffer.data(), headerLength);
+    ok = total > 0;
+  }();
+
+  if (!ok && systemError != nullptr)
+    *systemError = GetLastError();
+  return ok;
+}
+
+HttpClient* GetHttpClient() {
+  static HttpClient* client = new HttpClient;
+  return client;
+}
+
+}  // namespace rerozadez

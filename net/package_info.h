@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+
+namespace rerozadez {
+
+// The package-information service's scheme, host and port, fixed when the
+// program is built (QUILL_SERVICE_BASE_URL); nothing at run time changes it.
+const char* PackageServiceBaseUrl();
+
+// The ChannelKey value for an ANSI channel: "null" for an empty channel or
+// exactly "Trial", otherwise the channel unchanged (no escaping).
+std::string ChannelKeyValue(const std::string& channel);
+
+// The whole query URL: baseUrl, the service path, the fixed query and the
+// ChannelKey value of channel, which ends the URL.
+std::string BuildPackageInfoUrl(const std::string& baseUrl, const std::string& channel);
+
+// The four texts of a package-information reply.
+struct PackageInfo {
+  std::string verName;
+  std::string downloadUrl;
+  std::string size;
+  std::string fpmd5;
+};
+
+// Judges a reply: headers holding "200 OK", the body holding RES":"SUCCESS",
+// the body one JSON object of more than 3 members with non-empty "VerName"
+// and "DownloadURL". Each of the four members may be a string, absent or
+// null (empty text) or a boolean ("true"/"false"); any other type fails.
+// True fills info; false leaves it unspecified.
+bool ParsePackageInfoReply(const std::string& headers, const std::string& body, PackageInfo* info);
+
+// Asks the service which full setup to fetch, for the configured channel.
+// True with the four texts filled when the reply passed every judgement;
+// the outputs carry nothing usable after false. Blocks the calling thread.
+bool QueryPackageInfo(std::string& verName, std::string& downloadUrl, std::string& size,
+                      std::string& fpmd5);
+
+}  // namespace rerozadez

@@ -1,0 +1,202 @@
+#include "net/resumable_download.h"
+
+#include <wininet.h>
+
+#include <climits>
+#include <memory>
+
+#include "net/internet_handle.h"
+#include "settings/pause.h"
+#include "settings/scoped_handle.h"
+#include "workflow/worker.h"
+
+namespace rerozadez {
+namespace {
+
+const wchar_t kUserAgent[] = L"Mozilla/4.0 (compatible; MSIE 5.0; Windows NT 5.0)";
+const DWORD kWorkBufferChars = 2048;
+const DWORD kUrlPartChars = 1024;  // host in the first half, path in the second
+const DWORD kReadBufferBytes = 1048576;
+const DWORD kConnectTimeoutMs = 30000;
+const DWORD kEmptyReadPauseMs = 100;
+// The body has ended once this many reads in a row brought nothing.
+const int kMaxEmptyReads = 10;
+
+std::wstring DecimalText(uint64_t value) {
+  wchar_t digits[24];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<wchar_t>(L'0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  std::wstring text;
+  while (count > 0)
+    text += digits[--count];
+  return text;
+}
+
+// Empties the file when the body turned out to be the whole file again.
+bool TruncateFile(HANDLE file) {
+  LARGE_INTEGER start = {};
+  return SetFilePointerEx(file, start, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+}
+
+}  // namespace
+
+DownloadReplyAction JudgeDownloadStatus(DWORD status, uint64_t startOffset) {
+  if (status == HTTP_STATUS_PARTIAL_CONTENT)
+    return kReplyAppend;
+  if (status == 416)
+    return kReplyAlreadyWhole;  // range not satisfiable
+  if (status >= 200 && status < 300) {
+    // The server ignored the range and sends the file from its first byte.
+    return startOffset == 0 ? kReplyAppend : kReplyRestart;
+  }
+  return kReplyRejected;
+}
+
+std::wstring BuildDownloadHeaders(uint64_t startOffset) {
+  return L"Accept:*/*\r\n"
+         L"Pragma:no-cache\r\n"
+         L"Cache-Control:no-cache\r\n"
+         L"Connection:Keep-Alive\r\n"
+         L"Range:bytes=" +
+         DecimalText(startOffset) + L"-\r\n\r\n";
+}
+
+int DownloadPercent(uint64_t bytesInFile, int64_t totalSize) {
+  if (totalSize <= 0)
+    return 0;
+  double percent = static_cast<double>(bytesInFile) / (static_cast<double>(totalSize) / 100.0);
+  return percent >= static_cast<double>(INT_MAX) ? INT_MAX : static_cast<int>(percent);
+}
+
+void DownloadFile(CReroZadezHelper* worker, std::wstring url, std::wstring path, int64_t totalSize,
+                  uint64_t* startOffset, int* errorCode) {
+  int localError = 0;
+  int& error = errorCode != nullptr ? *errorCode : localError;
+  error = 0;
+  if (startOffset != nullptr)
+    *startOffset = 0;
+
+  std::unique_ptr<wchar_t[]> work(new wchar_t[kWorkBufferChars]());
+  std::unique_ptr<char[]> readBuffer(new char[kReadBufferBytes]);
+
+  // Others may read the file meanwhile (a digest check), never write it.
+  ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.IsValid()) {
+    error = kDownloadErrorOpenFile;
+    return;
+  }
+  LARGE_INTEGER zero = {};
+  LARGE_INTEGER end = {};
+  SetFilePointerEx(file.Get(), zero, &end, FILE_END);
+  const uint64_t offset = static_cast<uint64_t>(end.QuadPart);
+  if (startOffset != nullptr)
+    *startOffset = offset;
+
+  URL_COMPONENTSW parts = {};
+  parts.dwStructSize = sizeof(parts);
+  parts.lpszHostName = work.get();
+  parts.dwHostNameLength = kUrlPartChars;
+  parts.lpszUrlPath = work.get() + kUrlPartChars;
+  parts.dwUrlPathLength = kUrlPartChars;
+  // A URL that cannot be split leaves an empty host, which fails to connect.
+  InternetCrackUrlW(url.c_str(), 0, 0, &parts);
+  std::wstring host(work.get());
+  std::wstring urlPath(work.get() + kUrlPartChars);
+
+  // Declared session first so that they close request first.
+  InternetHandle session(
+      InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  if (!session.IsValid()) {
+    error = kDownloadErrorOpenSession;
+    return;
+  }
+  InternetHandle connection(InternetConnectW(session.Get(), host.c_str(), parts.nPort, nullptr,
+                                             nullptr, INTERNET_SERVICE_HTTP,
+                                             INTERNET_FLAG_KEEP_CONNECTION, 0));
+  if (!connection.IsValid() || InternetAttemptConnect(0) != ERROR_SUCCESS) {
+    error = kDownloadErrorConnect;
+    return;
+  }
+  std::wstring headers = BuildDownloadHeaders(offset);
+  InternetHandle request(
+      HttpOpenRequestW(connection.Get(), L"GET", urlPath.c_str(), nullptr, L"", nullptr, 0, 0));
+  if (!request.IsValid()) {
+    error = kDownloadErrorOpenRequest;
+    return;
+  }
+  if (!HttpAddRequestHeadersW(request.Get(), headers.c_str(), static_cast<DWORD>(-1),
+                              HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE)) {
+    error = kDownloadErrorAddHeaders;
+    return;
+  }
+  DWORD connectTimeout = kConnectTimeoutMs;
+  DWORD receiveTimeout = kDownloadReceiveTimeoutMs;
+  if (!InternetSetOptionW(request.Get(), INTERNET_OPTION_CONNECT_TIMEOUT, &connectTimeout,
+                          sizeof(connectTimeout)) ||
+      !InternetSetOptionW(request.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &receiveTimeout,
+                          sizeof(receiveTimeout))) {
+    error = kDownloadErrorSetTimeouts;
+    return;
+  }
+  if (!HttpSendRequestW(request.Get(), nullptr, 0, nullptr, 0)) {
+    error = kDownloadErrorSendRequest;
+    return;
+  }
+  DWORD status = 0;
+  DWORD statusSize = sizeof(status);
+  if (!HttpQueryInfoW(request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                      &statusSize, nullptr)) {
+    error = kDownloadErrorQueryStatus;
+    return;
+  }
+
+  DownloadReplyAction action = JudgeDownloadStatus(status, offset);
+  if (action == kReplyRejected) {
+    error = kDownloadErrorReplyStatus;
+    return;
+  }
+  if (action == kReplyAlreadyWhole)
+    return;
+  // A restart empties the file only once bytes arrive, so an empty reply
+  // keeps what an earlier pass fetched.
+  bool restartPending = action == kReplyRestart;
+  uint64_t base = restartPending ? 0 : offset;
+
+  uint64_t received = 0;
+  int emptyReads = 0;
+  for (;;) {
+    if (worker != nullptr && worker->stopRequested)
+      break;
+    DWORD got = 0;
+    if (!InternetReadFile(request.Get(), readBuffer.get(), kReadBufferBytes, &got))
+      break;
+    received += got;
+    if (got == 0) {
+      Pause(kEmptyReadPauseMs);
+      if (++emptyReads > kMaxEmptyReads)
+        break;
+    } else {
+      emptyReads = 0;
+      if (restartPending) {
+        if (!TruncateFile(file.Get())) {
+          error = kDownloadErrorWriteFile;
+          break;
+        }
+        restartPending = false;
+      }
+    }
+    DWORD written = 0;
+    if (!WriteFile(file.Get(), readBuffer.get(), got, &written, nullptr) || written != got) {
+      error = kDownloadErrorWriteFile;
+      break;
+    }
+    if (worker != nullptr)
+      worker->Notify(NotifyProgress, DownloadPercent(base + received, totalSize));
+  }
+}
+
+}  // namespace rerozadez

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace rerozadez {
+
+class CReroZadezHelper;
+
+// How DownloadFile ended: 0 (stop requested, the body ended, a failed read,
+// or a 416 reply) or the step that failed.
+enum DownloadError {
+  kDownloadErrorOpenFile = 1002,
+  kDownloadErrorOpenSession = 1003,
+  kDownloadErrorConnect = 1004,
+  kDownloadErrorOpenRequest = 1005,
+  kDownloadErrorAddHeaders = 1006,
+  kDownloadErrorSetTimeouts = 1007,
+  kDownloadErrorSendRequest = 1008,
+  kDownloadErrorQueryStatus = 1009,
+  kDownloadErrorWriteFile = 1010,
+  kDownloadErrorReplyStatus = 1011,  // an error status: nothing was written
+};
+
+// What a reply's status means for the local file.
+enum DownloadReplyAction {
+  kReplyAppend,        // the body continues the file from its end
+  kReplyRestart,       // the body is the whole file: replace the local bytes
+  kReplyAlreadyWhole,  // 416: nothing to add; the caller's checks decide
+  kReplyRejected,      // an error status: the body must not reach the file
+};
+
+// The action for a reply status to a request whose range starts at
+// startOffset. 206 appends; another 2xx sends the whole file, which appends
+// to an empty file and restarts a partial one.
+DownloadReplyAction JudgeDownloadStatus(DWORD status, uint64_t startOffset);
+
+// The request header block: Accept, Pragma, Cache-Control, Connection and
+// "Range:bytes=<startOffset>-", each ended by CR LF, then an empty line.
+std::wstring BuildDownloadHeaders(uint64_t startOffset);
+
+// Percent of totalSize that bytesInFile is, truncated; above 100 when the
+// file outgrew the announced size, 0 when totalSize is not positive.
+int DownloadPercent(uint64_t bytesInFile, int64_t totalSize);
+
+// The receive time-out of a download request. Without one, WinINet waits as
+// long as a server that stops sending without closing (Wine waited through a
+// whole 400 s stall). After 30 s of silence the read fails, the pass ends and
+// the next pass resumes from the file's size; a slow but live line keeps
+// sending well within that, and the cost of a false alarm is one read.
+const DWORD kDownloadReceiveTimeoutMs = 30000;
+
+// Fetches url with a Range request from the local file's size and appends the
+// reply to the file at path (created when missing), or starts the file again
+// when the server ignored the range. Reports NotifyProgress with the percent
+// of totalSize after every read through worker and stops when worker's
+// stopRequested is set. Returns when the body ends (eleven empty reads in a
+// row), a read fails, a stop is requested or a step fails. startOffset
+// receives the file's size at the start; errorCode 0 or a DownloadError. The
+// caller judges the file by its size and digest.
+void DownloadFile(CReroZadezHelper* worker, std::wstring url, std::wstring path, int64_t totalSize,
+                  uint64_t* startOffset = nullptr, int* errorCode = nullptr);
+
+}  // namespace rerozadez

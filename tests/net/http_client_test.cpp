@@ -1,0 +1,220 @@
+#include "net/http_client.h"
+
+#include <gtest/gtest.h>
+#include <wininet.h>
+
+#include "tools/test_http_server/test_http_server.h"
+
+namespace rerozadez {
+namespace {
+
+using quilltest::HttpRoute;
+using quilltest::RecordedRequest;
+using quilltest::TestHttpServer;
+
+class HttpClientTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server_.Start());
+    HttpRoute route;
+    route.contentType = "application/json";
+    route.body = "{\"a\":1}";
+    server_.SetRoute("/x", route);
+  }
+
+  // Sends one request to the server and keeps what it saw.
+  bool Send(const std::string& path, const std::string& data, const char* method) {
+    error_ = -1;
+    systemError_ = 0;
+    bool ok = GetHttpClient()->SendRequest(server_.BaseUrl() + path, data, method, body_, headers_,
+                                           10000, &error_, &systemError_);
+    return ok;
+  }
+
+  RecordedRequest OnlyRequest() {
+    std::vector<RecordedRequest> requests = server_.Requests();
+    EXPECT_EQ(requests.size(), 1u);
+    return requests.empty() ? RecordedRequest() : requests.front();
+  }
+
+  TestHttpServer server_;
+  std::string body_ = "stale";
+  std::string headers_ = "stale";
+  int error_ = -1;
+  DWORD systemError_ = 0;
+};
+
+TEST_F(HttpClientTest, GetPayloadBecomesTheQueryWithoutBodyOrContentType) {
+  ASSERT_TRUE(Send("/x", "a=1", "GET"));
+  EXPECT_EQ(error_, 0);
+  EXPECT_EQ(body_, "{\"a\":1}");
+  EXPECT_EQ(headers_.compare(0, 17, "HTTP/1.1 200 OK\r\n"), 0) << headers_;
+  EXPECT_NE(headers_.find("Content-Type: application/json\r\n"), std::string::npos);
+  EXPECT_EQ(headers_.substr(headers_.size() - 4), "\r\n\r\n");
+
+  RecordedRequest request = OnlyRequest();
+  EXPECT_EQ(request.method, "GET");
+  EXPECT_EQ(request.target, "/x?a=1");
+  EXPECT_EQ(request.version, "HTTP/1.0");
+  EXPECT_FALSE(request.HasHeader("Content-Type"));
+  EXPECT_TRUE(request.body.empty());
+}
+
+TEST_F(HttpClientTest, SendsExactlyTheFixedHeadersWithTheAcceptListReplaced) {
+  ASSERT_TRUE(Send("/x", "", "GET"));
+  RecordedRequest request = OnlyRequest();
+  EXPECT_EQ(request.target, "/x");
+  EXPECT_EQ(request.Header("User-Agent"),
+            "Mozilla/5.0 (Windows NT 6.1) AppleWebKit/537.36 (KHTML, like Gecko) "
+            "Chrome/28.0.1500.72 Safari/537.36");
+  EXPECT_EQ(request.Header("Accept"),
+            "text/html,application/xhtml+xml,application/xml;q=0.9,image/webp,*/*;q=0.8");
+  EXPECT_EQ(request.Header("Accept-Language"), "zh-CN,zh;q=0.8");
+  EXPECT_EQ(request.Header("Cookie"), "notified-NotifyUser1=1");
+  EXPECT_EQ(request.Header("Host"), "127.0.0.1:" + std::to_string(server_.Port()));
+  // Nothing else: one Accept header (the list's own is replaced), no
+  // Content-Type, no Referer for the empty referrer.
+  std::string names;
+  for (const auto& header : request.headers)
+    names += header.first + ";";
+  EXPECT_EQ(names, "Accept;Accept-Language;Connection;Cookie;Host;User-Agent;");
+}
+
+TEST_F(HttpClientTest, OneCharacterPayloadIsABodyWithoutContentTypeEvenForGet) {
+  // The server reads no body of a GET; its length shows it was sent.
+  ASSERT_TRUE(Send("/x", "a", "GET"));
+  RecordedRequest get = OnlyRequest();
+  EXPECT_EQ(get.target, "/x");
+  EXPECT_EQ(get.Header("Content-Length"), "1");
+  EXPECT_FALSE(get.HasHeader("Content-Type"));
+
+  ASSERT_TRUE(Send("/y", "b", "POST"));
+  std::vector<RecordedRequest> requests = server_.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[1].target, "/y");
+  EXPECT_EQ(requests[1].body, "b");
+  EXPECT_FALSE(requests[1].HasHeader("Content-Type"));
+}
+
+TEST_F(HttpClientTest, OtherMethodsSendTheFormPayloadAsBody) {
+  ASSERT_TRUE(Send("/x", "k=v&n=2", "POST"));
+  RecordedRequest request = OnlyRequest();
+  EXPECT_EQ(request.method, "POST");
+  EXPECT_EQ(request.target, "/x");
+  EXPECT_EQ(request.body, "k=v&n=2");
+  EXPECT_EQ(request.Header("Content-Type"), "application/x-www-form-urlencoded");
+}
+
+TEST(HttpClientPayloadRule, GetIsRecognisedInAnyCaseByItsFirstThreeLetters) {
+  EXPECT_TRUE(IsGetMethod("GET"));
+  EXPECT_TRUE(IsGetMethod("get"));
+  EXPECT_TRUE(IsGetMethod("gEt"));
+  EXPECT_TRUE(IsGetMethod("GETX"));
+  EXPECT_FALSE(IsGetMethod("GE"));
+  EXPECT_FALSE(IsGetMethod("POST"));
+  EXPECT_FALSE(IsGetMethod("SET"));
+  EXPECT_FALSE(IsGetMethod(nullptr));
+
+  std::string url = "http://h/x";
+  std::string data = "a=1";
+  MoveGetPayloadIntoUrl("gEt", &url, &data);
+  EXPECT_EQ(url, "http://h/x?a=1");
+  EXPECT_EQ(data, "");
+
+  url = "http://h/x";
+  data = "a";
+  MoveGetPayloadIntoUrl("GET", &url, &data);
+  EXPECT_EQ(url, "http://h/x");
+  EXPECT_EQ(data, "a");
+
+  data = "a=1";
+  MoveGetPayloadIntoUrl("PUT", &url, &data);
+  EXPECT_EQ(url, "http://h/x");
+  EXPECT_EQ(data, "a=1");
+
+  // An existing query is not looked for.
+  url = "http://h/x?b=2";
+  MoveGetPayloadIntoUrl("GET", &url, &data);
+  EXPECT_EQ(url, "http://h/x?b=2?a=1");
+}
+
+TEST_F(HttpClientTest, ErrorStatusIsNotJudgedHere) {
+  ASSERT_TRUE(Send("/missing", "", "GET"));
+  EXPECT_EQ(error_, 0);
+  EXPECT_EQ(headers_.compare(0, 22, "HTTP/1.1 404 Not Found"), 0) << headers_;
+  EXPECT_NE(body_.find("404"), std::string::npos);
+}
+
+TEST_F(HttpClientTest, EmptyBodyFailsWithoutAnErrorCode) {
+  HttpRoute empty;
+  server_.SetRoute("/empty", empty);
+  EXPECT_FALSE(Send("/empty", "", "GET"));
+  EXPECT_EQ(error_, 0);
+  EXPECT_EQ(body_, "");
+  EXPECT_EQ(headers_.compare(0, 15, "HTTP/1.1 200 OK"), 0) << headers_;
+}
+
+TEST_F(HttpClientTest, HeadersBeyondTheBufferFailAfterTheBodyWasRead) {
+  HttpRoute route;
+  route.body = "payload";
+  route.headers.push_back({"X-Padding", std::string(2100, 'p')});
+  server_.SetRoute("/big", route);
+  EXPECT_FALSE(Send("/big", "", "GET"));
+  EXPECT_EQ(error_, kHttpErrorQueryHeaders);
+  EXPECT_EQ(systemError_, static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+  EXPECT_EQ(body_, "payload");
+  EXPECT_EQ(headers_, "");
+}
+
+TEST_F(HttpClientTest, HeadersJustInsideTheBufferAreKept) {
+  HttpRoute route;
+  route.body = "payload";
+  route.headers.push_back({"X-Padding", std::string(1800, 'p')});
+  server_.SetRoute("/big", route);
+  EXPECT_TRUE(Send("/big", "", "GET"));
+  EXPECT_NE(headers_.find(std::string(1800, 'p') + "\r\n"), std::string::npos);
+}
+
+TEST_F(HttpClientTest, ClosedPortFailsToSend) {
+  int port = server_.Port();
+  server_.Stop();
+  std::string body, headers;
+  int error = -1;
+  DWORD systemError = 0;
+  EXPECT_FALSE(GetHttpClient()->SendRequest("http://127.0.0.1:" + std::to_string(port) + "/x", "",
+                                            "GET", body, headers, 10000, &error, &systemError));
+  EXPECT_EQ(error, kHttpErrorSendRequest);
+  EXPECT_EQ(systemError, static_cast<DWORD>(ERROR_INTERNET_CANNOT_CONNECT));
+  EXPECT_EQ(body, "");
+  EXPECT_EQ(headers, "");
+}
+
+TEST(HttpClientUrl, UrlThatCannotBeSplitFailsFirst) {
+  std::string body = "stale", headers = "stale";
+  int error = -1;
+  EXPECT_FALSE(GetHttpClient()->SendRequest("not a url", "", "GET", body, headers, 10000, &error));
+  EXPECT_EQ(error, kHttpErrorCrackUrl);
+  EXPECT_EQ(body, "");
+  EXPECT_EQ(headers, "");
+}
+
+TEST(HttpClientUrl, UrlWithoutPortUsesPortEightyAndHttpsStaysPlain) {
+  // Port 80 may be taken on the machine; the case is then not observable.
+  TestHttpServer server;
+  if (!server.Start(80))
+    GTEST_SKIP() << "port 80 is not free";
+  HttpRoute route;
+  route.body = "eighty";
+  server.SetRoute("/p", route);
+  std::string body, headers;
+  EXPECT_TRUE(GetHttpClient()->SendRequest("http://127.0.0.1/p", "", "GET", body, headers, 10000));
+  EXPECT_EQ(body, "eighty");
+  // An explicit port in an https URL is still spoken to in plain HTTP.
+  EXPECT_TRUE(
+      GetHttpClient()->SendRequest("https://127.0.0.1:80/p", "", "GET", body, headers, 10000));
+  EXPECT_EQ(body, "eighty");
+  EXPECT_EQ(server.Requests().size(), 2u);
+}
+
+}  // namespace
+}  // namespace rerozadez

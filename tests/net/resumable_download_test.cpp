@@ -1,0 +1,393 @@
+#include "net/resumable_download.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <vector>
+
+#include "settings/pause.h"
+#include "tests/support/test_files.h"
+#include "tools/test_http_server/test_http_server.h"
+#include "workflow/worker.h"
+
+namespace rerozadez {
+namespace {
+
+using quilltest::HttpRoute;
+using quilltest::ReadFileBytes;
+using quilltest::RecordedRequest;
+using quilltest::ScratchDir;
+using quilltest::TestHttpServer;
+using quilltest::WriteFileBytes;
+
+TEST(DownloadHeaders, BlockIsExactForNewAndResumedFiles) {
+  EXPECT_EQ(BuildDownloadHeaders(0),
+            L"Accept:*/*\r\nPragma:no-cache\r\nCache-Control:no-cache\r\n"
+            L"Connection:Keep-Alive\r\nRange:bytes=0-\r\n\r\n");
+  EXPECT_EQ(BuildDownloadHeaders(1500),
+            L"Accept:*/*\r\nPragma:no-cache\r\nCache-Control:no-cache\r\n"
+            L"Connection:Keep-Alive\r\nRange:bytes=1500-\r\n\r\n");
+}
+
+TEST(DownloadHeaders, OffsetsBeyondTwoGibibytesStayPositive) {
+  std::wstring block = BuildDownloadHeaders(3221225472ULL);
+  EXPECT_NE(block.find(L"\r\nRange:bytes=3221225472-\r\n\r\n"), std::wstring::npos);
+  block = BuildDownloadHeaders(18446744073709551615ULL);
+  EXPECT_NE(block.find(L"Range:bytes=18446744073709551615-"), std::wstring::npos);
+}
+
+TEST(DownloadPercent, TruncatesAndIsNotClamped) {
+  EXPECT_EQ(DownloadPercent(0, 1000), 0);
+  EXPECT_EQ(DownloadPercent(999, 1000), 99);
+  EXPECT_EQ(DownloadPercent(1000, 1000), 100);
+  EXPECT_EQ(DownloadPercent(1500, 1000), 150);
+  EXPECT_EQ(DownloadPercent(3ULL << 30, 6LL << 30), 50);
+  EXPECT_EQ(DownloadPercent((5ULL << 30) - 1, 5LL << 30), 99);
+}
+
+TEST(DownloadPercent, UnknownTotalSizeGivesZero) {
+  EXPECT_EQ(DownloadPercent(0, 0), 0);
+  EXPECT_EQ(DownloadPercent(12345, 0), 0);
+  EXPECT_EQ(DownloadPercent(12345, -1), 0);
+}
+
+TEST(DownloadStatus, EachReplyStatusHasItsAction) {
+  EXPECT_EQ(JudgeDownloadStatus(206, 0), kReplyAppend);
+  EXPECT_EQ(JudgeDownloadStatus(206, 1500), kReplyAppend);
+  EXPECT_EQ(JudgeDownloadStatus(200, 0), kReplyAppend);
+  EXPECT_EQ(JudgeDownloadStatus(200, 1500), kReplyRestart);
+  EXPECT_EQ(JudgeDownloadStatus(203, 1500), kReplyRestart);
+  EXPECT_EQ(JudgeDownloadStatus(416, 1500), kReplyAlreadyWhole);
+  EXPECT_EQ(JudgeDownloadStatus(404, 0), kReplyRejected);
+  EXPECT_EQ(JudgeDownloadStatus(500, 1500), kReplyRejected);
+  EXPECT_EQ(JudgeDownloadStatus(302, 0), kReplyRejected);
+  EXPECT_EQ(JudgeDownloadStatus(100, 0), kReplyRejected);
+}
+
+// Counts the downloader's waits instead of sleeping through them.
+void CountPause(DWORD milliseconds, void* context) {
+  static_cast<std::vector<DWORD>*>(context)->push_back(milliseconds);
+}
+
+struct Notification {
+  int type;
+  int value;
+};
+
+class DownloadFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // More than two reads' worth, and not a multiple of anything.
+    content_.resize(2 * 1048576 + 777);
+    for (size_t i = 0; i < content_.size(); ++i) {
+      content_[i] = static_cast<char>((i * 131 + i / 7) & 0xFF);
+    }
+    ASSERT_TRUE(server_.Start());
+    Serve(HttpRoute());
+    worker_.notify = &DownloadFileTest::Record;
+    worker_.notifyContext = this;
+    worker_.stopRequested = 0;
+    SetPauseHook(&CountPause, &pauses_);
+    path_ = dir_.File(L"\u5b89\u88c5_setup.exe");
+  }
+  void TearDown() override { SetPauseHook(nullptr, nullptr); }
+
+  // Serves content_ at /setup.exe with route's status and faults.
+  void Serve(HttpRoute route) {
+    if (route.body.empty())
+      route.body = content_;
+    server_.SetRoute("/setup.exe", route);
+  }
+
+  std::wstring Url() const {
+    std::string base = server_.BaseUrl();
+    return std::wstring(base.begin(), base.end()) + L"/setup.exe";
+  }
+
+  void Download(int64_t totalSize) {
+    notifications_.clear();
+    error_ = -1;
+    startOffset_ = 12345;
+    DownloadFile(&worker_, Url(), path_, totalSize, &startOffset_, &error_);
+  }
+
+  std::vector<int> Percentages() const {
+    std::vector<int> values;
+    for (const Notification& n : notifications_) {
+      EXPECT_EQ(n.type, NotifyProgress);
+      values.push_back(n.value);
+    }
+    return values;
+  }
+
+  RecordedRequest LastRequest() const {
+    std::vector<RecordedRequest> requests = server_.Requests();
+    return requests.empty() ? RecordedRequest() : requests.back();
+  }
+
+  static void Record(int type, int value, void* context) {
+    DownloadFileTest* self = static_cast<DownloadFileTest*>(context);
+    self->notifications_.push_back({type, value});
+    if (self->stopAfterNotifications_ > 0 &&
+        static_cast<int>(self->notifications_.size()) >= self->stopAfterNotifications_) {
+      self->worker_.stopRequested = 1;
+    }
+  }
+
+  std::string content_;
+  TestHttpServer server_;
+  ScratchDir dir_;
+  std::wstring path_;
+  CReroZadezHelper worker_;
+  std::vector<Notification> notifications_;
+  std::vector<DWORD> pauses_;
+  int stopAfterNotifications_ = 0;
+  int error_ = -1;
+  uint64_t startOffset_ = 0;
+};
+
+TEST_F(DownloadFileTest, NewFileAsksFromByteZeroAndGetsEveryByte) {
+  Download(static_cast<int64_t>(content_.size()));
+  EXPECT_EQ(error_, 0);
+  EXPECT_EQ(startOffset_, 0u);
+  EXPECT_TRUE(ReadFileBytes(path_) == content_);
+
+  RecordedRequest request = LastRequest();
+  EXPECT_EQ(request.method, "GET");
+  EXPECT_EQ(request.target, "/setup.exe");
+  EXPECT_EQ(request.Header("Range"), "bytes=0-");
+  EXPECT_EQ(request.Header("Accept"), "*/*");
+  EXPECT_EQ(request.Header("Pragma"), "no-cache");
+  EXPECT_EQ(request.Header("Cache-Control"), "no-cache");
+  EXPECT_EQ(request.Header("Connection"), "Keep-Alive");
+  EXPECT_EQ(request.Header("User-Agent"), "Mozilla/4.0 (compatible; MSIE 5.0; Windows NT 5.0)");
+  EXPECT_FALSE(request.HasHeader("Referer"));
+
+  // Progress never goes back and ends at 100; the body's end costs eleven
+  // empty reads, each waiting 100 ms and reporting again.
+  std::vector<int> percentages = Percentages();
+  ASSERT_GE(percentages.size(), 12u);
+  for (size_t i = 1; i < percentages.size(); ++i)
+    EXPECT_LE(percentages[i - 1], percentages[i]);
+  EXPECT_EQ(percentages.back(), 100);
+  EXPECT_EQ(pauses_, std::vector<DWORD>(11, 100));
+}
+
+TEST_F(DownloadFileTest, ResumeAppendsOnlyTheMissingBytesAfterTheLocalOnes) {
+  const size_t kHave = 1500000;
+  // A local prefix that differs from the server's proves the new bytes are
+  // appended after it rather than the file being rewritten.
+  std::string local(kHave, 'L');
+  ASSERT_TRUE(WriteFileBytes(path_, local));
+  Download(static_cast<int64_t>(content_.size()));
+  EXPECT_EQ(error_, 0);
+  EXPECT_EQ(startOffset_, kHave);
+  EXPECT_EQ(LastRequest().Header("Range"), "bytes=1500000-");
+  EXPECT_TRUE(ReadFileBytes(path_) == local + content_.substr(kHave));
+  std::vector<int> percentages = Percentages();
+  ASSERT_FALSE(percentages.empty());
+  // The first report counts the bytes that were already there.
+  EXPECT_GE(percentages.front(), static_cast<int>(kHave * 100 / content_.size()));
+  EXPECT_EQ(percentages.back(), 100);
+}
+
+TEST_F(DownloadFileTest, ConnectionClosedEarlyKeepsTheBytesAndTheNextPassCompletes) {
+  HttpRoute route;
+  route.closeAfterBytes = 1234567;
+  Serve(route);
+  Download(static_cast<int64_t>(content_.size()));
+  EXPECT_EQ(error_, 0);
+  EXPECT_TRUE(ReadFileBytes(path_) == content_.substr(0, 1234567));
+
+  Serve(HttpRoute());
+  Download(static_cast<int64_t>(content_.size()));
+  EXPECT_EQ(LastRequest().Header("Range"), "bytes=1234567-");
+  EXPECT_TRUE(ReadFileBytes(path_) == content_);
+}
+
+TEST_F(DownloadFileTest, ServerIgnoringRangeRestartsFromZero) {
+  ASSERT_TRUE(WriteFileBytes(path_, content_.substr(0, 700000)));
+  HttpRoute route;
+  route.honourRange = false;
+  Serve(route);
+  Download(static_cast<int64_t>(content_.size()));
+  EXPECT_EQ(error_, 0);
+  EXPECT_EQ(LastRequest().Header("Range"), "bytes=700000-");
+  EXPECT_TRUE(ReadFileBytes(path_) == content_);
+  // Progress counts from zero again, so the whole file is 100 percent.
+  std::vector<int> percentages = Percentages();
+  ASSERT_FALSE(percentages.empty());
+  EXPECT_EQ(percentages.back(), 100);
+}
+
+TEST_F(DownloadFileTest, ServerIgnoringRangeWithAnEmptyBodyKeepsTheFile) {
+  std::string local = content_.substr(0, 700000);
+  ASSERT_TRUE(WriteFileBytes(path_, local));
+  HttpRoute route;
+  route.honourRange = false;
+  route.body = std::string();
+  server_.SetRoute("/setup.exe", route);
+  Download(static_cast<int64_t>(content_.size()));
+  EXPECT_EQ(error_, 0);
+  EXPECT_TRUE(ReadFileBytes(path_) == local);
+}
+
+TEST_F(DownloadFileTest, CompleteFileAnswered416StaysAsItIs) {
+  ASSERT_TRUE(WriteFileBytes(path_, content_));
+  Download(static_cast<int64_t>(content_.size()));
+  EXPECT_EQ(error_, 0);
+  EXPECT_EQ(LastRequest().Header("Range"), "bytes=" + std::to_string(content_.size()) + "-");
+  EXPECT_TRUE(ReadFileBytes(path_) == content_);
+  EXPECT_TRUE(notifications_.empty());
+}
+
+TEST_F(DownloadFileTest, ErrorPagesNeverReachTheFile) {
+  const int statuses[] = {404, 500, 403, 302};
+  std::string local = content_.substr(0, 4096);
+  for (int status : statuses) {
+    ASSERT_TRUE(WriteFileBytes(path_, local));
+    HttpRoute route;
+    route.status = status;
+    route.contentType = "text/html";
+    route.body = "<html><body>error " + std::to_string(status) + "</body></html>";
+    server_.SetRoute("/setup.exe", route);
+    Download(static_cast<int64_t>(content_.size()));
+    EXPECT_EQ(error_, kDownloadErrorReplyStatus) << status;
+    EXPECT_TRUE(ReadFileBytes(path_) == local) << status;
+    EXPECT_TRUE(notifications_.empty()) << status;
+  }
+  // A missing file starts empty and stays empty.
+  DeleteFileW(path_.c_str());
+  Download(static_cast<int64_t>(content_.size()));
+  EXPECT_EQ(error_, kDownloadErrorReplyStatus);
+  EXPECT_TRUE(quilltest::FileExists(path_));
+  EXPECT_EQ(ReadFileBytes(path_), "");
+}
+
+TEST_F(DownloadFileTest, StallShorterThanTheReceiveTimeoutStillCompletes) {
+  HttpRoute route;
+  route.stallAfterBytes = 300000;
+  route.stallMilliseconds = 2000;
+  Serve(route);
+  Download(static_cast<int64_t>(content_.size()));
+  EXPECT_EQ(error_, 0);
+  EXPECT_TRUE(ReadFileBytes(path_) == content_);
+}
+
+TEST_F(DownloadFileTest, StalledServerEndsThePassAndTheNextPassResumes) {
+  // Without a receive time-out WinINet waits as long as the server stalls.
+  HttpRoute route;
+  route.stallAfterBytes = 300000;
+  route.stallMilliseconds = kDownloadReceiveTimeoutMs + 60000;
+  Serve(route);
+  DWORD started = GetTickCount();
+  Download(static_cast<int64_t>(content_.size()));
+  DWORD elapsed = GetTickCount() - started;
+  EXPECT_GE(elapsed, kDownloadReceiveTimeoutMs - 1000);
+  EXPECT_LT(elapsed, kDownloadReceiveTimeoutMs + 30000);
+  EXPECT_EQ(error_, 0);
+  // The read that timed out loses what it had buffered; nothing else.
+  std::string partial = ReadFileBytes(path_);
+  EXPECT_LE(partial.size(), 300000u);
+  EXPECT_TRUE(partial == content_.substr(0, partial.size()));
+
+  Serve(HttpRoute());
+  Download(static_cast<int64_t>(content_.size()));
+  EXPECT_EQ(LastRequest().Header("Range"), "bytes=" + std::to_string(partial.size()) + "-");
+  EXPECT_TRUE(ReadFileBytes(path_) == content_);
+}
+
+TEST_F(DownloadFileTest, OversizedReplyHeadersDoNotDisturbTheBody) {
+  HttpRoute route;
+  route.headers.push_back({"X-Padding", std::string(6000, 'p')});
+  Serve(route);
+  Download(static_cast<int64_t>(content_.size()));
+  EXPECT_EQ(error_, 0);
+  EXPECT_TRUE(ReadFileBytes(path_) == content_);
+}
+
+TEST_F(DownloadFileTest, StopBeforeTheCallSendsTheRequestButWritesNothing) {
+  worker_.stopRequested = 1;
+  Download(static_cast<int64_t>(content_.size()));
+  EXPECT_EQ(error_, 0);
+  EXPECT_EQ(server_.Requests().size(), 1u);
+  EXPECT_TRUE(quilltest::FileExists(path_));
+  EXPECT_EQ(ReadFileBytes(path_), "");
+  EXPECT_TRUE(notifications_.empty());
+}
+
+TEST_F(DownloadFileTest, StopDuringTheTransferEndsAfterTheCurrentRead) {
+  stopAfterNotifications_ = 1;
+  Download(static_cast<int64_t>(content_.size()));
+  EXPECT_EQ(error_, 0);
+  ASSERT_EQ(notifications_.size(), 1u);
+  std::string written = ReadFileBytes(path_);
+  EXPECT_GT(written.size(), 0u);
+  EXPECT_LT(written.size(), content_.size());
+  EXPECT_TRUE(written == content_.substr(0, written.size()));
+  EXPECT_EQ(notifications_[0].value, static_cast<int>(written.size() * 100.0 / content_.size()));
+}
+
+TEST_F(DownloadFileTest, UnknownTotalSizeReportsZeroPercent) {
+  Download(0);
+  EXPECT_EQ(error_, 0);
+  EXPECT_TRUE(ReadFileBytes(path_) == content_);
+  std::vector<int> percentages = Percentages();
+  ASSERT_FALSE(percentages.empty());
+  EXPECT_EQ(percentages, std::vector<int>(percentages.size(), 0));
+}
+
+TEST_F(DownloadFileTest, MoreBytesThanAnnouncedReportsAboveHundred) {
+  Download(static_cast<int64_t>(content_.size() / 2));
+  EXPECT_TRUE(ReadFileBytes(path_) == content_);
+  EXPECT_EQ(Percentages().back(), 200);
+}
+
+TEST_F(DownloadFileTest, FileBeyondThreeGibibytesResumesFromItsFullSize) {
+  // A sparse local file of 3 GiB + 5 bytes; the server's copy is shorter, so
+  // it answers 416 and the file must stay as it was.
+  HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  LARGE_INTEGER end;
+  end.QuadPart = (3LL << 30) + 5;
+  ASSERT_TRUE(SetFilePointerEx(file, end, nullptr, FILE_BEGIN));
+  ASSERT_TRUE(SetEndOfFile(file));
+  CloseHandle(file);
+
+  Download(static_cast<int64_t>(content_.size()));
+  EXPECT_EQ(error_, 0);
+  EXPECT_EQ(startOffset_, (3ULL << 30) + 5);
+  EXPECT_EQ(LastRequest().Header("Range"), "bytes=3221225477-");
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  ASSERT_TRUE(GetFileAttributesExW(path_.c_str(), GetFileExInfoStandard, &data));
+  EXPECT_EQ((static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
+            (3ULL << 30) + 5);
+}
+
+TEST_F(DownloadFileTest, FileThatCannotBeOpenedFailsBeforeAnyRequest) {
+  DownloadFile(&worker_, Url(), dir_.File(L"no such folder\\setup.exe"),
+               static_cast<int64_t>(content_.size()), &startOffset_, &error_);
+  EXPECT_EQ(error_, kDownloadErrorOpenFile);
+  EXPECT_EQ(startOffset_, 0u);
+  EXPECT_TRUE(server_.Requests().empty());
+}
+
+TEST_F(DownloadFileTest, ClosedPortFailsToSendAndLeavesTheFile) {
+  ASSERT_TRUE(WriteFileBytes(path_, "abc"));
+  server_.Stop();
+  Download(static_cast<int64_t>(content_.size()));
+  EXPECT_EQ(error_, kDownloadErrorSendRequest);
+  EXPECT_EQ(startOffset_, 3u);
+  EXPECT_EQ(ReadFileBytes(path_), "abc");
+}
+
+TEST_F(DownloadFileTest, UrlThatCannotBeSplitWritesNothing) {
+  DownloadFile(&worker_, L"not a url", path_, 100, &startOffset_, &error_);
+  EXPECT_NE(error_, 0);
+  EXPECT_EQ(ReadFileBytes(path_), "");
+  EXPECT_TRUE(notifications_.empty());
+}
+
+}  // namespace
+}  // namespace rerozadez
