@@ -1,7 +1,11 @@
 #include "workflow/resume_state.h"
 
 #include <gtest/gtest.h>
+#include <shlwapi.h>
+#include <windows.h>
 
+#include "settings/setup_settings.h"
+#include "tests/support/test_files.h"
 #include "workflow/setup_routes.h"
 
 namespace rerozadez {
@@ -79,6 +83,99 @@ TEST(PullParameters, RemotePathUnquotedLocalPathQuoted) {
             L" pull /sdcard/Other/big.exe \"" + local + L"\"");
   EXPECT_EQ(BuildPullParameters(L"/sdcard/My Files/a.exe", L"D:\\x y\\b.exe"),
             L" pull /sdcard/My Files/a.exe \"D:\\x y\\b.exe\"");
+}
+
+}  // namespace
+}  // namespace rerozadez
+
+namespace rerozadez {
+namespace {
+
+// The resume record in the real registry, the setup file in a scratch APPDATA.
+class ResumeState : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t saved[1024] = {};
+    GetEnvironmentVariableW(L"APPDATA", saved, 1024);
+    savedAppData_ = saved;
+    SetEnvironmentVariableW(L"APPDATA", appData_.Path().c_str());
+    setupPath_ = GetSetupSettings()->GetSetupFilePath();
+    SHDeleteKeyW(HKEY_CURRENT_USER, L"SOFTWARE\\VeziDazedera");
+  }
+  void TearDown() override {
+    SHDeleteKeyW(HKEY_CURRENT_USER, L"SOFTWARE\\VeziDazedera");
+    SetEnvironmentVariableW(L"APPDATA", savedAppData_.c_str());
+  }
+  void Record(const std::string& size, const std::string& fpmd5) { StoreResumeRecord(size, fpmd5); }
+
+  quilltest::ScratchDir appData_;
+  std::wstring savedAppData_;
+  std::wstring setupPath_;
+};
+
+TEST_F(ResumeState, CompletenessComparesTheFileWithTheRecordedSize) {
+  EXPECT_FALSE(IsDownloadComplete());  // no file
+  ASSERT_TRUE(quilltest::WriteFileBytes(setupPath_, ""));
+  EXPECT_FALSE(IsDownloadComplete());  // empty file
+  ASSERT_TRUE(quilltest::WriteFileBytes(setupPath_, "abc"));
+  EXPECT_TRUE(IsDownloadComplete());  // no record: any non-empty file
+  Record("4", "");
+  EXPECT_FALSE(IsDownloadComplete());
+  Record("3", "");
+  EXPECT_TRUE(IsDownloadComplete());
+  Record("2", "");
+  EXPECT_TRUE(IsDownloadComplete());  // longer than expected counts too
+}
+
+TEST_F(ResumeState, TamperedSizesLeaveTheDecisionToTheDigest) {
+  ASSERT_TRUE(quilltest::WriteFileBytes(setupPath_, "abc"));
+  for (const char* size : {"-7", "size", "", " 0x10"}) {
+    Record(size, "");
+    EXPECT_TRUE(IsDownloadComplete()) << size;
+  }
+  for (const char* size : {"99999999999999999999", "4294967299"}) {
+    Record(size, "");
+    EXPECT_FALSE(IsDownloadComplete()) << size;
+  }
+}
+
+TEST_F(ResumeState, SetupsOfMoreThanTwoGibibytesAreJudgedRight) {
+  HANDLE file = CreateFileW(setupPath_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  LARGE_INTEGER end;
+  end.QuadPart = 3221225472LL;  // 3 GiB, sparse
+  ASSERT_TRUE(SetFilePointerEx(file, end, nullptr, FILE_BEGIN));
+  ASSERT_TRUE(SetEndOfFile(file));
+  CloseHandle(file);
+  Record("3221225472", "");
+  EXPECT_TRUE(IsDownloadComplete());
+  Record("3221225473", "");
+  EXPECT_FALSE(IsDownloadComplete());
+}
+
+TEST_F(ResumeState, DigestFormFollowsTheRecordedLength) {
+  ASSERT_TRUE(quilltest::WriteFileBytes(setupPath_, "abc"));  // 900150983cd24fb0d6963f7d28e17f72
+  Record("3", "900150983CD24FB0D6963F7D28E17F72");
+  EXPECT_TRUE(IsDigestMatching());
+  Record("3", "3cd24fb0d6963f7d");
+  EXPECT_TRUE(IsDigestMatching());
+  Record("3", "900150983cd24fb0d6963f7d28e17f73");
+  EXPECT_FALSE(IsDigestMatching());
+  for (const char* other : {"", "3cd24fb0d6963f7", "900150983cd24fb0d6963f7d28e17f72a"}) {
+    Record("3", other);
+    EXPECT_FALSE(IsDigestMatching()) << '"' << other << '"';
+  }
+}
+
+TEST_F(ResumeState, UnreadableFileIsNeverVerified) {
+  ASSERT_TRUE(quilltest::WriteFileBytes(setupPath_, "abc"));
+  HANDLE writer = CreateFileW(setupPath_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+  Record("3", "");  // an empty digest would equal the empty text of a failed read
+  EXPECT_FALSE(IsDigestMatching());
+  CloseHandle(writer);
 }
 
 }  // namespace

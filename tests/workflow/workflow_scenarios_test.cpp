@@ -1,0 +1,503 @@
+// Whole runs of the workflow on a real worker thread, in a small world: the
+// loopback test server as package service and download server, stand-in
+// programs as driver installer, full setup and installed suite, the bridge
+// tool stand-in with a fake bridge server as the phone, scratch folders as
+// APPDATA and TEMP, and the real registry.
+#include <gtest/gtest.h>
+#include <process.h>
+#include <shlwapi.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+#include "settings/pause.h"
+#include "settings/setup_settings.h"
+#include "tests/support/fake_bridge_server.h"
+#include "tests/support/stand_ins.h"
+#include "tests/support/test_files.h"
+#include "tools/test_http_server/test_http_server.h"
+#include "workflow/file_digest.h"
+#include "workflow/worker.h"
+
+namespace rerozadez {
+namespace {
+
+using quilltest::HttpRoute;
+using quilltest::ReadFileBytes;
+using quilltest::ScratchDir;
+using quilltest::WriteFileBytes;
+
+#ifdef _WIN64
+const REGSAM kView = KEY_WOW64_32KEY;
+#else
+const REGSAM kView = 0;
+#endif
+
+const int kServicePort = 18080;
+const char kQueryPath[] = "/adpserver/GetVIByAKFWPC";
+const char kSetupPath[] = "/files/Quillnest_full.exe";
+
+void DeleteKey(HKEY root, const wchar_t* path) {
+  HKEY software = nullptr;
+  if (RegOpenKeyExW(root, L"SOFTWARE", 0, KEY_ALL_ACCESS | kView, &software) == ERROR_SUCCESS) {
+    SHDeleteKeyW(software, path);
+    RegCloseKey(software);
+  }
+}
+
+void SetMachineString(const wchar_t* name, const std::wstring& value) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quillnest", 0, nullptr, 0,
+                            KEY_ALL_ACCESS | kView, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+}
+
+std::string Md5Of(const std::string& bytes) {
+  ScratchDir dir;
+  WriteFileBytes(dir.File(L"x"), bytes);
+  return GetFileMd5(dir.File(L"x"), true);
+}
+
+class WorkflowWorld : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setupBytes_ = ReadFileBytes(quilltest::StandInPath(L"recorder.exe"));
+    ASSERT_FALSE(setupBytes_.empty());
+
+    saved_ = {Env(L"APPDATA"), Env(L"TMP"), Env(L"TEMP"), Env(L"QUILL_STAND_IN_LOG")};
+    SetEnvironmentVariableW(L"APPDATA", appData_.Path().c_str());
+    SetEnvironmentVariableW(L"TMP", temp_.Path().c_str());
+    SetEnvironmentVariableW(L"TEMP", temp_.Path().c_str());
+    log_ = other_.File(L"starts.log");
+    SetEnvironmentVariableW(L"QUILL_STAND_IN_LOG", log_.c_str());
+    DeleteKey(HKEY_CURRENT_USER, L"VeziDazedera");
+    DeleteKey(HKEY_LOCAL_MACHINE, L"Quillnest");
+
+    SetupSettings* settings = GetSetupSettings();
+    *settings = SetupSettings();
+    settings->bridgeToolPath = QUILL_BRIDGE_TOOL;
+    setupPath_ = settings->GetSetupFilePath();
+
+    ASSERT_TRUE(server_.Start(kServicePort));
+    Offer("1.0.0.100", setupBytes_);
+    ServeSetup(setupBytes_);
+    phone_.reset(new quilltest::FakeBridgeServer());
+    phone_->SetBehaviour(quilltest::FakeBridgeServer::Behaviour::kNoDevice);
+
+    CReroZadezHelper* worker = GetReroZadezHelper();
+    worker->notify = &WorkflowWorld::Record;
+    worker->notifyContext = this;
+    worker->retryMode = 0;
+    worker->stopRequested = 1;
+    SetPauseHook(&WorkflowWorld::OnPause, this);
+  }
+
+  void TearDown() override {
+    SetPauseHook(nullptr, nullptr);
+    GetReroZadezHelper()->notify = nullptr;
+    GetReroZadezHelper()->notifyContext = nullptr;
+    server_.Stop();
+    port_.reset();
+    phone_.reset();
+    for (const wchar_t* name : {L"Quillnest_SetUp_mini.exe", L"driver.exe", L"Quillnest.exe"}) {
+      quilltest::EndProcessesNamed(name);
+    }
+    DeleteKey(HKEY_CURRENT_USER, L"VeziDazedera");
+    DeleteKey(HKEY_LOCAL_MACHINE, L"Quillnest");
+    SetEnvironmentVariableW(L"APPDATA", saved_[0].c_str());
+    SetEnvironmentVariableW(L"TMP", saved_[1].c_str());
+    SetEnvironmentVariableW(L"TEMP", saved_[2].c_str());
+    SetEnvironmentVariableW(L"QUILL_STAND_IN_LOG", saved_[3].empty() ? nullptr : saved_[3].c_str());
+  }
+
+  static std::wstring Env(const wchar_t* name) {
+    wchar_t value[1024] = {};
+    GetEnvironmentVariableW(name, value, 1024);
+    return value;
+  }
+
+  // The package service offers version with these bytes' size and digest.
+  void Offer(const std::string& version, const std::string& bytes, const std::string& digest = "") {
+    HttpRoute route;
+    route.contentType = "application/json";
+    route.body = "{\"RES\":\"SUCCESS\",\"VerName\":\"" + version + "\",\"DownloadURL\":\"" +
+                 server_.BaseUrl() + kSetupPath + "\",\"Size\":\"" + std::to_string(bytes.size()) +
+                 "\",\"FPMD5\":\"" + (digest.empty() ? Md5Of(bytes) : digest) + "\"}";
+    server_.SetRoute(kQueryPath, route);
+  }
+  void ServeSetup(const std::string& bytes, long long closeAfterBytes = -1) {
+    HttpRoute route;
+    route.body = bytes;
+    route.closeAfterBytes = closeAfterBytes;
+    server_.SetRoute(kSetupPath, route);
+  }
+  void ConnectPhone(const std::string& fileContent) {
+    phone_->SetBehaviour(quilltest::FakeBridgeServer::Behaviour::kServeFiles);
+    phone_->AddFile("/sdcard/Tools/Quillnest_setup.exe", fileContent);
+  }
+  // A recorder stand-in at folder\name, started programs log to log_.
+  std::wstring PlaceRecorder(const std::wstring& folder, const std::wstring& name) {
+    CreateDirectoryW(folder.c_str(), nullptr);
+    std::wstring path = folder + L"\\" + name;
+    EXPECT_TRUE(quilltest::CopyStandIn(L"recorder.exe", path));
+    return path;
+  }
+
+  // Runs one whole run on a worker thread, as the window does, and waits.
+  void RunWorker(int retryMode = 0) {
+    if (phone_->Port() == 0) {
+      ASSERT_TRUE(phone_->Start());
+    }
+    port_.reset(new quilltest::ScopedBridgePort(phone_->Port()));
+    CReroZadezHelper* worker = GetReroZadezHelper();
+    worker->retryMode = retryMode;
+    uintptr_t thread = _beginthreadex(nullptr, 0, &WorkerThreadProc, worker, 0, nullptr);
+    ASSERT_NE(thread, 0u);
+    ASSERT_EQ(WaitForSingleObject(reinterpret_cast<HANDLE>(thread), 90000),
+              static_cast<DWORD>(WAIT_OBJECT_0));
+    CloseHandle(reinterpret_cast<HANDLE>(thread));
+    EXPECT_EQ(worker->running, 0);
+  }
+
+  // Notification types in order, progress collapsed to one 8 per transfer.
+  std::vector<int> Sequence() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<int> sequence;
+    for (const auto& received : received_) {
+      if (received.first != NotifyProgress || sequence.empty() ||
+          sequence.back() != NotifyProgress) {
+        sequence.push_back(received.first);
+      }
+    }
+    return sequence;
+  }
+  // The percentage of the last progress report.
+  int LastProgress() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    int last = -1;
+    for (const auto& received : received_) {
+      last = received.first == NotifyProgress ? received.second : last;
+    }
+    return last;
+  }
+  int FileRequests() {
+    int count = 0;
+    for (const auto& request : server_.Requests()) {
+      count += request.target == kSetupPath ? 1 : 0;
+    }
+    return count;
+  }
+  int Queries() {
+    int count = 0;
+    for (const auto& request : server_.Requests()) {
+      count += request.target.compare(0, strlen(kQueryPath), kQueryPath) == 0 ? 1 : 0;
+    }
+    return count;
+  }
+  std::vector<quilltest::RecordedStart> Starts() { return quilltest::ReadRecordedStarts(log_); }
+  // Started programs log their start a moment after the run goes on.
+  std::vector<quilltest::RecordedStart> StartsOnceLogged(size_t count) {
+    for (int i = 0; i < 500 && Starts().size() < count; ++i) {
+      Sleep(20);
+    }
+    return Starts();
+  }
+  // Large files are compared without printing them.
+  bool SetupFileHolds(const std::string& bytes) { return ReadFileBytes(setupPath_) == bytes; }
+  std::string ResumeValue(const wchar_t* name) {
+    HKEY key = nullptr;
+    char buffer[256] = {};
+    DWORD size = sizeof(buffer) - 1;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\VeziDazedera", 0, KEY_READ | kView, &key) ==
+        ERROR_SUCCESS) {
+      RegQueryValueExA(key, std::string(name, name + wcslen(name)).c_str(), nullptr, nullptr,
+                       reinterpret_cast<BYTE*>(buffer), &size);
+      RegCloseKey(key);
+    }
+    return buffer;
+  }
+
+  static void Record(int type, int value, void* context) {
+    WorkflowWorld* world = static_cast<WorkflowWorld*>(context);
+    {
+      std::lock_guard<std::mutex> lock(world->mutex_);
+      world->received_.push_back({type, value});
+    }
+    if (world->onNotify_) {
+      world->onNotify_(type, value);
+    }
+  }
+  static void OnPause(DWORD milliseconds, void* context) {
+    WorkflowWorld* world = static_cast<WorkflowWorld*>(context);
+    if (world->onPause_) {
+      world->onPause_(milliseconds);
+    }
+  }
+
+  ScratchDir appData_, temp_, other_;
+  std::vector<std::wstring> saved_;
+  std::wstring log_, setupPath_;
+  std::string setupBytes_;
+  quilltest::TestHttpServer server_;
+  std::unique_ptr<quilltest::FakeBridgeServer> phone_;
+  std::unique_ptr<quilltest::ScopedBridgePort> port_;
+  std::mutex mutex_;
+  std::vector<std::pair<int, int>> received_;
+  std::function<void(int, int)> onNotify_;
+  std::function<void(DWORD)> onPause_;
+};
+
+const std::vector<int> kLaunchedAfterDownload = {0, 1, 3, 4, 8, 9, 10};
+
+TEST_F(WorkflowWorld, FreshRunDownloadsRecordsAndLaunchesTheSetup) {
+  RunWorker();
+  EXPECT_EQ(Sequence(), kLaunchedAfterDownload);
+  EXPECT_TRUE(SetupFileHolds(setupBytes_));
+  EXPECT_EQ(ResumeValue(L"downLoadSize"), std::to_string(setupBytes_.size()));
+  EXPECT_EQ(ResumeValue(L"FPMD5"), Md5Of(setupBytes_));
+  std::vector<quilltest::RecordedStart> starts = StartsOnceLogged(1);
+  ASSERT_EQ(starts.size(), 1u);
+  EXPECT_EQ(starts[0].program, L"Quillnest_SetUp_mini.exe");
+  EXPECT_EQ(starts[0].arguments, L"");
+  EXPECT_EQ(starts[0].folder, temp_.Path() + L"\\Travik\\rerozadez");
+  EXPECT_EQ(starts[0].show, SW_SHOWNORMAL);
+  EXPECT_EQ(Queries(), 2);  // the refresh, then the route's own
+  EXPECT_EQ(LastProgress(), 100);
+}
+
+TEST_F(WorkflowWorld, DriverInstallerRunsHiddenAndIsWaitedFor) {
+  SetupSettings* settings = GetSetupSettings();
+  settings->driverPath = PlaceRecorder(other_.Path(), L"driver.exe");
+  settings->driverParams = L"/S /channel=\u624b\u673a";
+  ASSERT_TRUE(WriteFileBytes(settings->driverPath + L".sleepms", "2500"));
+  bool driverGoneAtDownload = false;
+  onNotify_ = [&](int type, int) {
+    if (type == NotifyDownloadStarted) {
+      driverGoneAtDownload = quilltest::ProcessesNamed(L"driver.exe").empty();
+    }
+  };
+  RunWorker();
+  EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 2, 3, 4, 8, 9, 10}));
+  EXPECT_TRUE(driverGoneAtDownload);
+  std::vector<quilltest::RecordedStart> starts = StartsOnceLogged(2);
+  ASSERT_EQ(starts.size(), 2u);
+  EXPECT_EQ(starts[0].program, L"driver.exe");
+  EXPECT_EQ(starts[0].arguments, L"/S /channel=\u624b\u673a");
+  EXPECT_EQ(starts[0].show, SW_HIDE);
+  EXPECT_EQ(starts[1].program, L"Quillnest_SetUp_mini.exe");
+}
+
+TEST_F(WorkflowWorld, RetryRunGoesStraightToTheDownload) {
+  GetSetupSettings()->driverPath = PlaceRecorder(other_.Path(), L"driver.exe");
+  ConnectPhone(setupBytes_);
+  RunWorker(1);
+  EXPECT_EQ(Sequence(), (std::vector<int>{5, 8, 9, 10}));
+  EXPECT_EQ(Queries(), 1);  // no refresh
+  EXPECT_EQ(phone_->Connections(), 0);
+  std::vector<quilltest::RecordedStart> starts = StartsOnceLogged(1);
+  ASSERT_EQ(starts.size(), 1u);
+  EXPECT_EQ(starts[0].program, L"Quillnest_SetUp_mini.exe");
+}
+
+TEST_F(WorkflowWorld, VerifiedEarlierCopyIsLaunchedWithoutFetching) {
+  ASSERT_TRUE(WriteFileBytes(setupPath_, setupBytes_));
+  RunWorker();
+  EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 9, 10}));
+  EXPECT_EQ(Queries(), 1);
+  EXPECT_EQ(FileRequests(), 0);
+  EXPECT_EQ(phone_->Connections(), 0);
+}
+
+TEST_F(WorkflowWorld, EarlierCopyWithWrongDigestIsReplaced) {
+  std::string wrong = setupBytes_;
+  wrong[100] ^= 0x5a;
+  ASSERT_TRUE(WriteFileBytes(setupPath_, wrong));
+  RunWorker();
+  EXPECT_EQ(Sequence(), kLaunchedAfterDownload);
+  EXPECT_TRUE(SetupFileHolds(setupBytes_));
+}
+
+TEST_F(WorkflowWorld, PartialFileIsResumedByTheNextRun) {
+  // The server drops every reply after a quarter of the file: five passes
+  // bring most of it, then the route gives up.
+  long long quarter = static_cast<long long>(setupBytes_.size() / 4) - 1000;
+  ServeSetup(setupBytes_, quarter / 2);
+  RunWorker();
+  EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 8, 6}));
+  size_t partial = ReadFileBytes(setupPath_).size();
+  ASSERT_GT(partial, 0u);
+  ASSERT_LT(partial, setupBytes_.size());
+  EXPECT_TRUE(SetupFileHolds(setupBytes_.substr(0, partial)));
+
+  received_.clear();
+  ServeSetup(setupBytes_);
+  size_t requestsBefore = server_.Requests().size();
+  RunWorker(1);
+  EXPECT_EQ(Sequence(), (std::vector<int>{5, 8, 9, 10}));
+  EXPECT_TRUE(SetupFileHolds(setupBytes_));
+  std::vector<quilltest::RecordedRequest> requests = server_.Requests();
+  bool resumed = false;
+  for (size_t i = requestsBefore; i < requests.size(); ++i) {
+    if (requests[i].target == kSetupPath) {
+      EXPECT_EQ(requests[i].Header("Range"), "bytes=" + std::to_string(partial) + "-");
+      resumed = true;
+    }
+  }
+  EXPECT_TRUE(resumed);
+}
+
+TEST_F(WorkflowWorld, SdCardCopyIsLaunchedOnItsSizeAlone) {
+  // Not the offered package at all: the phone's copy is trusted as it is.
+  std::string phoneCopy = setupBytes_ + "phone";
+  ConnectPhone(phoneCopy);
+  ASSERT_TRUE(WriteFileBytes(setupPath_, "partial download"));
+  RunWorker();
+  EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 9, 10}));
+  EXPECT_TRUE(SetupFileHolds(phoneCopy));
+  EXPECT_FALSE(quilltest::FileExists(GetSetupSettings()->GetBackupSetupFilePath()));
+  EXPECT_EQ(FileRequests(), 0);
+}
+
+TEST_F(WorkflowWorld, EmptyPulledFileIsNeitherLaunchedNorDeletedButResumed) {
+  ConnectPhone("");
+  RunWorker();
+  EXPECT_EQ(Sequence(), kLaunchedAfterDownload);
+  std::vector<quilltest::RecordedRequest> requests = server_.Requests();
+  for (const auto& request : requests) {
+    if (request.target == kSetupPath) {
+      EXPECT_EQ(request.Header("Range"), "bytes=0-");
+    }
+  }
+  EXPECT_TRUE(SetupFileHolds(setupBytes_));
+}
+
+TEST_F(WorkflowWorld, OneDigestMismatchIsFetchedAgain) {
+  std::string wrong = setupBytes_;
+  wrong[7] ^= 0x01;
+  ServeSetup(wrong);
+  onNotify_ = [&](int type, int) {
+    if (type == NotifyChecksumMismatch) {
+      ServeSetup(setupBytes_);
+    }
+  };
+  RunWorker();
+  EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 8, 7, 8, 9, 10}));
+  EXPECT_EQ(FileRequests(), 2);
+  EXPECT_TRUE(SetupFileHolds(setupBytes_));
+}
+
+TEST_F(WorkflowWorld, SecondDigestMismatchFailsTheDownload) {
+  std::string wrong = setupBytes_;
+  wrong[7] ^= 0x01;
+  ServeSetup(wrong);
+  RunWorker();
+  EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 8, 7, 8, 6}));
+  EXPECT_FALSE(quilltest::FileExists(setupPath_));
+  EXPECT_TRUE(Starts().empty());
+}
+
+TEST_F(WorkflowWorld, FiveIncompletePassesFailOnce) {
+  ServeSetup(setupBytes_, 4096);
+  Offer("1.0.0.100", setupBytes_ + std::string(1 << 20, 'x'));  // far more than will come
+  RunWorker();
+  std::vector<int> sequence = Sequence();
+  EXPECT_EQ(sequence, (std::vector<int>{0, 1, 3, 4, 8, 6}));
+  EXPECT_EQ(FileRequests(), 5);
+  EXPECT_EQ(ReadFileBytes(setupPath_).size(), 5u * 4096u);
+}
+
+TEST_F(WorkflowWorld, UpToDateSuiteIsStartedInsteadOfDownloading) {
+  std::wstring installDir = other_.Path() + L"\\Quillnest suite";
+  PlaceRecorder(installDir, L"Quillnest.exe");
+  SetMachineString(L"Version", L"1.0.0.100");
+  SetMachineString(L"InstallDir", installDir);
+  ASSERT_TRUE(WriteFileBytes(setupPath_, "old partial"));
+  RunWorker();
+  EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 11}));
+  EXPECT_FALSE(quilltest::FileExists(setupPath_));
+  EXPECT_EQ(FileRequests(), 0);
+  std::vector<quilltest::RecordedStart> starts = StartsOnceLogged(1);
+  ASSERT_EQ(starts.size(), 1u);
+  EXPECT_EQ(starts[0].program, L"Quillnest.exe");
+  EXPECT_EQ(starts[0].folder, installDir);
+  EXPECT_EQ(starts[0].show, SW_SHOWNORMAL);
+}
+
+TEST_F(WorkflowWorld, DateStyleInstalledBuildIsUpgraded) {
+  SetMachineString(L"Version", L"1.0.0.2011120501");
+  SetMachineString(L"InstallDir", other_.Path());
+  Offer("2.0.0.100", setupBytes_);
+  RunWorker();
+  EXPECT_EQ(Sequence(), kLaunchedAfterDownload);
+  EXPECT_EQ(FileRequests(), 1);
+}
+
+TEST_F(WorkflowWorld, SetupThatCannotStartIsFetchedThreeTimesAtMost) {
+  std::string notAProgram(64 * 1024, 'z');
+  Offer("1.0.0.100", notAProgram);
+  ServeSetup(notAProgram);
+  RunWorker();
+  EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 8, 9, 8, 9, 8, 9}));
+  EXPECT_EQ(FileRequests(), 3);
+  EXPECT_FALSE(quilltest::FileExists(setupPath_));
+}
+
+TEST_F(WorkflowWorld, StopDuringTheFirstPauseEndsSilently) {
+  onPause_ = [&](DWORD milliseconds) {
+    if (milliseconds == 500) {
+      GetReroZadezHelper()->stopRequested = 1;
+    }
+  };
+  RunWorker();
+  EXPECT_EQ(Sequence(), std::vector<int>{0});
+  EXPECT_EQ(server_.Requests().size(), 0u);
+}
+
+TEST_F(WorkflowWorld, StopDuringADownloadEndsItWithoutAFailure) {
+  onNotify_ = [&](int type, int) {
+    if (type == NotifyProgress) {
+      GetReroZadezHelper()->stopRequested = 1;
+    }
+  };
+  ServeSetup(setupBytes_, 10000);
+  RunWorker();
+  EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 8}));
+  EXPECT_EQ(FileRequests(), 1);
+  EXPECT_TRUE(Starts().empty());
+}
+
+TEST_F(WorkflowWorld, StopBetweenPassesEndsTheRoute) {
+  ServeSetup(setupBytes_, 4096);
+  onPause_ = [&](DWORD milliseconds) {
+    if (milliseconds == 100 && FileRequests() == 2) {
+      GetReroZadezHelper()->stopRequested = 1;  // after the second incomplete pass
+    }
+  };
+  RunWorker();
+  EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 8}));
+  EXPECT_EQ(FileRequests(), 2);
+}
+
+TEST(WorkflowRun, SecondRunWhileOneIsInProgressChangesNothing) {
+  CReroZadezHelper* worker = GetReroZadezHelper();
+  int calls = 0;
+  worker->notify = [](int, int, void* context) { ++*static_cast<int*>(context); };
+  worker->notifyContext = &calls;
+  worker->running = 1;
+  worker->stopRequested = 1;
+  EXPECT_EQ(worker->Run(), 0);
+  EXPECT_EQ(worker->running, 1);
+  EXPECT_EQ(worker->stopRequested, 1);
+  EXPECT_EQ(calls, 0);
+  worker->running = 0;
+  worker->notify = nullptr;
+}
+
+}  // namespace
+}  // namespace rerozadez

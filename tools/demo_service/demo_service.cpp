@@ -1,0 +1,149 @@
+// The demo's package service: answers the package-information query with the
+// demo full setup's real size and MD5, and serves that file with Range
+// support, on 127.0.0.1. It prints the address it serves and every request.
+// Fault modes let the acceptance tests meet a hostile network:
+//
+//   demo_service.exe <port> <setup file> [fault] [log file]
+//
+//   none        a well-behaved service
+//   drop        every reply of the file is cut at a random offset
+//   drop-half   the first reply of the file is cut half-way, later ones are whole
+//   no-range    the file is always sent whole with 200, ignoring Range
+//   status-416, status-404, status-500   the file's replies have that status
+//   empty       the file's replies are 200 with an empty body
+//   bad-once    the first complete reply carries damaged bytes, later ones are right
+//   bad-always  every reply carries damaged bytes
+//   stall       the first reply stops sending half-way for 45 s without closing
+//
+// It runs until it is ended; the log file (when given) receives the lines too.
+#include <windows.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+
+#include "tools/test_http_server/test_http_server.h"
+#include "workflow/file_digest.h"
+
+namespace {
+
+const char kQueryPath[] = "/adpserver/GetVIByAKFWPC";
+const char kSetupPath[] = "/downloads/Quillnest_full_setup.exe";
+
+std::string ReadWholeFile(const std::wstring& path) {
+  std::string bytes;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    return bytes;
+  }
+  char buffer[65536];
+  DWORD read = 0;
+  while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+    bytes.append(buffer, read);
+  }
+  CloseHandle(file);
+  return bytes;
+}
+
+std::string Narrow(const std::wstring& text) {
+  return std::string(text.begin(), text.end());
+}
+
+FILE* g_log = nullptr;
+
+void Say(const std::string& line) {
+  printf("%s\n", line.c_str());
+  fflush(stdout);
+  if (g_log != nullptr) {
+    fprintf(g_log, "%s\n", line.c_str());
+    fflush(g_log);
+  }
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 3) {
+    fprintf(stderr, "usage: demo_service <port> <setup file> [fault] [log file]\n");
+    return 2;
+  }
+  int port = _wtoi(argv[1]);
+  std::wstring setupFile = argv[2];
+  std::string fault = argc > 3 ? Narrow(argv[3]) : "none";
+  if (argc > 4) {
+    g_log = _wfopen(argv[4], L"a");
+  }
+
+  std::string setup = ReadWholeFile(setupFile);
+  std::string digest = rerozadez::GetFileMd5(setupFile, true);
+  if (setup.empty() || digest.empty()) {
+    fprintf(stderr, "demo_service: cannot read %ls\n", setupFile.c_str());
+    return 1;
+  }
+  std::string damaged = setup;
+  damaged[damaged.size() / 2] ^= 0x5a;
+
+  quilltest::TestHttpServer server;
+  if (!server.Start(port)) {
+    fprintf(stderr, "demo_service: cannot listen on 127.0.0.1:%d\n", port);
+    return 1;
+  }
+
+  quilltest::HttpRoute query;
+  query.contentType = "application/json";
+  query.body = "{\"RES\":\"SUCCESS\",\"VerName\":\"" QUILL_DEMO_SUITE_VERSION
+               "\",\"DownloadURL\":\"" +
+               server.BaseUrl() + kSetupPath + "\",\"Size\":\"" + std::to_string(setup.size()) +
+               "\",\"FPMD5\":\"" + digest + "\"}";
+  server.SetRoute(kQueryPath, query);
+
+  std::mt19937 random(GetTickCount());
+  // The file's reply for its n-th request (counting from 0).
+  auto fileRoute = [&](int n) {
+    quilltest::HttpRoute route;
+    route.body = setup;
+    if (fault == "drop") {
+      route.closeAfterBytes = 1 + static_cast<long long>(random() % (setup.size() / 3));
+    } else if (fault == "drop-half" && n == 0) {
+      route.closeAfterBytes = static_cast<long long>(setup.size() / 2);
+    } else if (fault == "no-range") {
+      route.honourRange = false;
+    } else if (fault.compare(0, 7, "status-") == 0) {
+      route.status = atoi(fault.c_str() + 7);
+      route.body = "<html><body>error page</body></html>";
+    } else if (fault == "empty") {
+      route.body.clear();
+      route.honourRange = false;
+    } else if ((fault == "bad-once" && n == 0) || fault == "bad-always") {
+      route.body = damaged;
+    } else if (fault == "stall" && n == 0) {
+      route.stallAfterBytes = static_cast<long long>(setup.size() / 2);
+      route.stallMilliseconds = 45000;
+    }
+    return route;
+  };
+  int fileReplies = 0;
+  server.SetRoute(kSetupPath, fileRoute(fileReplies));
+
+  Say("demo package service on " + server.BaseUrl() + " (fault mode: " + fault + ")");
+  Say("offering version " QUILL_DEMO_SUITE_VERSION ", " + std::to_string(setup.size()) +
+      " bytes, MD5 " + digest);
+
+  size_t printed = 0;
+  for (;;) {
+    std::vector<quilltest::RecordedRequest> requests = server.Requests();
+    for (; printed < requests.size(); ++printed) {
+      const quilltest::RecordedRequest& request = requests[printed];
+      std::string range = request.Header("Range");
+      Say(request.method + " " + request.target +
+          (range.empty() ? "" : "  [Range: " + range + "]"));
+      if (request.target == kSetupPath) {
+        // The next request of the file gets its own reply (a new cut, or
+        // the right bytes after a damaged first copy).
+        server.SetRoute(kSetupPath, fileRoute(++fileReplies));
+      }
+    }
+    Sleep(5);
+  }
+}
