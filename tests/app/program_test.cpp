@@ -3,6 +3,8 @@
 // programs, and its window found by class name.
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -10,8 +12,12 @@
 
 #include "resources/resource_ids.h"
 #include "settings/resource_util.h"
+#include "settings/sys_util.h"
+#include "tests/support/fake_bridge_server.h"
 #include "tests/support/stand_ins.h"
 #include "tests/support/test_files.h"
+#include "tools/test_http_server/test_http_server.h"
+#include "workflow/file_digest.h"
 
 namespace {
 
@@ -218,7 +224,6 @@ TEST_F(ProgramTest, InstalledSuiteStartsTheDriverInstallerWithItsParameters) {
   ASSERT_NE(nullptr, first_);
   EXPECT_EQ(0, ExitCode(first_, 10000));
   EXPECT_EQ(nullptr, FindWindowW(ClassName().c_str(), nullptr));
-  ASSERT_TRUE(quilltest::WaitForProcessesNamed(L"driver_setup.exe", 0, 100));
   std::vector<quilltest::RecordedStart> starts;
   const DWORD start = GetTickCount();
   while (starts.empty() && GetTickCount() - start < 10000) {
@@ -286,6 +291,127 @@ TEST_F(ProgramTest, OverSeaWithPlayerElevenOnWindowsXpEndsWithZero) {
   first_ = Start();
   ASSERT_NE(nullptr, first_);
   EXPECT_EQ(0, ExitCode(first_, 15000));
+}
+
+// A whole run against the loopback package service (the test build asks
+// 127.0.0.1:18080) and a phone without a device, in working folders of its own.
+class ProgramRunTest : public ProgramTest {
+ protected:
+  void SetUp() override {
+    ProgramTest::SetUp();
+    for (int i = 0; i < 3; ++i) {
+      saved_[i] = Env(kSavedNames[i]);
+    }
+    SetEnvironmentVariableW(L"APPDATA", appData_.Path().c_str());
+    SetEnvironmentVariableW(L"TMP", temp_.Path().c_str());
+    SetEnvironmentVariableW(L"TEMP", temp_.Path().c_str());
+    DeleteKey(HKEY_CURRENT_USER, L"SOFTWARE\\VeziDazedera");
+    phone_.SetBehaviour(quilltest::FakeBridgeServer::Behaviour::kNoDevice);
+    ASSERT_TRUE(phone_.Start());
+    port_.reset(new quilltest::ScopedBridgePort(phone_.Port()));
+    ASSERT_TRUE(server_.Start(18080));
+  }
+  void TearDown() override {
+    ProgramTest::TearDown();
+    server_.Stop();
+    quilltest::EndProcessesNamed(L"Quillnest_SetUp_mini.exe");
+    quilltest::EndProcessesNamed(L"adb.exe");
+    DeleteKey(HKEY_CURRENT_USER, L"SOFTWARE\\VeziDazedera");
+    for (int i = 0; i < 3; ++i) {
+      SetEnvironmentVariableW(kSavedNames[i], saved_[i].c_str());
+    }
+  }
+  static std::wstring Env(const wchar_t* name) {
+    wchar_t value[1024] = {};
+    GetEnvironmentVariableW(name, value, 1024);
+    return value;
+  }
+
+  // Offers the recorder stand-in as the full setup; returns its bytes.
+  // padding bytes after the program (a PE runs with an overlay) make a
+  // setup larger than the downloader's 1 MiB reads.
+  std::string OfferSetup(long long stallAfterBytes = -1, size_t padding = 0) {
+    const std::string bytes = quilltest::ReadFileBytes(quilltest::StandInPath(L"recorder.exe")) +
+                              std::string(padding, 'p');
+    EXPECT_FALSE(bytes.empty());
+    const std::wstring copy = scratch_.File(L"offered.exe");
+    EXPECT_TRUE(quilltest::WriteFileBytes(copy, bytes));
+    quilltest::HttpRoute query;
+    query.contentType = "application/json";
+    query.body = "{\"RES\":\"SUCCESS\",\"VerName\":\"3.2.0\",\"DownloadURL\":\"" +
+                 server_.BaseUrl() + "/files/full.exe\",\"Size\":\"" +
+                 std::to_string(bytes.size()) + "\",\"FPMD5\":\"" +
+                 rerozadez::GetFileMd5(copy, true) + "\"}";
+    server_.SetRoute("/adpserver/GetVIByAKFWPC", query);
+    quilltest::HttpRoute setup;
+    setup.body = bytes;
+    setup.stallAfterBytes = stallAfterBytes;
+    setup.stallMilliseconds = stallAfterBytes >= 0 ? 60000 : 0;
+    server_.SetRoute("/files/full.exe", setup);
+    return bytes;
+  }
+  std::wstring SetupFile() const {
+    return appData_.Path() + L"\\Travik\\rerozadez\\Quillnest_SetUp_mini.exe";
+  }
+  // Presses a button of the program's window as a user would.
+  static void Press(HWND window, int id) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(GetDlgItem(window, id), BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 10000, &result);
+  }
+
+  static const wchar_t* const kSavedNames[3];
+  std::wstring saved_[3];
+  quilltest::ScratchDir appData_;
+  quilltest::ScratchDir temp_;
+  quilltest::FakeBridgeServer phone_;
+  std::unique_ptr<quilltest::ScopedBridgePort> port_;
+  quilltest::TestHttpServer server_;
+};
+
+const wchar_t* const ProgramRunTest::kSavedNames[3] = {L"APPDATA", L"TMP", L"TEMP"};
+
+TEST_F(ProgramRunTest, InstallDriverPressedRunsToTheFullSetupAndTheProgramEnds) {
+  const std::string bytes = OfferSetup();
+  first_ = Start();
+  ASSERT_NE(nullptr, first_);
+  HWND window = WaitForWindow(15000);
+  ASSERT_NE(nullptr, window);
+  Press(window, 1005);
+  EXPECT_EQ(0, ExitCode(first_, 60000));
+  EXPECT_EQ(bytes, quilltest::ReadFileBytes(SetupFile()));
+  std::vector<quilltest::RecordedStart> starts;
+  const DWORD start = GetTickCount();
+  while (starts.empty() && GetTickCount() - start < 10000) {
+    Sleep(50);
+    starts = quilltest::ReadRecordedStarts(SetupFile() + L".log");
+  }
+  ASSERT_EQ(1u, starts.size());
+  EXPECT_EQ(L"Quillnest_SetUp_mini.exe", starts[0].program);
+}
+
+TEST_F(ProgramRunTest, CloseDuringADownloadEndsTheProgramAndKeepsWhatArrived) {
+  OfferSetup(2500000, 3000000);
+  first_ = Start();
+  ASSERT_NE(nullptr, first_);
+  HWND window = WaitForWindow(15000);
+  ASSERT_NE(nullptr, window);
+  Press(window, 1005);
+  // The download has begun once the bar shows a part of the setup; the
+  // server then holds back the rest.
+  HWND bar = GetDlgItem(window, 1001);
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < 30000 &&
+         !(IsWindowVisible(bar) && SendMessageW(bar, PBM_GETPOS, 0, 0) > 0)) {
+    Sleep(50);
+  }
+  ASSERT_GT(SendMessageW(bar, PBM_GETPOS, 0, 0), 0);
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(0, ExitCode(first_, 10000));
+  // The closing sequence ended the bridge tool whatever the run was doing.
+  EXPECT_TRUE(quilltest::ProcessesNamed(L"adb.exe").empty());
+  // What arrived stays for the next run to resume; the setup never started.
+  EXPECT_GT(rerozadez::GetSysUtil()->GetFileLength(SetupFile()), 0u);
+  EXPECT_FALSE(quilltest::FileExists(SetupFile() + L".log"));
 }
 
 }  // namespace
