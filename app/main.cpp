@@ -1,10 +1,9 @@
 #include <windows.h>
 
-#include "settings/setup_settings.h"
+#include "app/wnd_helper.h"
 
-// The entry point only hands over to the libraries; the start-up sequence
-// grows here as the window and the workflow arrive.
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  rerozadez::GetSetupSettings()->LoadSetupConfig();
-  return 0;
+// The whole program lives in the libraries; the entry point only hands over
+// the module, so tests can run the same sequence.
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  return rerozadezGUI::RunApplication(instance);
 }

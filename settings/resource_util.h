@@ -1,11 +1,35 @@
 #pragma once
 
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+namespace Gdiplus {
+class Bitmap;
+}
+
 namespace rerozadez {
 
 // Loads texts and pictures from the executable's resources. Stateless.
-class ResourceUtil {};
+class ResourceUtil {
+ public:
+  // The string-table text with that id from the running executable, cut at
+  // its first null; empty when there is none.
+  std::wstring LoadStringText(UINT id) const;
+
+  // The "PNG" resource with that integer id in module, decoded into a bitmap
+  // that owns its pixels; null when the resource is missing, empty or not a
+  // picture. GDI+ must be running.
+  std::unique_ptr<Gdiplus::Bitmap> LoadPngImage(UINT id, HMODULE module) const;
+};
 
 // The one ResourceUtil, created on first use and never destroyed.
 ResourceUtil* GetResourceUtil();
+
+// The text of entry id from the bytes of its string-table block (16 entries,
+// each a 16-bit length and that many UTF-16 units), cut at its first null.
+// Empty when the entry is empty or the block ends before it.
+std::wstring StringFromTableBlock(const void* block, size_t size, UINT id);
 
 }  // namespace rerozadez

@@ -1,0 +1,476 @@
+// The main window: class, creation, messages, commands, the reaction to the
+// worker's notifications and the closing sequence.
+#include <windows.h>
+#include <objidl.h>
+
+#include <commctrl.h>
+#include <gdiplus.h>
+#include <process.h>
+#include <shellapi.h>
+
+#include <atomic>
+
+#include "app/media_player_check.h"
+#include "app/skin_layout.h"
+#include "app/status_presentation.h"
+#include "app/wnd_helper.h"
+#include "cab/bridge_deploy.h"
+#include "resources/resource_ids.h"
+#include "settings/pause.h"
+#include "settings/process_util.h"
+#include "settings/resource_util.h"
+#include "settings/setup_settings.h"
+#include "settings/sys_util.h"
+#include "workflow/worker.h"
+
+#ifndef WS_EX_LAYERED
+#define WS_EX_LAYERED 0x00080000
+#endif
+#ifndef LWA_ALPHA
+#define LWA_ALPHA 0x00000002
+#endif
+#ifndef CS_DROPSHADOW
+#define CS_DROPSHADOW 0x00020000
+#endif
+
+namespace rerozadezGUI {
+namespace {
+
+// The last percentage handed to the window: a download reports after every
+// block, and repeating an unchanged position would only fill the queue.
+std::atomic<int> g_lastPostedProgress(-1);
+
+void SetVisible(HWND control, Change change) {
+  if (control != nullptr && change != Change::kLeave) {
+    ShowWindow(control, change == Change::kShow ? SW_SHOW : SW_HIDE);
+  }
+}
+
+void SetVisible(HWND control, bool visible) {
+  SetVisible(control, visible ? Change::kShow : Change::kHide);
+}
+
+std::wstring LoadText(int id) {
+  return id == kEmptyText ? std::wstring() : rerozadez::GetResourceUtil()->LoadStringText(id);
+}
+
+void InvalidateArea(HWND window, RECT (*area)(int, int)) {
+  if (window == nullptr) {
+    return;
+  }
+  RECT client = {};
+  GetClientRect(window, &client);
+  RECT rect = area(client.right - client.left, client.bottom - client.top);
+  InvalidateRect(window, &rect, TRUE);
+}
+
+HWND CreateButton(HWND parent, HINSTANCE module, int id, bool visible) {
+  DWORD style = WS_CHILD | BS_OWNERDRAW | (visible ? WS_VISIBLE : 0);
+  return CreateWindowExW(0, L"BUTTON", L"", style, 0, 0, 0, 0, parent,
+                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), module, nullptr);
+}
+
+std::unique_ptr<Gdiplus::Bitmap> LoadPicture(int id, HINSTANCE module) {
+  return rerozadez::GetResourceUtil()->LoadPngImage(static_cast<UINT>(id), module);
+}
+
+// With common controls 6 a themed progress bar draws the theme's colours and
+// ignores the ones it is given. Turning the theme off for the bar alone keeps
+// the skin's green on grey. uxtheme.dll is looked up at run time: Windows
+// without visual styles have no such library, and nothing is lost there.
+void DropVisualStyle(HWND control) {
+  HMODULE uxtheme = LoadLibraryW(L"uxtheme.dll");
+  if (uxtheme == nullptr) {
+    return;
+  }
+  typedef HRESULT(WINAPI * SetWindowThemeFunction)(HWND, LPCWSTR, LPCWSTR);
+  SetWindowThemeFunction setWindowTheme = reinterpret_cast<SetWindowThemeFunction>(
+      reinterpret_cast<void*>(GetProcAddress(uxtheme, "SetWindowTheme")));
+  if (setWindowTheme != nullptr) {
+    // A blank (not empty) name matches no theme class on every system.
+    setWindowTheme(control, L" ", L" ");
+  }
+  // The library stays loaded: the control keeps using it.
+}
+
+HICON LoadButtonIcon(HINSTANCE module, int id) {
+  return static_cast<HICON>(
+      LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_ICON, 14, 14, LR_DEFAULTCOLOR));
+}
+
+}  // namespace
+
+CQuillWndHelper* GetWndHelper() {
+  // Deliberately leaked: the window and its pictures live until the process ends.
+  static CQuillWndHelper* const instance = new CQuillWndHelper();
+  return instance;
+}
+
+void CQuillWndHelper::RegisterWindowClass(HINSTANCE module) {
+  windowTitle = rerozadez::GetResourceUtil()->LoadStringText(IDS_WINDOW_TITLE);
+  windowClassName = rerozadez::GetResourceUtil()->LoadStringText(IDS_WINDOW_CLASS);
+  WNDCLASSEXW windowClass = {};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.style = CS_HREDRAW | CS_VREDRAW;
+  windowClass.lpfnWndProc = WindowProc;
+  windowClass.hInstance = module;
+  windowClass.hIcon = LoadIconW(module, MAKEINTRESOURCEW(IDI_APP_LARGE));
+  // LoadIcon would pick the large size; the small icon has its own images.
+  windowClass.hIconSm = static_cast<HICON>(
+      LoadImageW(module, MAKEINTRESOURCEW(IDI_APP_SMALL), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                 GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+  windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
+  windowClass.lpszClassName = windowClassName.c_str();
+  RegisterClassExW(&windowClass);
+}
+
+bool CQuillWndHelper::CreateMainWindow(HINSTANCE module) {
+  instance = module;
+  HWND window = CreateWindowExW(0, windowClassName.c_str(), windowTitle.c_str(), 0, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                                module, nullptr);
+  SetClassLongPtrW(window, GCL_STYLE, GetClassLongPtrW(window, GCL_STYLE) | CS_DROPSHADOW);
+  mainWindow = window;
+
+  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&controls);
+
+  if (rerozadez::GetSysUtil()->IsXpOrEarlier()) {
+    xpHintText = rerozadez::GetResourceUtil()->LoadStringText(IDS_XP_NEW_HARDWARE_NOTE);
+  }
+
+  progressBar = CreateWindowExW(
+      0, L"msctls_progress32", L"", WS_CHILD | PBS_SMOOTH, 0, 218, 481, 9, window,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kProgressBarId)), module, nullptr);
+  DropVisualStyle(progressBar);
+  SendMessageW(progressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+  SendMessageW(progressBar, PBM_SETBKCOLOR, 0, RGB(226, 226, 226));
+  SendMessageW(progressBar, PBM_SETBARCOLOR, 0, RGB(83, 142, 58));
+
+  minimizeButton = CreateButton(window, module, kMinimizeButtonId, true);
+  closeButton = CreateButton(window, module, kCloseButtonId, true);
+  retryButton = CreateButton(window, module, kRetryButtonId, false);
+  installDriverButton = CreateButton(window, module, kInstallDriverButtonId, true);
+  cancelButton = CreateButton(window, module, kCancelButtonId, false);
+  openPageButton = CreateButton(window, module, kOpenPageButtonId, false);
+  backButton = CreateButton(window, module, kBackButtonId, false);
+  detailsButton = CreateButton(window, module, kDetailsButtonId, false);
+
+  // One decoded bitmap per slot, even where two buttons share a picture.
+  retryImage = LoadPicture(IDP_SMALL_BUTTON, module);
+  retryHoverImage = LoadPicture(IDP_SMALL_BUTTON_HOVER, module);
+  installImage = LoadPicture(IDP_WIDE_BUTTON, module);
+  installHoverImage = LoadPicture(IDP_WIDE_BUTTON_HOVER, module);
+  cancelImage = LoadPicture(IDP_SMALL_BUTTON, module);
+  cancelHoverImage = LoadPicture(IDP_SMALL_BUTTON_HOVER, module);
+  openPageImage = LoadPicture(IDP_WIDE_BUTTON, module);
+  openPageHoverImage = LoadPicture(IDP_WIDE_BUTTON_HOVER, module);
+  backImage = LoadPicture(IDP_SMALL_BUTTON, module);
+  backHoverImage = LoadPicture(IDP_SMALL_BUTTON_HOVER, module);
+  detailsImage = LoadPicture(IDP_DETAILS_BUTTON, module);
+  detailsHoverImage = LoadPicture(IDP_DETAILS_BUTTON, module);
+  minimizeIcon = LoadButtonIcon(module, IDI_MINIMIZE);
+  minimizePressedIcon = LoadButtonIcon(module, IDI_MINIMIZE_PRESSED);
+  closeIcon = LoadButtonIcon(module, IDI_CLOSE);
+  closePressedIcon = LoadButtonIcon(module, IDI_CLOSE_PRESSED);
+  backgroundImage = LoadPicture(IDP_BACKGROUND, module);
+
+  const HWND buttons[] = {minimizeButton, closeButton,    retryButton, installDriverButton,
+                          cancelButton,   openPageButton, backButton,  detailsButton};
+  for (HWND button : buttons) {
+    LONG_PTR previous =
+        SetWindowLongPtrW(button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ButtonSubclassProc));
+    if (previous != 0) {
+      standardButtonProc = reinterpret_cast<WNDPROC>(previous);
+    }
+  }
+
+  rerozadez::CReroZadezHelper* worker = rerozadez::GetReroZadezHelper();
+  worker->notify = HandleSetupNotify;
+  worker->notifyContext = this;
+
+  // No caption, border or system menu: the client area is the whole window.
+  // Layered and fully opaque, so the drop shadow follows the skin.
+  SetWindowLongPtrW(window, GWL_STYLE, 0);
+  SetWindowLongPtrW(window, GWL_EXSTYLE, 0);
+  SetWindowLongPtrW(window, GWL_EXSTYLE, GetWindowLongPtrW(window, GWL_EXSTYLE) ^ WS_EX_LAYERED);
+  SetLayeredWindowAttributes(window, 0, 255, LWA_ALPHA);
+
+  if (backgroundImage) {
+    const int width = static_cast<int>(backgroundImage->GetWidth());
+    const int height = static_cast<int>(backgroundImage->GetHeight());
+    POINT origin =
+        WindowOrigin(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), width, height);
+    MoveWindow(window, origin.x, origin.y, width, height, TRUE);
+  }
+
+  rerozadez::DeployBridgeTools(module);
+
+  ShowWindow(window, SW_HIDE);
+  UpdateWindow(window);
+  ShowWindow(window, SW_SHOW);
+  return true;
+}
+
+bool CQuillWndHelper::CheckMediaPlayer() {
+  rerozadez::SetupSettings* settings = rerozadez::GetSetupSettings();
+  bool hintNeeded = false;
+  if (settings->mediaPlayer != 0) {
+    OSVERSIONINFOW version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    wchar_t drive[MAX_PATH] = L"";
+    if (GetVersionExW(&version) && version.dwMajorVersion == 5 &&
+        GetEnvironmentVariableW(L"SYSTEMDRIVE", drive, MAX_PATH) > 0 && drive[0] != L'\0') {
+      ProductVersion player = ReadProductVersion(MediaPlayerPath(drive));
+      hintNeeded =
+          player.hasVersionInfo && IsMediaHintNeeded(player.text.c_str(), player.text.size());
+    }
+  }
+  const bool overSea = settings->overSea != 0;
+  const MediaCheckOutcome outcome = DecideMediaScreen(hintNeeded, overSea);
+  if (hintNeeded) {
+    screenState = outcome.screenState;
+    SetVisible(detailsButton, outcome.screenState == ScreenMediaHint);
+    if (outcome.screenState == ScreenMediaDetails) {
+      SetVisible(openPageButton, true);
+      SetVisible(installDriverButton, false);
+      SetVisible(backButton, false);
+    }
+    // A display driver may have painted the main screen already while the
+    // window was shown; the new screen's texts must replace it.
+    InvalidateBody();
+  }
+  return outcome.keepRunning;
+}
+
+void CQuillWndHelper::SetStatusText(std::wstring text) {
+  statusText = text;
+  InvalidateArea(mainWindow, StatusBand);
+}
+
+void CQuillWndHelper::SetCaptionText(std::wstring text) {
+  captionText = text;
+  InvalidateArea(mainWindow, CaptionBand);
+}
+
+void CQuillWndHelper::InvalidateBody() {
+  InvalidateArea(mainWindow, BodyArea);
+}
+
+void CQuillWndHelper::OnSetupNotify(int type, int value) {
+  const NotifyReaction reaction = ReactionToNotify(type, value);
+  if (!reaction.handled) {
+    return;
+  }
+  if (reaction.installDriver == Change::kHide)
+    SetVisible(installDriverButton, Change::kHide);
+  if (reaction.cancel == Change::kHide)
+    SetVisible(cancelButton, Change::kHide);
+  if (reaction.details == Change::kHide)
+    SetVisible(detailsButton, Change::kHide);
+  if (reaction.openPage == Change::kHide)
+    SetVisible(openPageButton, Change::kHide);
+  if (reaction.back == Change::kHide)
+    SetVisible(backButton, Change::kHide);
+  if (reaction.retry == Change::kHide)
+    SetVisible(retryButton, Change::kHide);
+  if (reaction.toMainScreen) {
+    screenState = ScreenMain;
+  }
+  if (reaction.errorText != kLeaveText) {
+    errorText = LoadText(reaction.errorText);
+  }
+  if (reaction.showProgress) {
+    SetVisible(progressBar, true);
+  }
+  if (reaction.progressPosition >= 0 && progressBar != nullptr) {
+    SendMessageW(progressBar, PBM_SETPOS, static_cast<WPARAM>(reaction.progressPosition), 0);
+  }
+  if (reaction.statusText != kLeaveText) {
+    SetStatusText(LoadText(reaction.statusText));
+  }
+  if (reaction.captionText != kLeaveText) {
+    SetCaptionText(LoadText(reaction.captionText));
+  }
+  if (reaction.retry == Change::kShow)
+    SetVisible(retryButton, Change::kShow);
+  if (reaction.closeWindow && mainWindow != nullptr) {
+    // The run is over: the window closes through the Cancel command, the
+    // same way as when the user closes it.
+    rerozadez::Pause(100);
+    PostMessageW(mainWindow, WM_COMMAND, kCancelButtonId, kCancelButtonId);
+  }
+}
+
+void HandleSetupNotify(int type, int value, void* context) {
+  if (context == nullptr) {
+    return;
+  }
+  HWND window = static_cast<CQuillWndHelper*>(context)->mainWindow;
+  if (window == nullptr) {
+    return;
+  }
+  if (type == rerozadez::NotifyProgress) {
+    if (g_lastPostedProgress.exchange(value) == value) {
+      return;
+    }
+  } else {
+    g_lastPostedProgress = -1;
+  }
+  // Posted, not handled here: the window's texts and controls belong to its
+  // own thread, and the queue keeps the notifications in order.
+  PostMessageW(window, kSetupNotifyMessage, static_cast<WPARAM>(type), static_cast<LPARAM>(value));
+}
+
+void CQuillWndHelper::LayoutControls(int cx, int cy) {
+  const HWND buttons[] = {minimizeButton, closeButton,    retryButton, installDriverButton,
+                          cancelButton,   openPageButton, backButton,  detailsButton};
+  for (int index = 0; index < 8; ++index) {
+    RECT place = {};
+    if (buttons[index] != nullptr && ButtonPlace(kMinimizeButtonId + index, cx, cy, &place)) {
+      MoveWindow(buttons[index], place.left, place.top, place.right - place.left,
+                 place.bottom - place.top, TRUE);
+    }
+  }
+}
+
+void CQuillWndHelper::CloseWindowAndStop() {
+  rerozadez::CReroZadezHelper* worker = rerozadez::GetReroZadezHelper();
+  worker->stopRequested = 1;
+  for (int attempt = 0; attempt < 3 && worker->running != 0; ++attempt) {
+    rerozadez::Pause(100);
+  }
+  rerozadez::GetProcessUtil()->KillProcessesByName(L"adb.exe");
+  if (mainWindow != nullptr) {
+    DestroyWindow(mainWindow);
+  }
+}
+
+bool CQuillWndHelper::OnCommand(HWND window, int controlId) {
+  rerozadez::CReroZadezHelper* worker = rerozadez::GetReroZadezHelper();
+  const bool overSea = rerozadez::GetSetupSettings()->overSea != 0;
+  switch (controlId) {
+    case kMinimizeButtonId:
+      ShowWindow(window, SW_SHOWMINIMIZED);
+      return true;
+    case kCloseButtonId:
+    case kCancelButtonId:
+      CloseWindowAndStop();
+      return true;
+    case kRetryButtonId:
+    case kInstallDriverButtonId: {
+      if (worker->running != 0) {
+        return true;
+      }
+      worker->retryMode = controlId == kRetryButtonId ? 1 : 0;
+      uintptr_t thread =
+          _beginthreadex(nullptr, 0, rerozadez::WorkerThreadProc, worker, 0, nullptr);
+      if (thread != 0) {
+        CloseHandle(reinterpret_cast<HANDLE>(thread));
+      }
+      // The worker marks itself running first thing; by the end of this
+      // pause a second click (a double click's second notification) finds
+      // it running and does nothing.
+      rerozadez::Pause(500);
+      return true;
+    }
+    case kOpenPageButtonId:
+      ShellExecuteW(nullptr, L"open", kMediaPlayerDownloadPage, nullptr, nullptr, SW_SHOWNORMAL);
+      return true;
+    case kBackButtonId:
+      SetVisible(detailsButton, true);
+      if (!overSea)
+        SetVisible(installDriverButton, true);
+      SetVisible(cancelButton, false);
+      if (!overSea)
+        SetVisible(openPageButton, false);
+      SetVisible(backButton, false);
+      screenState = ScreenMediaHint;
+      InvalidateBody();
+      return true;
+    case kDetailsButtonId:
+      SetVisible(detailsButton, false);
+      SetVisible(installDriverButton, false);
+      SetVisible(cancelButton, false);
+      SetVisible(openPageButton, true);
+      SetVisible(backButton, true);
+      screenState = ScreenMediaDetails;
+      InvalidateBody();
+      return true;
+  }
+  return false;
+}
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  CQuillWndHelper* helper = GetWndHelper();
+  switch (message) {
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    case WM_CLOSE:
+      // Alt+F4 and the taskbar's Close end the run the same way as the
+      // close button: without the stop request a download would go on
+      // writing while the process exits, and adb.exe would be left running.
+      helper->CloseWindowAndStop();
+      return 0;
+    case WM_SIZE:
+      if (wParam != SIZE_MINIMIZED) {
+        helper->LayoutControls(LOWORD(lParam), HIWORD(lParam));
+      }
+      return 0;
+    case WM_ERASEBKGND:
+      helper->Paint(reinterpret_cast<HDC>(wParam), window);
+      return 1;
+    case WM_DRAWITEM: {
+      const DRAWITEMSTRUCT* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+      if (item != nullptr && item->CtlID >= kMinimizeButtonId && item->CtlID <= kDetailsButtonId) {
+        helper->DrawButton(item);
+      }
+      return 1;
+    }
+    case WM_NCHITTEST:
+      // Dragging from any point outside the buttons moves the window.
+      return HTCAPTION;
+    case WM_COMMAND:
+      if (helper->OnCommand(window, LOWORD(wParam))) {
+        return 0;
+      }
+      break;
+    case kSetupNotifyMessage:
+      helper->OnSetupNotify(static_cast<int>(wParam), static_cast<int>(lParam));
+      return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK ButtonSubclassProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam) {
+  CQuillWndHelper* helper = GetWndHelper();
+  if (message == WM_MOUSEMOVE) {
+    const int id = GetDlgCtrlID(button);
+    if (id != 0) {
+      POINT point = {static_cast<LONG>(LOWORD(lParam)), static_cast<LONG>(HIWORD(lParam))};
+      RECT client = {};
+      GetClientRect(button, &client);
+      if (PtInRect(&client, point)) {
+        helper->hoverButtonId = (wParam & MK_LBUTTON) != 0 ? 0 : id;
+        if (GetCapture() != button) {
+          SetCapture(button);
+        }
+      } else {
+        helper->hoverButtonId = 0;
+        if (GetCapture() == button) {
+          ReleaseCapture();
+        }
+      }
+      InvalidateRect(button, nullptr, FALSE);
+      return 1;
+    }
+  } else if (message == WM_LBUTTONDOWN) {
+    helper->hoverButtonId = 0;
+    InvalidateRect(button, nullptr, FALSE);
+  }
+  return CallWindowProcW(helper->standardButtonProc, button, message, wParam, lParam);
+}
+
+}  // namespace rerozadezGUI

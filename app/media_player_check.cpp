@@ -1,0 +1,72 @@
+#include "app/media_player_check.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "app/skin_layout.h"
+
+namespace rerozadezGUI {
+
+const wchar_t kMediaPlayerDownloadPage[] =
+    L"http://windows.microsoft.com/zh-cn/windows/download-windows-media-player";
+
+bool IsMediaHintNeeded(const wchar_t* version, size_t length) {
+  if (version == nullptr || length < 3) {
+    return true;
+  }
+  size_t dot = 0;
+  while (dot < length && version[dot] != L'.') {
+    ++dot;
+  }
+  if (dot == length) {
+    return true;
+  }
+  if (dot > 2) {
+    return false;
+  }
+  if (dot < 2) {
+    return true;
+  }
+  // Two characters before the dot: 11 and above are new enough.
+  return !(version[0] > L'1' || (version[0] == L'1' && version[1] >= L'1'));
+}
+
+std::wstring MediaPlayerPath(const std::wstring& systemDrive) {
+  return systemDrive + L"\\Program Files\\Windows Media Player\\wmplayer.exe";
+}
+
+ProductVersion ReadProductVersion(const std::wstring& path) {
+  ProductVersion result = {false, std::wstring()};
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+  if (size == 0) {
+    return result;
+  }
+  std::vector<BYTE> block(size);
+  if (!GetFileVersionInfoW(path.c_str(), 0, size, block.data())) {
+    return result;
+  }
+  result.hasVersionInfo = true;
+  void* value = nullptr;
+  UINT length = 0;
+  if (VerQueryValueW(block.data(), L"\\StringFileInfo\\080404b0\\ProductVersion", &value,
+                     &length) &&
+      value != nullptr && length > 0) {
+    // The length counts characters and may include the terminator.
+    const wchar_t* text = static_cast<const wchar_t*>(value);
+    std::wstring version(text, length);
+    result.text = version.substr(0, version.find(L'\0'));
+  }
+  return result;
+}
+
+MediaCheckOutcome DecideMediaScreen(bool hintNeeded, bool overSea) {
+  if (!hintNeeded) {
+    // With overSea the window exists only for this hint.
+    return MediaCheckOutcome{!overSea, ScreenMain};
+  }
+  return MediaCheckOutcome{true, overSea ? ScreenMediaDetails : ScreenMediaHint};
+}
+
+}  // namespace rerozadezGUI

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <windows.h>
+
+namespace rerozadezGUI {
+
+// Control ids of the window.
+const int kProgressBarId = 1001;
+const int kMinimizeButtonId = 1002;
+const int kCloseButtonId = 1003;
+const int kRetryButtonId = 1004;
+const int kInstallDriverButtonId = 1005;
+const int kCancelButtonId = 1006;
+const int kOpenPageButtonId = 1007;
+const int kBackButtonId = 1008;
+const int kDetailsButtonId = 1009;
+
+// The three screens of the window (screenState).
+enum ScreenState { ScreenMain = 0, ScreenMediaHint = 1, ScreenMediaDetails = 2 };
+
+// Where a button goes in a client area of cx × cy. False for ids that are
+// not one of the eight buttons.
+bool ButtonPlace(int controlId, int cx, int cy, RECT* place);
+
+// Areas repainted when a text changes, for a client area of cx × cy.
+RECT StatusBand(int cx, int cy);   // status and error lines
+RECT CaptionBand(int cx, int cy);  // caption line
+RECT BodyArea(int cx, int cy);     // everything below the title area
+
+// Which of the window's texts a painted row shows.
+enum class TextSlot {
+  kStatus,
+  kCaption,
+  kHint,
+  kError,
+  kXpNote,
+  kDetail0,
+  kDetail1,
+  kDetail2,
+  kDetail3,
+  kHeading
+};
+
+// One text row of a paint: font height in pixels, colour, and the top-left
+// corner of its rectangle (which ends at the client area's bottom-right).
+struct TextRow {
+  int fontHeight;
+  COLORREF colour;
+  TextSlot slot;
+  int left;
+  int top;
+};
+const int kTextRowCount = 10;
+
+// The rows in drawing order for a client area of width × height.
+void PaintRows(int width, int height, TextRow rows[kTextRowCount]);
+
+// The texts a paint derives from the screen: string ids, 0 for an empty
+// text. changes is false for an unknown screen, which keeps every text.
+struct ScreenTexts {
+  bool changes;
+  bool clearCaption;
+  int heading;
+  int hint;
+  int details[4];
+};
+ScreenTexts TextsForScreen(int screenState);
+
+// True when the Windows XP note belongs on this screen of this system.
+bool ShowsXpNote(int screenState, bool xpOrEarlier);
+
+// Look of the picture buttons: normal and hover picture slots are chosen by
+// the caller; these are the label's string id, colour and alignment.
+struct ButtonLabel {
+  int textId;
+  COLORREF colour;
+  bool centred;
+};
+// False for ids without a picture face.
+bool LabelForButton(int controlId, ButtonLabel* label);
+
+// Picks the picture to draw: the preferred one, or the other of the pair when
+// the preferred one is missing (null when both are).
+template <typename T>
+T* ChooseFace(bool wantAlternate, T* normal, T* alternate) {
+  T* chosen = wantAlternate ? alternate : normal;
+  return chosen != nullptr ? chosen : (wantAlternate ? normal : alternate);
+}
+
+// Where the window goes on a screen of the given size: centred, 20 pixels
+// above the middle.
+POINT WindowOrigin(int screenWidth, int screenHeight, int width, int height);
+
+}  // namespace rerozadezGUI

@@ -1,0 +1,45 @@
+#pragma once
+
+// Ids of the resources the program carries. Shared by the resource scripts
+// and the code, so both always name the same entries.
+
+// Strings.
+#define IDS_WINDOW_TITLE 103
+#define IDS_WINDOW_CLASS 109
+#define IDS_RETRY 144
+#define IDS_STATUS_DOWNLOADING 145
+#define IDS_ERROR_DOWNLOAD_FAILED 146
+#define IDS_STATUS_READING_SD_CARD 147
+#define IDS_STATUS_LAUNCHING_SETUP 148
+#define IDS_STATUS_INSTALLING_DRIVER 149
+#define IDS_STATUS_CHECKSUM_MISMATCH 154
+#define IDS_INSTALL_DRIVER 156
+#define IDS_CANCEL 157
+#define IDS_CAPTION_RUN_STARTED 158
+#define IDS_CAPTION_FETCH_STAGE 159
+#define IDS_XP_NEW_HARDWARE_NOTE 160
+#define IDS_OPEN_PAGE 162
+#define IDS_BACK 163
+#define IDS_MEDIA_HINT 164
+#define IDS_MEDIA_DETAIL_1 165
+#define IDS_MEDIA_DETAIL_2 166
+#define IDS_MEDIA_DETAIL_3 167
+#define IDS_MEDIA_DETAIL_4 168
+#define IDS_DETAILS 169
+
+// Application icons (large, small) and the caption button icons.
+#define IDI_APP_LARGE 107
+#define IDI_APP_SMALL 108
+#define IDI_MINIMIZE 138
+#define IDI_CLOSE 139
+#define IDI_MINIMIZE_PRESSED 140
+#define IDI_CLOSE_PRESSED 141
+
+// Pictures, resource type "PNG". The wide-button picture shares its number
+// with a string id: strings and pictures are different resource types.
+#define IDP_BACKGROUND 133
+#define IDP_WIDE_BUTTON 154
+#define IDP_WIDE_BUTTON_HOVER 155
+#define IDP_DETAILS_BUTTON 170
+#define IDP_SMALL_BUTTON 173
+#define IDP_SMALL_BUTTON_HOVER 174

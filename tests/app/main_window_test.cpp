@@ -1,0 +1,397 @@
+// The real window, created hidden from the user by Wine's null display
+// driver and driven through its messages: notifications, commands, hover,
+// layout and the closing sequence.
+#include <windows.h>
+#include <objidl.h>
+
+#include <commctrl.h>
+#include <gdiplus.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <thread>
+#include <vector>
+
+#include "app/skin_layout.h"
+#include "app/wnd_helper.h"
+#include "resources/resource_ids.h"
+#include "settings/pause.h"
+#include "settings/resource_util.h"
+#include "settings/setup_settings.h"
+#include "tests/app/gdiplus_session.h"
+#include "tests/support/stand_ins.h"
+#include "tests/support/test_files.h"
+#include "workflow/worker.h"
+
+namespace {
+
+using namespace rerozadezGUI;
+
+std::vector<DWORD> g_pauses;
+void RecordPause(DWORD milliseconds, void*) {
+  g_pauses.push_back(milliseconds);
+}
+
+// Handles every message already queued for this thread; true when WM_QUIT
+// was among them.
+bool Pump() {
+  bool quit = false;
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      quit = true;
+      continue;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return quit;
+}
+
+std::wstring Text(UINT id) {
+  return rerozadez::GetResourceUtil()->LoadStringText(id);
+}
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_pauses.clear();
+    rerozadez::SetPauseHook(RecordPause, nullptr);
+    ASSERT_TRUE(gdiplus_.Started());
+    helper_ = GetWndHelper();
+    HINSTANCE module = GetModuleHandleW(nullptr);
+    helper_->RegisterWindowClass(module);
+    ASSERT_TRUE(helper_->CreateMainWindow(module));
+    ASSERT_NE(nullptr, helper_->mainWindow);
+    Pump();
+    g_pauses.clear();
+  }
+  void TearDown() override {
+    if (IsWindow(helper_->mainWindow)) {
+      DestroyWindow(helper_->mainWindow);
+    }
+    Pump();
+    rerozadez::SetPauseHook(nullptr, nullptr);
+  }
+
+  static bool Visible(HWND control) {
+    return (GetWindowLongPtrW(control, GWL_STYLE) & WS_VISIBLE) != 0;
+  }
+  int Position() const {
+    return static_cast<int>(SendMessageW(helper_->progressBar, PBM_GETPOS, 0, 0));
+  }
+  void Command(int id) {
+    SendMessageW(helper_->mainWindow, WM_COMMAND, static_cast<WPARAM>(id), 0);
+  }
+  RECT PlaceOf(HWND control) const {
+    RECT rect = {};
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, helper_->mainWindow, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+  }
+
+  quilltest::GdiplusSession gdiplus_;
+  CQuillWndHelper* helper_ = nullptr;
+};
+
+TEST_F(MainWindowTest, WindowIsFramelessAndSizedByItsBackground) {
+  RECT window = {};
+  GetWindowRect(helper_->mainWindow, &window);
+  EXPECT_EQ(482, window.right - window.left);
+  EXPECT_EQ(273, window.bottom - window.top);
+  EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - 482) / 2, window.left);
+  EXPECT_EQ((GetSystemMetrics(SM_CYSCREEN) - 273) / 2 - 20, window.top);
+  RECT client = {};
+  GetClientRect(helper_->mainWindow, &client);
+  EXPECT_EQ(482, client.right);
+  EXPECT_EQ(273, client.bottom);
+  EXPECT_EQ(0, GetWindowLongPtrW(helper_->mainWindow, GWL_STYLE) &
+                   (WS_CAPTION | WS_THICKFRAME | WS_SYSMENU));
+  EXPECT_EQ(WS_EX_LAYERED, GetWindowLongPtrW(helper_->mainWindow, GWL_EXSTYLE));
+  EXPECT_EQ(Text(IDS_WINDOW_TITLE), helper_->windowTitle);
+  // Dragging works from anywhere outside the buttons.
+  EXPECT_EQ(HTCAPTION, SendMessageW(helper_->mainWindow, WM_NCHITTEST, 0,
+                                    MAKELPARAM(window.left + 100, window.top + 150)));
+}
+
+TEST_F(MainWindowTest, ControlsStartInTheirPlacesWithOnlyInstallDriverOffered) {
+  struct Expected {
+    HWND control;
+    int id;
+    bool visible;
+  };
+  const Expected controls[] = {
+      {helper_->minimizeButton, kMinimizeButtonId, true},
+      {helper_->closeButton, kCloseButtonId, true},
+      {helper_->retryButton, kRetryButtonId, false},
+      {helper_->installDriverButton, kInstallDriverButtonId, true},
+      {helper_->cancelButton, kCancelButtonId, false},
+      {helper_->openPageButton, kOpenPageButtonId, false},
+      {helper_->backButton, kBackButtonId, false},
+      {helper_->detailsButton, kDetailsButtonId, false},
+  };
+  for (const Expected& expected : controls) {
+    ASSERT_NE(nullptr, expected.control);
+    EXPECT_EQ(expected.id, GetDlgCtrlID(expected.control));
+    EXPECT_EQ(expected.visible, Visible(expected.control)) << expected.id;
+    RECT place = {};
+    ASSERT_TRUE(ButtonPlace(expected.id, 482, 273, &place));
+    const RECT actual = PlaceOf(expected.control);
+    EXPECT_EQ(place.left, actual.left) << expected.id;
+    EXPECT_EQ(place.top, actual.top) << expected.id;
+    EXPECT_EQ(place.right, actual.right) << expected.id;
+    EXPECT_EQ(place.bottom, actual.bottom) << expected.id;
+  }
+  EXPECT_FALSE(Visible(helper_->progressBar));
+  const RECT bar = PlaceOf(helper_->progressBar);
+  EXPECT_EQ(0, bar.left);
+  EXPECT_EQ(218, bar.top);
+  EXPECT_EQ(481, bar.right);
+  EXPECT_EQ(227, bar.bottom);
+  EXPECT_EQ(ScreenMain, helper_->screenState);
+  // The worker reports to this window.
+  EXPECT_EQ(&HandleSetupNotify, rerozadez::GetReroZadezHelper()->notify);
+  EXPECT_EQ(helper_, rerozadez::GetReroZadezHelper()->notifyContext);
+}
+
+TEST_F(MainWindowTest, DownloadShowsTheBarWhichFollowsProgressWithinRange) {
+  helper_->OnSetupNotify(rerozadez::NotifyDownloadStarted, 0);
+  EXPECT_TRUE(Visible(helper_->progressBar));
+  EXPECT_EQ(0, Position());
+  EXPECT_EQ(Text(IDS_STATUS_DOWNLOADING), helper_->statusText);
+  helper_->OnSetupNotify(rerozadez::NotifyProgress, 37);
+  EXPECT_EQ(37, Position());
+  helper_->OnSetupNotify(rerozadez::NotifyProgress, 250);
+  EXPECT_EQ(100, Position());
+  helper_->OnSetupNotify(rerozadez::NotifyProgress, -4);
+  EXPECT_EQ(0, Position());
+}
+
+TEST_F(MainWindowTest, FailedDownloadOffersRetryAndTheRetryRunTakesItAway) {
+  helper_->OnSetupNotify(rerozadez::NotifyRunStarted, 0);
+  EXPECT_FALSE(Visible(helper_->installDriverButton));
+  EXPECT_EQ(Text(IDS_CAPTION_RUN_STARTED), helper_->captionText);
+  helper_->OnSetupNotify(rerozadez::NotifyDownloadStarted, 0);
+  helper_->OnSetupNotify(rerozadez::NotifyProgress, 60);
+  helper_->OnSetupNotify(rerozadez::NotifyDownloadFailed, 0);
+  EXPECT_EQ(Text(IDS_ERROR_DOWNLOAD_FAILED), helper_->errorText);
+  EXPECT_EQ(L"", helper_->statusText);
+  EXPECT_EQ(L"", helper_->captionText);
+  EXPECT_TRUE(Visible(helper_->retryButton));
+
+  helper_->OnSetupNotify(rerozadez::NotifyDownloadRestarted, 0);
+  EXPECT_FALSE(Visible(helper_->retryButton));
+  EXPECT_EQ(L"", helper_->errorText);
+  EXPECT_EQ(0, Position());
+  EXPECT_EQ(Text(IDS_STATUS_DOWNLOADING), helper_->statusText);
+}
+
+TEST_F(MainWindowTest, RunStartOnTheHintScreenReturnsToTheMainScreen) {
+  Command(kDetailsButtonId);
+  ASSERT_EQ(ScreenMediaDetails, helper_->screenState);
+  helper_->OnSetupNotify(rerozadez::NotifyRunStarted, 0);
+  EXPECT_EQ(ScreenMain, helper_->screenState);
+  for (HWND button : {helper_->detailsButton, helper_->openPageButton, helper_->backButton,
+                      helper_->installDriverButton, helper_->cancelButton}) {
+    EXPECT_FALSE(Visible(button));
+  }
+}
+
+// The part of the window waiting to be repainted after action.
+template <typename Action>
+RECT RepaintedBy(HWND window, Action action) {
+  ValidateRect(window, nullptr);
+  action();
+  RECT update = {};
+  GetUpdateRect(window, &update, FALSE);
+  return update;
+}
+
+TEST_F(MainWindowTest, TextChangesRepaintOnlyTheirOwnBand) {
+  HWND window = helper_->mainWindow;
+  RECT update = RepaintedBy(window, [&] { helper_->SetStatusText(L"status"); });
+  EXPECT_EQ(0, update.left);
+  EXPECT_EQ(170, update.top);
+  EXPECT_EQ(482, update.right);
+  EXPECT_EQ(273, update.bottom);
+  update = RepaintedBy(window, [&] { helper_->SetCaptionText(L"caption"); });
+  EXPECT_EQ(144, update.left);
+  EXPECT_EQ(143, update.top);
+  EXPECT_EQ(482, update.right);
+  EXPECT_EQ(173, update.bottom);
+  update = RepaintedBy(window, [&] { helper_->InvalidateBody(); });
+  EXPECT_EQ(100, update.top);
+  EXPECT_EQ(273, update.bottom);
+  // A progress step repaints nothing of the window's own texts.
+  update = RepaintedBy(window, [&] { helper_->OnSetupNotify(rerozadez::NotifyProgress, 5); });
+  EXPECT_TRUE(IsRectEmpty(&update));
+}
+
+TEST_F(MainWindowTest, UnknownOrContextlessNotificationsChangeNothing) {
+  helper_->statusText = L"unchanged";
+  helper_->OnSetupNotify(12, 0);
+  helper_->OnSetupNotify(-1, 0);
+  HandleSetupNotify(rerozadez::NotifyDownloadFailed, 0, nullptr);
+  EXPECT_FALSE(Pump());
+  EXPECT_EQ(L"unchanged", helper_->statusText);
+  EXPECT_FALSE(Visible(helper_->retryButton));
+  EXPECT_TRUE(IsWindow(helper_->mainWindow));
+}
+
+TEST_F(MainWindowTest, NotificationsFromTheWorkerThreadArriveInOrderOnTheWindowThread) {
+  std::thread worker([this] {
+    HandleSetupNotify(rerozadez::NotifyDownloadStarted, 0, helper_);
+    for (int percent = 0; percent <= 40; ++percent) {
+      HandleSetupNotify(rerozadez::NotifyProgress, percent, helper_);
+    }
+    HandleSetupNotify(rerozadez::NotifyDownloadFailed, 0, helper_);
+  });
+  worker.join();
+  // Nothing touched the window's texts on the worker thread.
+  EXPECT_EQ(L"", helper_->errorText);
+  EXPECT_FALSE(Visible(helper_->progressBar));
+  Pump();
+  EXPECT_EQ(40, Position());
+  EXPECT_EQ(L"", helper_->statusText);  // the failure came last
+  EXPECT_EQ(Text(IDS_ERROR_DOWNLOAD_FAILED), helper_->errorText);
+  EXPECT_TRUE(Visible(helper_->retryButton));
+}
+
+TEST_F(MainWindowTest, EndOfRunClosesThroughTheCancelCommand) {
+  rerozadez::GetReroZadezHelper()->stopRequested = 0;
+  HandleSetupNotify(rerozadez::NotifySetupLaunched, 0, helper_);
+  EXPECT_TRUE(IsWindow(helper_->mainWindow));  // handed over, not handled yet
+  EXPECT_TRUE(Pump());                         // WM_QUIT after the window was destroyed
+  EXPECT_FALSE(IsWindow(helper_->mainWindow));
+  EXPECT_EQ(1, rerozadez::GetReroZadezHelper()->stopRequested);
+  ASSERT_FALSE(g_pauses.empty());
+  EXPECT_EQ(100u, g_pauses.front());
+}
+
+TEST_F(MainWindowTest, RunFinishedClosesTheWindowToo) {
+  rerozadez::GetReroZadezHelper()->stopRequested = 0;
+  helper_->OnSetupNotify(rerozadez::NotifyRunFinished, 0);
+  EXPECT_TRUE(Pump());
+  EXPECT_FALSE(IsWindow(helper_->mainWindow));
+  EXPECT_EQ(1, rerozadez::GetReroZadezHelper()->stopRequested);
+}
+
+TEST_F(MainWindowTest, SystemCloseRunsTheClosingSequence) {
+  const std::wstring adb = quilltest::ModuleDir() + L"adb.exe";
+  ASSERT_TRUE(quilltest::CopyStandIn(L"sleeper.exe", adb));
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  ASSERT_TRUE(CreateProcessW(adb.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &process));
+  CloseHandle(process.hThread);
+  rerozadez::GetReroZadezHelper()->stopRequested = 0;
+  rerozadez::GetReroZadezHelper()->running = 1;  // a worker that never notices
+
+  SendMessageW(helper_->mainWindow, WM_CLOSE, 0, 0);
+
+  EXPECT_EQ(1, rerozadez::GetReroZadezHelper()->stopRequested);
+  EXPECT_EQ(std::vector<DWORD>({100, 100, 100}),
+            std::vector<DWORD>(g_pauses.begin(), g_pauses.begin() + 3));
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 5000));
+  CloseHandle(process.hProcess);
+  EXPECT_FALSE(IsWindow(helper_->mainWindow));
+  EXPECT_TRUE(Pump());
+  rerozadez::GetReroZadezHelper()->running = 0;
+  DeleteFileW(adb.c_str());
+}
+
+TEST_F(MainWindowTest, CloseButtonStopsWaitingAsSoonAsTheWorkerEnds) {
+  rerozadez::GetReroZadezHelper()->running = 0;
+  Command(kCloseButtonId);
+  EXPECT_EQ(1, rerozadez::GetReroZadezHelper()->stopRequested);
+  EXPECT_TRUE(std::find(g_pauses.begin(), g_pauses.end(), 100u) == g_pauses.end());
+  EXPECT_FALSE(IsWindow(helper_->mainWindow));
+}
+
+TEST_F(MainWindowTest, StartCommandsDoNothingWhileARunIsInProgress) {
+  rerozadez::CReroZadezHelper* worker = rerozadez::GetReroZadezHelper();
+  worker->running = 1;
+  worker->retryMode = 7;
+  Command(kInstallDriverButtonId);
+  Command(kRetryButtonId);
+  EXPECT_EQ(7, worker->retryMode);
+  EXPECT_TRUE(g_pauses.empty());
+  worker->running = 0;
+}
+
+TEST_F(MainWindowTest, DetailsAndBackSwitchTheMediaScreens) {
+  rerozadez::GetSetupSettings()->overSea = 0;
+  Command(kDetailsButtonId);
+  EXPECT_EQ(ScreenMediaDetails, helper_->screenState);
+  EXPECT_TRUE(Visible(helper_->openPageButton));
+  EXPECT_TRUE(Visible(helper_->backButton));
+  EXPECT_FALSE(Visible(helper_->detailsButton));
+  EXPECT_FALSE(Visible(helper_->installDriverButton));
+
+  Command(kBackButtonId);
+  EXPECT_EQ(ScreenMediaHint, helper_->screenState);
+  EXPECT_TRUE(Visible(helper_->detailsButton));
+  EXPECT_TRUE(Visible(helper_->installDriverButton));
+  EXPECT_FALSE(Visible(helper_->openPageButton));
+  EXPECT_FALSE(Visible(helper_->backButton));
+}
+
+TEST_F(MainWindowTest, BackWithOverSeaKeepsOpenPageAndNeverOffersInstallDriver) {
+  rerozadez::GetSetupSettings()->overSea = 1;
+  Command(kDetailsButtonId);
+  Command(kBackButtonId);
+  EXPECT_EQ(ScreenMediaHint, helper_->screenState);
+  EXPECT_TRUE(Visible(helper_->openPageButton));
+  EXPECT_FALSE(Visible(helper_->installDriverButton));
+  rerozadez::GetSetupSettings()->overSea = 0;
+}
+
+TEST_F(MainWindowTest, MinimizeAndRestoreKeepTheButtonsInPlace) {
+  Command(kMinimizeButtonId);
+  EXPECT_TRUE(IsIconic(helper_->mainWindow));
+  ShowWindow(helper_->mainWindow, SW_RESTORE);
+  Pump();
+  const RECT close = PlaceOf(helper_->closeButton);
+  EXPECT_EQ(458, close.left);
+  EXPECT_EQ(10, close.top);
+  const RECT install = PlaceOf(helper_->installDriverButton);
+  EXPECT_EQ(263, install.left);
+  EXPECT_EQ(232, install.top);
+}
+
+TEST_F(MainWindowTest, HoverFollowsTheMouseAndTheLeftButton) {
+  HWND button = helper_->installDriverButton;
+  SendMessageW(button, WM_MOUSEMOVE, 0, MAKELPARAM(10, 10));
+  EXPECT_EQ(kInstallDriverButtonId, helper_->hoverButtonId);
+  EXPECT_EQ(button, GetCapture());
+  SendMessageW(button, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(10, 10));
+  EXPECT_EQ(0, helper_->hoverButtonId);
+  SendMessageW(button, WM_MOUSEMOVE, 0, MAKELPARAM(10, 10));
+  EXPECT_EQ(kInstallDriverButtonId, helper_->hoverButtonId);
+  // Leaving to the left reads as a large unsigned x: outside.
+  SendMessageW(button, WM_MOUSEMOVE, 0, MAKELPARAM(-5, 10));
+  EXPECT_EQ(0, helper_->hoverButtonId);
+  EXPECT_NE(button, GetCapture());
+  SendMessageW(button, WM_MOUSEMOVE, 0, MAKELPARAM(10, 10));
+  SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+  EXPECT_EQ(0, helper_->hoverButtonId);
+  SendMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(200, 200));
+}
+
+TEST_F(MainWindowTest, MediaCheckOnANewerWindowsKeepsTheMainScreen) {
+  rerozadez::SetupSettings* settings = rerozadez::GetSetupSettings();
+  settings->mediaPlayer = 1;
+  settings->overSea = 0;
+  EXPECT_TRUE(helper_->CheckMediaPlayer());
+  EXPECT_EQ(ScreenMain, helper_->screenState);
+  EXPECT_FALSE(Visible(helper_->detailsButton));
+  settings->overSea = 1;
+  EXPECT_FALSE(helper_->CheckMediaPlayer());
+  settings->mediaPlayer = 0;
+  EXPECT_FALSE(helper_->CheckMediaPlayer());
+  settings->overSea = 0;
+  EXPECT_TRUE(helper_->CheckMediaPlayer());
+}
+
+}  // namespace

@@ -1,0 +1,417 @@
+// The built program started as a user starts it: a copy in a scratch folder
+// with its SetupConfig.txt, the registry of the test prefix, stand-in
+// programs, and its window found by class name.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "resources/resource_ids.h"
+#include "settings/resource_util.h"
+#include "settings/sys_util.h"
+#include "tests/support/fake_bridge_server.h"
+#include "tests/support/stand_ins.h"
+#include "tests/support/test_files.h"
+#include "tools/test_http_server/test_http_server.h"
+#include "workflow/file_digest.h"
+
+namespace {
+
+const wchar_t kRunMarkKey[] = L"SOFTWARE\\QuillnestMini";
+const wchar_t kSuiteKey[] = L"SOFTWARE\\Quillnest";
+const wchar_t kAppDefaults[] = L"Software\\Wine\\AppDefaults\\QuillnestMini.exe";
+const wchar_t kPlayerFolder[] = L"C:\\Program Files\\Windows Media Player";
+
+std::wstring Backslashed(std::wstring path) {
+  for (wchar_t& c : path) {
+    if (c == L'/')
+      c = L'\\';
+  }
+  return path;
+}
+
+std::wstring ClassName() {
+  return rerozadez::GetResourceUtil()->LoadStringText(IDS_WINDOW_CLASS);
+}
+
+void SetString(HKEY root, const wchar_t* key, const wchar_t* name, const std::wstring& value,
+               REGSAM view = 0) {
+  HKEY handle = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_SET_VALUE | view, nullptr,
+                                           &handle, nullptr));
+  RegSetValueExW(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(handle);
+}
+
+void DeleteKey(HKEY root, const wchar_t* key, REGSAM view = 0) {
+  RegDeleteKeyExW(root, key, view, 0);
+}
+
+// The raw data of a value, or "<missing>".
+std::wstring ReadValue(HKEY root, const wchar_t* key, const wchar_t* name) {
+  wchar_t data[64] = {};
+  DWORD size = sizeof(data) - sizeof(wchar_t);
+  DWORD type = 0;
+  HKEY handle = nullptr;
+  if (RegOpenKeyExW(root, key, 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS) {
+    return L"<missing>";
+  }
+  LONG result =
+      RegQueryValueExW(handle, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+  RegCloseKey(handle);
+  if (result != ERROR_SUCCESS || type != REG_SZ) {
+    return L"<missing>";
+  }
+  // Wine hands back a terminator the stored data lacks; compare the text.
+  std::wstring text(data, size / sizeof(wchar_t));
+  return text.substr(0, text.find(L'\0'));
+}
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    program_ = scratch_.File(L"QuillnestMini.exe");
+    ASSERT_TRUE(CopyFileW(Backslashed(QUILL_PROGRAM_EXE).c_str(), program_.c_str(), FALSE));
+    DeleteKey(HKEY_CURRENT_USER, kRunMarkKey);
+    DeleteKey(HKEY_LOCAL_MACHINE, kSuiteKey, KEY_WOW64_32KEY);
+  }
+  void TearDown() override {
+    for (HANDLE process : {first_, second_}) {
+      if (process != nullptr) {
+        TerminateProcess(process, 1);
+        WaitForSingleObject(process, 5000);
+        CloseHandle(process);
+      }
+    }
+    DeleteKey(HKEY_LOCAL_MACHINE, kSuiteKey, KEY_WOW64_32KEY);
+    DeleteKey(HKEY_CURRENT_USER, (std::wstring(kAppDefaults) + L"\\DllOverrides").c_str());
+    DeleteKey(HKEY_CURRENT_USER, kAppDefaults);
+    DeleteFileW((std::wstring(kPlayerFolder) + L"\\wmplayer.exe").c_str());
+  }
+
+  void WriteConfig(const std::string& text) {
+    ASSERT_TRUE(quilltest::WriteFileBytes(scratch_.File(L"SetupConfig.txt"), text));
+  }
+
+  HANDLE Start() {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    std::wstring commandLine = L"\"" + program_ + L"\"";
+    if (!CreateProcessW(program_.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        scratch_.Path().c_str(), &startup, &process)) {
+      return nullptr;
+    }
+    CloseHandle(process.hThread);
+    return process.hProcess;
+  }
+
+  // Exit code after the process ended, or -1 when it still runs after timeoutMs.
+  static int ExitCode(HANDLE process, DWORD timeoutMs) {
+    if (WaitForSingleObject(process, timeoutMs) != WAIT_OBJECT_0) {
+      return -1;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process, &code);
+    return static_cast<int>(code);
+  }
+
+  // The program's visible window once its buttons exist, or null.
+  static HWND WaitForWindow(DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeoutMs) {
+      HWND window = FindWindowW(ClassName().c_str(), nullptr);
+      if (window != nullptr && IsWindowVisible(window) && GetDlgItem(window, 1009) != nullptr) {
+        return window;
+      }
+      Sleep(20);
+    }
+    return nullptr;
+  }
+
+  static bool ButtonVisible(HWND window, int id) {
+    HWND button = GetDlgItem(window, id);
+    return button != nullptr && IsWindowVisible(button);
+  }
+
+  void UseOldWindowsWithPlayer(const wchar_t* standIn) {
+    SetString(HKEY_CURRENT_USER, kAppDefaults, L"Version", L"winxp");
+    // Wine answers version queries for any wmplayer.exe with its own built-in
+    // player's block unless told to read the file that is there.
+    SetString(HKEY_CURRENT_USER, (std::wstring(kAppDefaults) + L"\\DllOverrides").c_str(),
+              L"wmplayer.exe", L"native");
+    CreateDirectoryW(L"C:\\Program Files", nullptr);
+    CreateDirectoryW(kPlayerFolder, nullptr);
+    ASSERT_TRUE(CopyFileW((quilltest::ModuleDir() + standIn).c_str(),
+                          (std::wstring(kPlayerFolder) + L"\\wmplayer.exe").c_str(), FALSE));
+  }
+
+  quilltest::ScratchDir scratch_;
+  std::wstring program_;
+  HANDLE first_ = nullptr;
+  HANDLE second_ = nullptr;
+};
+
+// Where the window's creation unpacks the bridge tool.
+std::wstring DeployedBridgeTool() {
+  wchar_t temp[MAX_PATH] = L"";
+  GetTempPathW(MAX_PATH, temp);
+  return std::wstring(temp) + L"Travik\\rerozadez\\adb.exe";
+}
+
+TEST_F(ProgramTest, FirstStartWritesTheRunMarkShowsTheWindowAndClosesWithZero) {
+  DeleteFileW(DeployedBridgeTool().c_str());
+  const DWORD started = GetTickCount();
+  first_ = Start();
+  ASSERT_NE(nullptr, first_);
+  HWND window = WaitForWindow(15000);
+  ASSERT_NE(nullptr, window);
+  // A figure for the report, not a limit.
+  std::printf("window shown %lu ms after the start\n",
+              static_cast<unsigned long>(GetTickCount() - started));
+  EXPECT_EQ(L"true", ReadValue(HKEY_CURRENT_USER, kRunMarkKey, L"installed"));
+  EXPECT_TRUE(quilltest::FileExists(DeployedBridgeTool()));
+  EXPECT_TRUE(ButtonVisible(window, 1005));
+  EXPECT_FALSE(ButtonVisible(window, 1009));
+  // The system's Close ends the program like the close button.
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(0, ExitCode(first_, 10000));
+}
+
+TEST_F(ProgramTest, SecondInstanceRaisesTheFirstAndLeavesTheRegistryAlone) {
+  first_ = Start();
+  ASSERT_NE(nullptr, first_);
+  HWND window = WaitForWindow(15000);
+  ASSERT_NE(nullptr, window);
+  DeleteKey(HKEY_CURRENT_USER, kRunMarkKey);
+  // Minimized by its own button: the second start must bring it back.
+  SendMessageW(window, WM_COMMAND, 1002, 0);
+  ASSERT_TRUE(IsIconic(window));
+
+  second_ = Start();
+  ASSERT_NE(nullptr, second_);
+  EXPECT_EQ(0, ExitCode(second_, 10000));
+  EXPECT_EQ(L"<missing>", ReadValue(HKEY_CURRENT_USER, kRunMarkKey, L"installed"));
+  EXPECT_EQ(-1, ExitCode(first_, 0));  // the first one runs on
+  EXPECT_TRUE(IsWindowVisible(window));
+  EXPECT_FALSE(IsIconic(window));
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(0, ExitCode(first_, 10000));
+}
+
+TEST_F(ProgramTest, InstalledSuiteWithoutADriverEndsAtOnceWithoutAWindow) {
+  SetString(HKEY_LOCAL_MACHINE, kSuiteKey, L"Version", L"3.1.0", KEY_WOW64_32KEY);
+  SetString(HKEY_LOCAL_MACHINE, kSuiteKey, L"InstallDir", L"C:\\Quillnest", KEY_WOW64_32KEY);
+  WriteConfig("Driver=missing_driver.exe\r\n");
+  first_ = Start();
+  ASSERT_NE(nullptr, first_);
+  EXPECT_EQ(0, ExitCode(first_, 10000));
+  EXPECT_EQ(nullptr, FindWindowW(ClassName().c_str(), nullptr));
+  EXPECT_EQ(L"<missing>", ReadValue(HKEY_CURRENT_USER, kRunMarkKey, L"installed"));
+}
+
+TEST_F(ProgramTest, InstalledSuiteStartsTheDriverInstallerWithItsParameters) {
+  SetString(HKEY_LOCAL_MACHINE, kSuiteKey, L"Version", L"3.1.0", KEY_WOW64_32KEY);
+  SetString(HKEY_LOCAL_MACHINE, kSuiteKey, L"InstallDir", L"C:\\Quillnest", KEY_WOW64_32KEY);
+  ASSERT_TRUE(quilltest::CopyStandIn(L"recorder.exe", scratch_.File(L"driver_setup.exe")));
+  WriteConfig("Driver=driver_setup.exe\r\nDriverParams=/S /quiet\r\n");
+  first_ = Start();
+  ASSERT_NE(nullptr, first_);
+  EXPECT_EQ(0, ExitCode(first_, 10000));
+  EXPECT_EQ(nullptr, FindWindowW(ClassName().c_str(), nullptr));
+  std::vector<quilltest::RecordedStart> starts;
+  const DWORD start = GetTickCount();
+  while (starts.empty() && GetTickCount() - start < 10000) {
+    Sleep(50);
+    starts = quilltest::ReadRecordedStarts(scratch_.File(L"driver_setup.exe.log"));
+  }
+  ASSERT_EQ(1u, starts.size());
+  EXPECT_EQ(L"driver_setup.exe", starts[0].program);
+  EXPECT_NE(std::wstring::npos, starts[0].arguments.find(L"/S /quiet"));
+  EXPECT_EQ(SW_SHOWNORMAL, starts[0].show);
+}
+
+TEST_F(ProgramTest, OverSeaWithoutAHintEndsRightAfterTheWindowWithZero) {
+  DeleteFileW(DeployedBridgeTool().c_str());
+  WriteConfig("OverSea=1\r\nMediaPlayer=1\r\n");
+  first_ = Start();
+  ASSERT_NE(nullptr, first_);
+  EXPECT_EQ(0, ExitCode(first_, 15000));
+  // The window was made: the run mark came first, the bridge tool with it.
+  EXPECT_EQ(L"true", ReadValue(HKEY_CURRENT_USER, kRunMarkKey, L"installed"));
+  EXPECT_TRUE(quilltest::FileExists(DeployedBridgeTool()));
+}
+
+TEST_F(ProgramTest, OldPlayerOnWindowsXpShowsTheHintScreen) {
+  UseOldWindowsWithPlayer(L"stand_in_player_v9.exe");
+  WriteConfig("MediaPlayer=1\r\n");
+  first_ = Start();
+  ASSERT_NE(nullptr, first_);
+  HWND window = WaitForWindow(15000);
+  ASSERT_NE(nullptr, window);
+  Sleep(300);
+  EXPECT_TRUE(ButtonVisible(window, 1009));
+  EXPECT_TRUE(ButtonVisible(window, 1005));
+  EXPECT_FALSE(ButtonVisible(window, 1007));
+  // Details, pressed from outside, leads to the page and back buttons.
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(GetDlgItem(window, 1009), BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, &result);
+  Sleep(200);
+  EXPECT_TRUE(ButtonVisible(window, 1007));
+  EXPECT_TRUE(ButtonVisible(window, 1008));
+  EXPECT_FALSE(ButtonVisible(window, 1009));
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(0, ExitCode(first_, 10000));
+}
+
+TEST_F(ProgramTest, OverSeaWithAnOldPlayerOpensOnTheDetailsScreen) {
+  UseOldWindowsWithPlayer(L"stand_in_player_v9.exe");
+  WriteConfig("OverSea=1\r\nMediaPlayer=1\r\n");
+  first_ = Start();
+  ASSERT_NE(nullptr, first_);
+  HWND window = WaitForWindow(15000);
+  ASSERT_NE(nullptr, window);
+  Sleep(300);
+  EXPECT_TRUE(ButtonVisible(window, 1007));
+  EXPECT_FALSE(ButtonVisible(window, 1005));
+  EXPECT_FALSE(ButtonVisible(window, 1009));
+  EXPECT_FALSE(ButtonVisible(window, 1008));
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(0, ExitCode(first_, 10000));
+}
+
+TEST_F(ProgramTest, OverSeaWithPlayerElevenOnWindowsXpEndsWithZero) {
+  UseOldWindowsWithPlayer(L"stand_in_player_v11.exe");
+  WriteConfig("OverSea=1\r\nMediaPlayer=1\r\n");
+  first_ = Start();
+  ASSERT_NE(nullptr, first_);
+  EXPECT_EQ(0, ExitCode(first_, 15000));
+}
+
+// A whole run against the loopback package service (the test build asks
+// 127.0.0.1:18080) and a phone without a device, in working folders of its own.
+class ProgramRunTest : public ProgramTest {
+ protected:
+  void SetUp() override {
+    ProgramTest::SetUp();
+    for (int i = 0; i < 3; ++i) {
+      saved_[i] = Env(kSavedNames[i]);
+    }
+    SetEnvironmentVariableW(L"APPDATA", appData_.Path().c_str());
+    SetEnvironmentVariableW(L"TMP", temp_.Path().c_str());
+    SetEnvironmentVariableW(L"TEMP", temp_.Path().c_str());
+    DeleteKey(HKEY_CURRENT_USER, L"SOFTWARE\\VeziDazedera");
+    phone_.SetBehaviour(quilltest::FakeBridgeServer::Behaviour::kNoDevice);
+    ASSERT_TRUE(phone_.Start());
+    port_.reset(new quilltest::ScopedBridgePort(phone_.Port()));
+    ASSERT_TRUE(server_.Start(18080));
+  }
+  void TearDown() override {
+    ProgramTest::TearDown();
+    server_.Stop();
+    quilltest::EndProcessesNamed(L"Quillnest_SetUp_mini.exe");
+    quilltest::EndProcessesNamed(L"adb.exe");
+    DeleteKey(HKEY_CURRENT_USER, L"SOFTWARE\\VeziDazedera");
+    for (int i = 0; i < 3; ++i) {
+      SetEnvironmentVariableW(kSavedNames[i], saved_[i].c_str());
+    }
+  }
+  static std::wstring Env(const wchar_t* name) {
+    wchar_t value[1024] = {};
+    GetEnvironmentVariableW(name, value, 1024);
+    return value;
+  }
+
+  // Offers the recorder stand-in as the full setup; returns its bytes.
+  // padding bytes after the program (a PE runs with an overlay) make a
+  // setup larger than the downloader's 1 MiB reads.
+  std::string OfferSetup(long long stallAfterBytes = -1, size_t padding = 0) {
+    const std::string bytes = quilltest::ReadFileBytes(quilltest::StandInPath(L"recorder.exe")) +
+                              std::string(padding, 'p');
+    EXPECT_FALSE(bytes.empty());
+    const std::wstring copy = scratch_.File(L"offered.exe");
+    EXPECT_TRUE(quilltest::WriteFileBytes(copy, bytes));
+    quilltest::HttpRoute query;
+    query.contentType = "application/json";
+    query.body = "{\"RES\":\"SUCCESS\",\"VerName\":\"3.2.0\",\"DownloadURL\":\"" +
+                 server_.BaseUrl() + "/files/full.exe\",\"Size\":\"" +
+                 std::to_string(bytes.size()) + "\",\"FPMD5\":\"" +
+                 rerozadez::GetFileMd5(copy, true) + "\"}";
+    server_.SetRoute("/adpserver/GetVIByAKFWPC", query);
+    quilltest::HttpRoute setup;
+    setup.body = bytes;
+    setup.stallAfterBytes = stallAfterBytes;
+    setup.stallMilliseconds = stallAfterBytes >= 0 ? 60000 : 0;
+    server_.SetRoute("/files/full.exe", setup);
+    return bytes;
+  }
+  std::wstring SetupFile() const {
+    return appData_.Path() + L"\\Travik\\rerozadez\\Quillnest_SetUp_mini.exe";
+  }
+  // Presses a button of the program's window as a user would.
+  static void Press(HWND window, int id) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(GetDlgItem(window, id), BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 10000, &result);
+  }
+
+  static const wchar_t* const kSavedNames[3];
+  std::wstring saved_[3];
+  quilltest::ScratchDir appData_;
+  quilltest::ScratchDir temp_;
+  quilltest::FakeBridgeServer phone_;
+  std::unique_ptr<quilltest::ScopedBridgePort> port_;
+  quilltest::TestHttpServer server_;
+};
+
+const wchar_t* const ProgramRunTest::kSavedNames[3] = {L"APPDATA", L"TMP", L"TEMP"};
+
+TEST_F(ProgramRunTest, InstallDriverPressedRunsToTheFullSetupAndTheProgramEnds) {
+  const std::string bytes = OfferSetup();
+  first_ = Start();
+  ASSERT_NE(nullptr, first_);
+  HWND window = WaitForWindow(15000);
+  ASSERT_NE(nullptr, window);
+  Press(window, 1005);
+  EXPECT_EQ(0, ExitCode(first_, 60000));
+  EXPECT_EQ(bytes, quilltest::ReadFileBytes(SetupFile()));
+  std::vector<quilltest::RecordedStart> starts;
+  const DWORD start = GetTickCount();
+  while (starts.empty() && GetTickCount() - start < 10000) {
+    Sleep(50);
+    starts = quilltest::ReadRecordedStarts(SetupFile() + L".log");
+  }
+  ASSERT_EQ(1u, starts.size());
+  EXPECT_EQ(L"Quillnest_SetUp_mini.exe", starts[0].program);
+}
+
+TEST_F(ProgramRunTest, CloseDuringADownloadEndsTheProgramAndKeepsWhatArrived) {
+  OfferSetup(2500000, 3000000);
+  first_ = Start();
+  ASSERT_NE(nullptr, first_);
+  HWND window = WaitForWindow(15000);
+  ASSERT_NE(nullptr, window);
+  Press(window, 1005);
+  // The download has begun once the bar shows a part of the setup; the
+  // server then holds back the rest.
+  HWND bar = GetDlgItem(window, 1001);
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < 30000 &&
+         !(IsWindowVisible(bar) && SendMessageW(bar, PBM_GETPOS, 0, 0) > 0)) {
+    Sleep(50);
+  }
+  ASSERT_GT(SendMessageW(bar, PBM_GETPOS, 0, 0), 0);
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(0, ExitCode(first_, 10000));
+  // The closing sequence ended the bridge tool whatever the run was doing.
+  EXPECT_TRUE(quilltest::ProcessesNamed(L"adb.exe").empty());
+  // What arrived stays for the next run to resume; the setup never started.
+  EXPECT_GT(rerozadez::GetSysUtil()->GetFileLength(SetupFile()), 0u);
+  EXPECT_FALSE(quilltest::FileExists(SetupFile() + L".log"));
+}
+
+}  // namespace

@@ -1,0 +1,273 @@
+// Texts and pictures come out of the resources exactly as the window needs
+// them; the built program carries its manifest and version block.
+#include <windows.h>
+#include <objidl.h>
+
+#include <gdiplus.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/media_player_check.h"
+#include "resources/resource_ids.h"
+#include "settings/resource_util.h"
+#include "tests/app/gdiplus_session.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+using rerozadez::GetResourceUtil;
+using rerozadez::StringFromTableBlock;
+
+struct ExpectedText {
+  UINT id;
+  const wchar_t* text;
+};
+
+// Every text the window shows, as the user must read it.
+const ExpectedText kTexts[] = {
+    {103, L"Travik手机/平板PC套件"},
+    {109, L"Travik手机/平板PC套件"},
+    {144, L"重试"},
+    {145, L"      正在下载配套软件"},
+    {146, L"      下载失败，请重试..."},
+    {147, L"      正在从SD卡中读取配套软件..."},
+    {148, L"      正在启动配套软件安装..."},
+    {149, L"      正在安装驱动程序..."},
+    {154, L"      文件校验出错，正在重新下载配套软件"},
+    {156, L"安装驱动"},
+    {157, L"取消"},
+    {158, L"安装驱动程序"},
+    {159, L"     下载Pellora"},
+    {160, L"提示：如出现系统的“找到新的硬件向导”，请先关闭该向导。"},
+    {162, L"打开网址"},
+    {163, L"返回"},
+    {164, L"提示：检测到无法连接MTP媒体设备"},
+    {165, L"为了使您的Window XP系统能够连接MTP媒体设备，您需要更新Windows"},
+    {166, L"Media Player到11及以上版本，官方下载地址："},
+    {169, L"详情"},
+};
+
+TEST(LoadStringText, EveryWindowTextReadsExactlyAsWritten) {
+  for (const ExpectedText& expected : kTexts) {
+    EXPECT_EQ(std::wstring(expected.text), GetResourceUtil()->LoadStringText(expected.id))
+        << "text " << expected.id;
+  }
+}
+
+TEST(LoadStringText, StatusTextKeepsItsSixLeadingBlanks) {
+  const std::wstring text = GetResourceUtil()->LoadStringText(IDS_STATUS_DOWNLOADING);
+  ASSERT_GE(text.size(), 7u);
+  EXPECT_EQ(L"      ", text.substr(0, 6));
+  EXPECT_NE(L' ', text[6]);
+}
+
+TEST(LoadStringText, AddressLinesJoinIntoTheOpenedPageSplitAfterAHyphen) {
+  const std::wstring first = GetResourceUtil()->LoadStringText(IDS_MEDIA_DETAIL_3);
+  const std::wstring second = GetResourceUtil()->LoadStringText(IDS_MEDIA_DETAIL_4);
+  ASSERT_FALSE(first.empty());
+  ASSERT_FALSE(second.empty());
+  EXPECT_EQ(L'-', first.back());
+  EXPECT_EQ(std::wstring(rerozadezGUI::kMediaPlayerDownloadPage), first + second);
+}
+
+TEST(LoadStringText, MissingTextsAreEmpty) {
+  // 110 shares its block with 103 and 109 but has no entry; block 313 does
+  // not exist at all.
+  EXPECT_EQ(L"", GetResourceUtil()->LoadStringText(110));
+  EXPECT_EQ(L"", GetResourceUtil()->LoadStringText(5000));
+  EXPECT_EQ(L"", GetResourceUtil()->LoadStringText(0));
+}
+
+// A block of entries as the string table stores them.
+std::wstring Block(std::initializer_list<std::wstring> entries) {
+  std::wstring block;
+  for (const std::wstring& entry : entries) {
+    block.push_back(static_cast<wchar_t>(entry.size()));
+    block += entry;
+  }
+  return block;
+}
+
+TEST(StringFromTableBlock, WalksEntriesByTheirLengths) {
+  const std::wstring block = Block({L"zero", L"", L"two", L"drei"});
+  EXPECT_EQ(L"zero", StringFromTableBlock(block.data(), block.size() * 2, 16));
+  EXPECT_EQ(L"", StringFromTableBlock(block.data(), block.size() * 2, 17));
+  EXPECT_EQ(L"two", StringFromTableBlock(block.data(), block.size() * 2, 18));
+  EXPECT_EQ(L"drei", StringFromTableBlock(block.data(), block.size() * 2, 35));
+}
+
+TEST(StringFromTableBlock, TextIsCutAtItsFirstNull) {
+  const std::wstring block = Block({std::wstring(L"ab\0cd", 5)});
+  EXPECT_EQ(L"ab", StringFromTableBlock(block.data(), block.size() * 2, 0));
+}
+
+TEST(StringFromTableBlock, NeverReadsPastTheEndOfATruncatedBlock) {
+  std::wstring block = Block({L"one", L"two"});
+  block[4] = 200;  // the second entry claims far more than the block holds
+  EXPECT_EQ(L"", StringFromTableBlock(block.data(), block.size() * 2, 1));
+  EXPECT_EQ(L"", StringFromTableBlock(block.data(), block.size() * 2, 2));
+  EXPECT_EQ(L"", StringFromTableBlock(block.data(), block.size() * 2, 15));
+  EXPECT_EQ(L"", StringFromTableBlock(block.data(), 0, 0));
+}
+
+class LoadPngImage : public ::testing::Test {
+ protected:
+  std::unique_ptr<Gdiplus::Bitmap> Load(UINT id) {
+    return GetResourceUtil()->LoadPngImage(id, GetModuleHandleW(nullptr));
+  }
+  static COLORREF Rgb(Gdiplus::Bitmap& bitmap, int x, int y) {
+    Gdiplus::Color colour;
+    bitmap.GetPixel(x, y, &colour);
+    return RGB(colour.GetR(), colour.GetG(), colour.GetB());
+  }
+  static int Alpha(Gdiplus::Bitmap& bitmap, int x, int y) {
+    Gdiplus::Color colour;
+    bitmap.GetPixel(x, y, &colour);
+    return colour.GetA();
+  }
+  quilltest::GdiplusSession gdiplus_;
+};
+
+TEST_F(LoadPngImage, BackgroundHasItsSizePanelBorderSeparatorAndFooter) {
+  ASSERT_TRUE(gdiplus_.Started());
+  std::unique_ptr<Gdiplus::Bitmap> background = Load(IDP_BACKGROUND);
+  ASSERT_TRUE(background);
+  EXPECT_EQ(482u, background->GetWidth());
+  EXPECT_EQ(273u, background->GetHeight());
+  EXPECT_EQ(RGB(171, 171, 171), Rgb(*background, 0, 0));
+  EXPECT_EQ(RGB(171, 171, 171), Rgb(*background, 481, 272));
+  EXPECT_EQ(RGB(171, 171, 171), Rgb(*background, 481, 100));
+  EXPECT_EQ(RGB(249, 249, 249), Rgb(*background, 100, 150));
+  EXPECT_EQ(RGB(249, 249, 249), Rgb(*background, 440, 15));  // under the caption buttons
+  EXPECT_EQ(RGB(176, 176, 176), Rgb(*background, 240, 221));
+  EXPECT_EQ(RGB(235, 235, 235), Rgb(*background, 240, 240));
+  EXPECT_EQ(255, Alpha(*background, 240, 60));
+}
+
+TEST_F(LoadPngImage, ButtonFacesHaveTheirSizesAndTransparentCorners) {
+  ASSERT_TRUE(gdiplus_.Started());
+  struct Face {
+    UINT id;
+    UINT width;
+    UINT height;
+  };
+  const Face faces[] = {{IDP_WIDE_BUTTON, 119, 35},
+                        {IDP_WIDE_BUTTON_HOVER, 119, 35},
+                        {IDP_SMALL_BUTTON, 57, 34},
+                        {IDP_SMALL_BUTTON_HOVER, 57, 34}};
+  for (const Face& face : faces) {
+    std::unique_ptr<Gdiplus::Bitmap> picture = Load(face.id);
+    ASSERT_TRUE(picture) << face.id;
+    EXPECT_EQ(face.width, picture->GetWidth()) << face.id;
+    EXPECT_EQ(face.height, picture->GetHeight()) << face.id;
+    EXPECT_LT(Alpha(*picture, 0, 0), 128) << face.id;
+    EXPECT_EQ(255, Alpha(*picture, face.width / 2, face.height / 2)) << face.id;
+  }
+  // The wide faces are green, the hover one lighter than the normal one.
+  std::unique_ptr<Gdiplus::Bitmap> wide = Load(IDP_WIDE_BUTTON);
+  std::unique_ptr<Gdiplus::Bitmap> wideHover = Load(IDP_WIDE_BUTTON_HOVER);
+  const COLORREF normal = Rgb(*wide, 60, 17);
+  const COLORREF hover = Rgb(*wideHover, 60, 17);
+  EXPECT_GT(GetGValue(normal), GetRValue(normal) + 40);
+  EXPECT_GT(GetGValue(hover), GetGValue(normal));
+
+  std::unique_ptr<Gdiplus::Bitmap> details = Load(IDP_DETAILS_BUTTON);
+  ASSERT_TRUE(details);
+  EXPECT_EQ(100u, details->GetWidth());
+  EXPECT_EQ(26u, details->GetHeight());
+  EXPECT_EQ(RGB(249, 249, 249), Rgb(*details, 50, 13));
+}
+
+TEST_F(LoadPngImage, AnythingButAPictureGivesNull) {
+  ASSERT_TRUE(gdiplus_.Started());
+  EXPECT_FALSE(Load(999));            // no resource at all
+  EXPECT_FALSE(Load(IDI_APP_LARGE));  // an icon, not a "PNG" resource
+  EXPECT_FALSE(Load(900));            // a "PNG" resource holding no picture
+}
+
+TEST_F(LoadPngImage, PictureOutlivesTheResourceStream) {
+  ASSERT_TRUE(gdiplus_.Started());
+  std::unique_ptr<Gdiplus::Bitmap> first = Load(IDP_BACKGROUND);
+  std::unique_ptr<Gdiplus::Bitmap> second = Load(IDP_BACKGROUND);
+  ASSERT_TRUE(first && second);
+  // Each slot owns its own pixels: changing one leaves the other alone.
+  first->SetPixel(10, 10, Gdiplus::Color(255, 1, 2, 3));
+  EXPECT_EQ(RGB(1, 2, 3), Rgb(*first, 10, 10));
+  EXPECT_EQ(RGB(249, 249, 249), Rgb(*second, 10, 10));
+}
+
+// Width of the colour bitmap of an icon loaded at the given size.
+int IconImageWidth(UINT id, int size, WORD* bitsPerPixel) {
+  HICON icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id),
+                                             IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+  if (icon == nullptr) {
+    return 0;
+  }
+  ICONINFO info = {};
+  GetIconInfo(icon, &info);
+  BITMAP bitmap = {};
+  GetObjectW(info.hbmColor, sizeof(bitmap), &bitmap);
+  *bitsPerPixel = bitmap.bmBitsPixel;
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  DestroyIcon(icon);
+  return bitmap.bmWidth;
+}
+
+TEST(Icons, CaptionIconsAreFourteenPixelsWithAlpha) {
+  for (UINT id : {IDI_MINIMIZE, IDI_MINIMIZE_PRESSED, IDI_CLOSE, IDI_CLOSE_PRESSED}) {
+    WORD bits = 0;
+    EXPECT_EQ(14, IconImageWidth(id, 14, &bits)) << id;
+    EXPECT_EQ(32, bits) << id;
+  }
+}
+
+TEST(Icons, ApplicationIconsCarryEverySize) {
+  // Find the best image for each size in the icon directory: an exact match
+  // means the size is carried, not scaled.
+  for (UINT id : {IDI_APP_LARGE, IDI_APP_SMALL}) {
+    HRSRC group = FindResourceW(nullptr, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(14));
+    ASSERT_NE(nullptr, group) << id;
+    BYTE* directory = static_cast<BYTE*>(LockResource(LoadResource(nullptr, group)));
+    ASSERT_NE(nullptr, directory);
+    for (int size : {48, 32, 24, 16}) {
+      const int image = LookupIconIdFromDirectoryEx(directory, TRUE, size, size, LR_DEFAULTCOLOR);
+      HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(image), MAKEINTRESOURCEW(3));
+      ASSERT_NE(nullptr, found) << id << " " << size;
+      const BITMAPINFOHEADER* header =
+          static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(nullptr, found)));
+      EXPECT_EQ(size, header->biWidth) << id;
+      EXPECT_EQ(32, header->biBitCount) << id;
+    }
+  }
+}
+
+// The built program beside the tests' folder.
+std::wstring ProgramPath() {
+  return quilltest::ModuleDir() + L"..\\..\\app\\QuillnestMini.exe";
+}
+
+TEST(ProgramResources, ManifestAsksForAdministratorAndCommonControlsSix) {
+  HMODULE program = LoadLibraryExW(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(nullptr, program);
+  HRSRC found = FindResourceW(program, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+  ASSERT_NE(nullptr, found);
+  const char* text = static_cast<const char*>(LockResource(LoadResource(program, found)));
+  const std::string manifest(text, SizeofResource(program, found));
+  EXPECT_NE(std::string::npos, manifest.find("level=\"requireAdministrator\""));
+  EXPECT_NE(std::string::npos, manifest.find("Microsoft.Windows.Common-Controls"));
+  EXPECT_NE(std::string::npos, manifest.find("version=\"6.0.0.0\""));
+  // Windows 10 and 11 report their own version only to programs that list them.
+  EXPECT_NE(std::string::npos, manifest.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"));
+  EXPECT_NE(std::string::npos, manifest.find("{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"));
+  FreeLibrary(program);
+}
+
+TEST(ProgramResources, VersionIsReadFromTheChineseBlock) {
+  const rerozadezGUI::ProductVersion version = rerozadezGUI::ReadProductVersion(ProgramPath());
+  ASSERT_TRUE(version.hasVersionInfo);
+  EXPECT_EQ(L"1.0.0.1", version.text);
+}
+
+}  // namespace

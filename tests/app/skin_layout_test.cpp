@@ -1,0 +1,182 @@
+// Where the window puts its controls and texts, and which texts a screen shows.
+#include "app/skin_layout.h"
+
+#include <gtest/gtest.h>
+
+#include "resources/resource_ids.h"
+
+namespace {
+
+using namespace rerozadezGUI;
+
+RECT Place(int id, int cx = 482, int cy = 273) {
+  RECT place = {-1, -1, -1, -1};
+  EXPECT_TRUE(ButtonPlace(id, cx, cy, &place)) << id;
+  return place;
+}
+
+void ExpectRect(RECT rect, int left, int top, int width, int height) {
+  EXPECT_EQ(left, rect.left);
+  EXPECT_EQ(top, rect.top);
+  EXPECT_EQ(width, rect.right - rect.left);
+  EXPECT_EQ(height, rect.bottom - rect.top);
+}
+
+TEST(ButtonPlace, StandardBackgroundPlacesEveryButton) {
+  ExpectRect(Place(kMinimizeButtonId), 438, 10, 14, 14);
+  ExpectRect(Place(kCloseButtonId), 458, 10, 14, 14);
+  ExpectRect(Place(kRetryButtonId), 402, 232, 60, 36);
+  ExpectRect(Place(kCancelButtonId), 402, 232, 60, 36);
+  ExpectRect(Place(kBackButtonId), 402, 232, 60, 36);
+  ExpectRect(Place(kInstallDriverButtonId), 263, 232, 119, 36);
+  ExpectRect(Place(kOpenPageButtonId), 263, 232, 119, 36);
+  ExpectRect(Place(kDetailsButtonId), 234, 183, 100, 26);
+}
+
+TEST(ButtonPlace, PlacesFollowTheBottomRightCorner) {
+  ExpectRect(Place(kCloseButtonId, 600, 400), 576, 10, 14, 14);
+  ExpectRect(Place(kInstallDriverButtonId, 600, 400), 381, 359, 119, 36);
+  ExpectRect(Place(kDetailsButtonId, 600, 400), 352, 310, 100, 26);
+}
+
+TEST(ButtonPlace, OtherIdsHaveNoPlace) {
+  RECT place = {1, 2, 3, 4};
+  EXPECT_FALSE(ButtonPlace(kProgressBarId, 482, 273, &place));
+  EXPECT_FALSE(ButtonPlace(1010, 482, 273, &place));
+  EXPECT_FALSE(ButtonPlace(0, 482, 273, &place));
+  EXPECT_EQ(1, place.left);
+}
+
+TEST(RepaintAreas, CoverTheLinesTheyRepaint) {
+  const RECT status = StatusBand(482, 273);
+  ExpectRect(status, 0, 170, 482, 103);
+  const RECT caption = CaptionBand(482, 273);
+  ExpectRect(caption, 144, 143, 338, 30);
+  ExpectRect(BodyArea(482, 273), 0, 100, 482, 173);
+
+  TextRow rows[kTextRowCount];
+  PaintRows(482, 273, rows);
+  for (const TextRow& row : rows) {
+    if (row.slot == TextSlot::kStatus || row.slot == TextSlot::kError) {
+      // The status band must cover the status and the error lines.
+      EXPECT_GE(row.top, status.top);
+    }
+    if (row.slot == TextSlot::kCaption) {
+      EXPECT_GE(row.left, caption.left);
+      EXPECT_GE(row.top, caption.top);
+      EXPECT_LE(row.top + row.fontHeight, caption.bottom);
+    }
+  }
+}
+
+TEST(PaintRows, StandardBackgroundPutsEachTextInItsPlace) {
+  TextRow rows[kTextRowCount];
+  PaintRows(482, 273, rows);
+  struct Expected {
+    TextSlot slot;
+    int fontHeight;
+    COLORREF colour;
+    int left;
+    int top;
+  };
+  const Expected expected[kTextRowCount] = {
+      {TextSlot::kStatus, 14, RGB(85, 85, 85), 0, 235},
+      {TextSlot::kCaption, 14, RGB(51, 51, 51), 194, 148},
+      {TextSlot::kHint, 12, RGB(85, 85, 85), 27, 188},
+      {TextSlot::kError, 12, RGB(85, 85, 85), 0, 231},
+      {TextSlot::kXpNote, 12, RGB(85, 85, 85), 27, 188},
+      {TextSlot::kDetail0, 12, RGB(51, 51, 51), 27, 113},
+      {TextSlot::kDetail1, 12, RGB(51, 51, 51), 27, 133},
+      {TextSlot::kDetail2, 12, RGB(4, 156, 219), 27, 153},
+      {TextSlot::kDetail3, 12, RGB(4, 156, 219), 27, 173},
+      {TextSlot::kHeading, 24, RGB(51, 51, 51), 164, 113},
+  };
+  for (int i = 0; i < kTextRowCount; ++i) {
+    EXPECT_EQ(expected[i].slot, rows[i].slot) << i;
+    EXPECT_EQ(expected[i].fontHeight, rows[i].fontHeight) << i;
+    EXPECT_EQ(expected[i].colour, rows[i].colour) << i;
+    EXPECT_EQ(expected[i].left, rows[i].left) << i;
+    EXPECT_EQ(expected[i].top, rows[i].top) << i;
+  }
+}
+
+TEST(TextsForScreen, EachScreenDerivesItsOwnTexts) {
+  const ScreenTexts main = TextsForScreen(ScreenMain);
+  EXPECT_TRUE(main.changes);
+  EXPECT_FALSE(main.clearCaption);
+  EXPECT_EQ(IDS_WINDOW_TITLE, main.heading);
+  EXPECT_EQ(0, main.hint);
+  for (int line : main.details)
+    EXPECT_EQ(0, line);
+
+  const ScreenTexts hint = TextsForScreen(ScreenMediaHint);
+  EXPECT_TRUE(hint.clearCaption);
+  EXPECT_EQ(IDS_WINDOW_TITLE, hint.heading);
+  EXPECT_EQ(IDS_MEDIA_HINT, hint.hint);
+  for (int line : hint.details)
+    EXPECT_EQ(0, line);
+
+  const ScreenTexts details = TextsForScreen(ScreenMediaDetails);
+  EXPECT_TRUE(details.clearCaption);
+  EXPECT_EQ(0, details.heading);
+  EXPECT_EQ(0, details.hint);
+  EXPECT_EQ(IDS_MEDIA_DETAIL_1, details.details[0]);
+  EXPECT_EQ(IDS_MEDIA_DETAIL_2, details.details[1]);
+  EXPECT_EQ(IDS_MEDIA_DETAIL_3, details.details[2]);
+  EXPECT_EQ(IDS_MEDIA_DETAIL_4, details.details[3]);
+
+  EXPECT_FALSE(TextsForScreen(3).changes);
+  EXPECT_FALSE(TextsForScreen(-1).changes);
+}
+
+TEST(ShowsXpNote, OnlyOnTheMainScreenOfOldSystems) {
+  EXPECT_TRUE(ShowsXpNote(ScreenMain, true));
+  EXPECT_FALSE(ShowsXpNote(ScreenMediaHint, true));
+  EXPECT_FALSE(ShowsXpNote(ScreenMediaDetails, true));
+  EXPECT_FALSE(ShowsXpNote(ScreenMain, false));
+}
+
+TEST(LabelForButton, PictureButtonsCarryTheirLabels) {
+  ButtonLabel label = {};
+  ASSERT_TRUE(LabelForButton(kInstallDriverButtonId, &label));
+  EXPECT_EQ(IDS_INSTALL_DRIVER, label.textId);
+  EXPECT_EQ(RGB(255, 255, 255), label.colour);
+  EXPECT_TRUE(label.centred);
+  ASSERT_TRUE(LabelForButton(kOpenPageButtonId, &label));
+  EXPECT_EQ(IDS_OPEN_PAGE, label.textId);
+  EXPECT_EQ(RGB(255, 255, 255), label.colour);
+  for (int id : {kRetryButtonId, kCancelButtonId, kBackButtonId}) {
+    ASSERT_TRUE(LabelForButton(id, &label));
+    EXPECT_EQ(RGB(85, 85, 85), label.colour);
+    EXPECT_TRUE(label.centred);
+  }
+  ASSERT_TRUE(LabelForButton(kCancelButtonId, &label));
+  EXPECT_EQ(IDS_CANCEL, label.textId);
+  ASSERT_TRUE(LabelForButton(kDetailsButtonId, &label));
+  EXPECT_EQ(IDS_DETAILS, label.textId);
+  EXPECT_EQ(RGB(4, 156, 219), label.colour);
+  EXPECT_FALSE(label.centred);
+  EXPECT_FALSE(LabelForButton(kCloseButtonId, &label));
+  EXPECT_FALSE(LabelForButton(kMinimizeButtonId, &label));
+}
+
+TEST(ChooseFace, FallsBackToTheOtherPictureOfThePair) {
+  int normal = 1;
+  int hover = 2;
+  EXPECT_EQ(&hover, ChooseFace<int>(true, &normal, &hover));
+  EXPECT_EQ(&normal, ChooseFace<int>(false, &normal, &hover));
+  EXPECT_EQ(&normal, ChooseFace<int>(true, &normal, nullptr));
+  EXPECT_EQ(&hover, ChooseFace<int>(false, nullptr, &hover));
+  EXPECT_EQ(nullptr, ChooseFace<int>(true, nullptr, nullptr));
+}
+
+TEST(WindowOrigin, CentredTwentyPixelsAboveTheMiddle) {
+  POINT origin = WindowOrigin(1024, 768, 482, 273);
+  EXPECT_EQ(271, origin.x);
+  EXPECT_EQ(227, origin.y);  // (768 - 273) / 2 = 247, truncated
+  origin = WindowOrigin(400, 200, 482, 273);
+  EXPECT_EQ(-41, origin.x);  // truncated toward zero, not down
+  EXPECT_EQ(-56, origin.y);
+}
+
+}  // namespace

@@ -1,0 +1,282 @@
+// Painting the window and its buttons into a bitmap, then reading the
+// pixels a user would see.
+#include <windows.h>
+#include <objidl.h>
+
+#include <gdiplus.h>
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "app/skin_layout.h"
+#include "app/wnd_helper.h"
+#include "resources/resource_ids.h"
+#include "settings/resource_util.h"
+#include "tests/app/gdiplus_session.h"
+
+namespace {
+
+using namespace rerozadezGUI;
+
+const COLORREF kSentinel = RGB(255, 0, 255);
+
+// A 32-bit top-down bitmap selected into a memory device context, filled
+// with the sentinel colour.
+class Canvas {
+ public:
+  Canvas(int width, int height) : width_(width), height_(height) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    dc_ = CreateCompatibleDC(nullptr);
+    bitmap_ =
+        CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
+    previous_ = SelectObject(dc_, bitmap_);
+    for (int i = 0; i < width * height; ++i) {
+      bits_[i] = 0x00FF00FF;
+    }
+  }
+  ~Canvas() {
+    SelectObject(dc_, previous_);
+    DeleteObject(bitmap_);
+    DeleteDC(dc_);
+  }
+  HDC Dc() const { return dc_; }
+  COLORREF At(int x, int y) const {
+    GdiFlush();
+    const DWORD pixel = bits_[y * width_ + x];
+    return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
+  }
+  // Pixels inside [left, right) × [top, bottom) for which the test holds.
+  template <typename Test>
+  int Count(int left, int top, int right, int bottom, Test test) const {
+    int count = 0;
+    for (int y = top; y < bottom; ++y) {
+      for (int x = left; x < right; ++x) {
+        count += test(At(x, y)) ? 1 : 0;
+      }
+    }
+    return count;
+  }
+  std::vector<DWORD> Pixels() const {
+    GdiFlush();
+    return std::vector<DWORD>(bits_, bits_ + width_ * height_);
+  }
+
+ private:
+  int width_;
+  int height_;
+  HDC dc_;
+  HBITMAP bitmap_;
+  HGDIOBJ previous_;
+  DWORD* bits_ = nullptr;
+};
+
+bool IsDark(COLORREF colour) {
+  return GetRValue(colour) < 160 && GetGValue(colour) < 160 && GetBValue(colour) < 160;
+}
+bool IsLinkBlue(COLORREF colour) {
+  return GetBValue(colour) > GetRValue(colour) + 60 && colour != kSentinel;
+}
+bool IsWhitish(COLORREF colour) {
+  return GetRValue(colour) > 200 && GetGValue(colour) > 200 && GetBValue(colour) > 200;
+}
+
+// A hidden window of the given client size: Paint only asks it for its size.
+class SizedWindow {
+ public:
+  SizedWindow(int width, int height) {
+    window_ = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, width, height, nullptr, nullptr,
+                              GetModuleHandleW(nullptr), nullptr);
+  }
+  ~SizedWindow() { DestroyWindow(window_); }
+  HWND Get() const { return window_; }
+
+ private:
+  HWND window_;
+};
+
+class PaintTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(gdiplus_.Started());
+    ASSERT_NE(nullptr, window_.Get());
+  }
+  std::unique_ptr<Gdiplus::Bitmap> Picture(UINT id) {
+    return rerozadez::GetResourceUtil()->LoadPngImage(id, GetModuleHandleW(nullptr));
+  }
+  static std::wstring Text(UINT id) { return rerozadez::GetResourceUtil()->LoadStringText(id); }
+
+  quilltest::GdiplusSession gdiplus_;
+  SizedWindow window_{482, 273};
+  CQuillWndHelperDrawer drawer_;
+  Canvas canvas_{482, 273};
+};
+
+TEST_F(PaintTest, MainScreenShowsBackgroundHeadingAndStatus) {
+  drawer_.backgroundImage = Picture(IDP_BACKGROUND);
+  drawer_.statusText = Text(IDS_STATUS_DOWNLOADING);
+  drawer_.hintText = L"left over from another screen";
+  drawer_.Paint(canvas_.Dc(), window_.Get());
+
+  EXPECT_EQ(RGB(171, 171, 171), canvas_.At(0, 0));
+  EXPECT_EQ(RGB(171, 171, 171), canvas_.At(481, 150));
+  EXPECT_EQ(RGB(176, 176, 176), canvas_.At(300, 221));
+  EXPECT_EQ(RGB(235, 235, 235), canvas_.At(470, 262));
+  EXPECT_EQ(RGB(249, 249, 249), canvas_.At(100, 160));
+  // The heading's characters at (164, 113), the status line at (0, 235)
+  // after its six blanks.
+  EXPECT_GT(canvas_.Count(164, 113, 482, 142, IsDark), 40);
+  EXPECT_GT(canvas_.Count(20, 235, 250, 253, IsDark), 20);
+  EXPECT_EQ(0, canvas_.Count(0, 235, 12, 253, IsDark));
+  // Nothing where the hint line would be.
+  EXPECT_EQ(0, canvas_.Count(27, 188, 482, 202, IsDark));
+  EXPECT_EQ(Text(IDS_WINDOW_TITLE), drawer_.headingText);
+  EXPECT_EQ(L"", drawer_.hintText);
+}
+
+TEST_F(PaintTest, DetailsScreenDrawsTheAddressInLinkBlueAndDropsTheCaption) {
+  drawer_.backgroundImage = Picture(IDP_BACKGROUND);
+  drawer_.screenState = ScreenMediaDetails;
+  drawer_.captionText = Text(IDS_CAPTION_FETCH_STAGE);
+  drawer_.Paint(canvas_.Dc(), window_.Get());
+
+  EXPECT_EQ(L"", drawer_.captionText);
+  EXPECT_EQ(L"", drawer_.headingText);
+  EXPECT_EQ(Text(IDS_MEDIA_DETAIL_3), drawer_.detailLines[2]);
+  // Lines 3 and 4 in blue, lines 1 and 2 in dark grey.
+  EXPECT_GT(canvas_.Count(27, 153, 482, 168, IsLinkBlue), 20);
+  EXPECT_GT(canvas_.Count(27, 173, 300, 188, IsLinkBlue), 10);
+  EXPECT_EQ(0, canvas_.Count(27, 113, 482, 128, IsLinkBlue));
+  EXPECT_GT(canvas_.Count(27, 113, 482, 128, IsDark), 20);
+}
+
+TEST_F(PaintTest, HintScreenShowsTheHintLineAndDropsTheCaption) {
+  drawer_.backgroundImage = Picture(IDP_BACKGROUND);
+  drawer_.screenState = ScreenMediaHint;
+  drawer_.captionText = Text(IDS_CAPTION_RUN_STARTED);
+  drawer_.detailLines[0] = L"stale";
+  drawer_.Paint(canvas_.Dc(), window_.Get());
+
+  EXPECT_EQ(L"", drawer_.captionText);
+  EXPECT_EQ(L"", drawer_.detailLines[0]);
+  EXPECT_EQ(Text(IDS_MEDIA_HINT), drawer_.hintText);
+  EXPECT_GT(canvas_.Count(27, 188, 482, 202, IsDark), 20);
+  // The caption's place stays empty.
+  EXPECT_EQ(0, canvas_.Count(194, 148, 482, 164, IsDark));
+}
+
+TEST_F(PaintTest, WithoutABackgroundOnlyTheTextsAreDrawn) {
+  drawer_.Paint(canvas_.Dc(), window_.Get());
+  EXPECT_EQ(kSentinel, canvas_.At(0, 0));
+  EXPECT_EQ(kSentinel, canvas_.At(300, 221));
+  EXPECT_GT(canvas_.Count(164, 113, 482, 142, IsDark), 40);
+}
+
+class DrawButtonTest : public PaintTest {
+ protected:
+  DRAWITEMSTRUCT Item(int id, HWND button, UINT state = 0) {
+    DRAWITEMSTRUCT item = {};
+    item.CtlType = ODT_BUTTON;
+    item.CtlID = static_cast<UINT>(id);
+    item.itemState = state;
+    item.hwndItem = button;
+    item.hDC = canvas_.Dc();
+    return item;
+  }
+  static COLORREF PictureAt(Gdiplus::Bitmap* picture, int x, int y) {
+    Gdiplus::Color colour;
+    picture->GetPixel(x, y, &colour);
+    return RGB(colour.GetR(), colour.GetG(), colour.GetB());
+  }
+  SizedWindow wideButton_{119, 36};
+};
+
+TEST_F(DrawButtonTest, HoveredPictureButtonShowsItsHoverFaceAndWhiteLabel) {
+  drawer_.installImage = Picture(IDP_WIDE_BUTTON);
+  drawer_.installHoverImage = Picture(IDP_WIDE_BUTTON_HOVER);
+  DRAWITEMSTRUCT item = Item(kInstallDriverButtonId, wideButton_.Get());
+
+  EXPECT_EQ(1, drawer_.DrawButton(&item));
+  EXPECT_EQ(PictureAt(drawer_.installImage.get(), 10, 20), canvas_.At(10, 20));
+  EXPECT_GT(canvas_.Count(20, 5, 100, 30, IsWhitish), 20);
+
+  drawer_.hoverButtonId = kInstallDriverButtonId;
+  drawer_.DrawButton(&item);
+  EXPECT_EQ(PictureAt(drawer_.installHoverImage.get(), 10, 20), canvas_.At(10, 20));
+  EXPECT_NE(PictureAt(drawer_.installImage.get(), 10, 20), canvas_.At(10, 20));
+
+  // Hovering another button does not change this one.
+  drawer_.hoverButtonId = kDetailsButtonId;
+  drawer_.DrawButton(&item);
+  EXPECT_EQ(PictureAt(drawer_.installImage.get(), 10, 20), canvas_.At(10, 20));
+}
+
+TEST_F(DrawButtonTest, MissingHoverFaceFallsBackToTheNormalOne) {
+  drawer_.retryImage = Picture(IDP_SMALL_BUTTON);
+  drawer_.hoverButtonId = kRetryButtonId;
+  DRAWITEMSTRUCT item = Item(kRetryButtonId, wideButton_.Get());
+  drawer_.DrawButton(&item);
+  EXPECT_EQ(PictureAt(drawer_.retryImage.get(), 5, 20), canvas_.At(5, 20));
+}
+
+TEST_F(DrawButtonTest, ButtonWithoutPicturesOrWindowDrawsNothing) {
+  const std::vector<DWORD> before = canvas_.Pixels();
+  DRAWITEMSTRUCT item = Item(kCancelButtonId, wideButton_.Get());
+  EXPECT_EQ(1, drawer_.DrawButton(&item));
+  drawer_.openPageImage = Picture(IDP_WIDE_BUTTON);
+  item = Item(kOpenPageButtonId, nullptr);
+  EXPECT_EQ(1, drawer_.DrawButton(&item));
+  EXPECT_EQ(before, canvas_.Pixels());
+}
+
+TEST_F(DrawButtonTest, DetailsLabelIsLinkBlueAtTheLeftBelowTheTop) {
+  drawer_.detailsImage = Picture(IDP_DETAILS_BUTTON);
+  drawer_.detailsHoverImage = Picture(IDP_DETAILS_BUTTON);
+  SizedWindow detailsButton(100, 26);
+  DRAWITEMSTRUCT item = Item(kDetailsButtonId, detailsButton.Get());
+  drawer_.DrawButton(&item);
+  EXPECT_EQ(RGB(249, 249, 249), canvas_.At(90, 2));
+  EXPECT_GT(canvas_.Count(0, 5, 40, 26, IsLinkBlue), 10);
+  EXPECT_EQ(0, canvas_.Count(0, 0, 100, 5, IsLinkBlue));
+  EXPECT_EQ(0, canvas_.Count(50, 0, 100, 26, IsLinkBlue));
+}
+
+std::vector<DWORD> IconPixels(HICON icon) {
+  Canvas canvas(482, 273);
+  DrawIconEx(canvas.Dc(), 0, 0, icon, 14, 14, 0, nullptr, DI_NORMAL);
+  return canvas.Pixels();
+}
+
+TEST_F(DrawButtonTest, CloseButtonShowsItsPressedIconWhileHeldDown) {
+  HMODULE module = GetModuleHandleW(nullptr);
+  drawer_.closeIcon = static_cast<HICON>(
+      LoadImageW(module, MAKEINTRESOURCEW(IDI_CLOSE), IMAGE_ICON, 14, 14, LR_DEFAULTCOLOR));
+  drawer_.closePressedIcon = static_cast<HICON>(
+      LoadImageW(module, MAKEINTRESOURCEW(IDI_CLOSE_PRESSED), IMAGE_ICON, 14, 14, LR_DEFAULTCOLOR));
+  ASSERT_NE(nullptr, drawer_.closeIcon);
+  ASSERT_NE(nullptr, drawer_.closePressedIcon);
+  const std::vector<DWORD> normal = IconPixels(drawer_.closeIcon);
+  const std::vector<DWORD> pressed = IconPixels(drawer_.closePressedIcon);
+  ASSERT_NE(normal, pressed);
+
+  DRAWITEMSTRUCT item = Item(kCloseButtonId, nullptr, ODS_SELECTED);
+  drawer_.DrawButton(&item);
+  EXPECT_EQ(pressed, canvas_.Pixels());
+  // Hovering does not matter to icon buttons.
+  drawer_.hoverButtonId = kCloseButtonId;
+  item.itemState = 0;
+  drawer_.DrawButton(&item);
+  EXPECT_EQ(normal, canvas_.Pixels());
+  // A missing pressed icon falls back to the normal one.
+  drawer_.closePressedIcon = nullptr;
+  item.itemState = ODS_SELECTED;
+  drawer_.DrawButton(&item);
+  EXPECT_EQ(normal, canvas_.Pixels());
+}
+
+}  // namespace
