@@ -1,6 +1,12 @@
 # The two commands of the README. Both run as root on Debian 12 and install
 # what they need first.
-.PHONY: test build clean
+.PHONY: demo demo-resume test build clean
+
+demo:
+	scripts/demo.sh
+
+demo-resume:
+	scripts/demo.sh resume
 
 test:
 	scripts/test.sh

@@ -37,15 +37,6 @@ export QUILL_DEMO_LOG
 QUILL_DEMO_LOG=$(winpath "$work/programs-$variant.log")
 rm -f "$work/programs-$variant.log" "$work/service-$variant.log"
 
-# A fresh machine for the demo: no suite, no resume record, no setup file.
-reg_delete() { "$WINELOADER" reg delete "$1" /f >/dev/null 2>&1 || true; }
-reg_delete 'HKLM\Software\Wow6432Node\Quillnest'
-reg_delete 'HKLM\Software\Quillnest'
-reg_delete 'HKCU\Software\VeziDazedera'
-reg_delete 'HKCU\Software\QuillnestMini'
-rm -rf "$WINEPREFIX/drive_c/Program Files/Quillnest" "$WINEPREFIX/drive_c/Program Files (x86)/Quillnest"
-rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Travik "$WINEPREFIX"/drive_c/users/*/Application\ Data/Travik 2>/dev/null || true
-
 interactive=no
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   interactive=yes
@@ -70,7 +61,19 @@ if [ "$interactive" = no ]; then
   export DISPLAY=":$display"
   for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
 fi
+# Wine's desktop process starts with the first Wine program and keeps the
+# display it found, so every Wine program runs after the display is set.
+"$WINESERVER" -k >/dev/null 2>&1 || true
 "$WINESERVER" -p </dev/null >/dev/null 2>&1 || true
+
+# A fresh machine for the demo: no suite, no resume record, no setup file.
+reg_delete() { "$WINELOADER" reg delete "$1" /f >/dev/null 2>&1 || true; }
+reg_delete 'HKLM\Software\Wow6432Node\Quillnest'
+reg_delete 'HKLM\Software\Quillnest'
+reg_delete 'HKCU\Software\VeziDazedera'
+reg_delete 'HKCU\Software\QuillnestMini'
+rm -rf "$WINEPREFIX/drive_c/Program Files/Quillnest" "$WINEPREFIX/drive_c/Program Files (x86)/Quillnest"
+rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Travik "$WINEPREFIX"/drive_c/users/*/Application\ Data/Travik 2>/dev/null || true
 
 fault=slow
 [ "$variant" = resume ] && fault=stall

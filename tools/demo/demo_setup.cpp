@@ -57,10 +57,12 @@ bool RegisterSuite(const std::wstring& installDir) {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   demo::LogDemoEvent(L"full setup started");
-  demo::ShowProgressWindow(instance,
-                           L"Quillnest \u624b\u673a/\u5e73\u677fPC\u5957\u4ef6 "
-                           L"\u5b8c\u6574\u5b89\u88c5\u7a0b\u5e8f (\u6f14\u793a)",
-                           L"\u6b63\u5728\u5b89\u88c5 Quillnest \u914d\u5957\u8f6f\u4ef6...", 3000);
+  demo::ShowProgressWindow(
+      instance, L"Quillnest Setup (demo)",
+      L"Quillnest "
+      L"\u624b\u673a/"
+      L"\u5e73\u677fPC\u5957\u4ef6\uff1a\u6b63\u5728\u5b89\u88c5\u914d\u5957\u8f6f\u4ef6...",
+      3000);
 
   wchar_t programFiles[MAX_PATH] = {};
   if (GetEnvironmentVariableW(L"ProgramFiles", programFiles, MAX_PATH) == 0) {

@@ -7,7 +7,7 @@
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   demo::LogDemoEvent(L"companion suite started");
   demo::ShowProgressWindow(
-      instance, L"Quillnest \u624b\u673a\u52a9\u624b (\u6f14\u793a)",
+      instance, L"Quillnest (demo)",
       L"Quillnest \u5957\u4ef6\u5df2\u5b89\u88c5\u5e76\u5728\u8fd0\u884c\u3002", 3000);
   return 0;
 }

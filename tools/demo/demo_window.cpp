@@ -51,15 +51,23 @@ void ShowProgressWindow(HINSTANCE instance, const std::wstring& title, const std
   windowClass.lpszClassName = L"QuillnestDemoWindow";
   RegisterClassW(&windowClass);
 
-  HWND window = CreateWindowExW(0, windowClass.lpszClassName, title.c_str(),
-                                WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT,
-                                CW_USEDEFAULT, 420, 160, nullptr, nullptr, instance, nullptr);
+  const int width = 420;
+  const int height = 160;
+  HWND window = CreateWindowExW(
+      0, windowClass.lpszClassName, title.c_str(), WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
+      (GetSystemMetrics(SM_CXSCREEN) - width) / 2, (GetSystemMetrics(SM_CYSCREEN) - height) / 2,
+      width, height, nullptr, nullptr, instance, nullptr);
   if (window == nullptr) {
     Sleep(durationMs);  // no display at all: still take the time a user would see
     return;
   }
-  CreateWindowExW(0, L"STATIC", text.c_str(), WS_CHILD | WS_VISIBLE, 20, 20, 370, 40, window,
-                  nullptr, instance, nullptr);
+  HWND label = CreateWindowExW(0, L"STATIC", text.c_str(), WS_CHILD | WS_VISIBLE, 20, 20, 370, 40,
+                               window, nullptr, instance, nullptr);
+  // The caption uses the system's font; the body a font with Chinese glyphs.
+  HFONT font =
+      CreateFontW(-14, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                  CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"Microsoft YaHei");
+  SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   WindowState state = {};
   state.progress = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE, 20, 70, 370, 18,
                                    window, nullptr, instance, nullptr);
@@ -74,6 +82,7 @@ void ShowProgressWindow(HINSTANCE instance, const std::wstring& title, const std
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
+  DeleteObject(font);
 }
 
 void LogDemoEvent(const std::wstring& what) {
