@@ -3,7 +3,7 @@
 # the three library sources are compiled here directly.
 if(NOT EXISTS "${QUILL_JSONCPP_DIR}/include/json/json.h")
   message(FATAL_ERROR "jsoncpp source not found in ${QUILL_JSONCPP_DIR}; "
-                      "run scripts/fetch-jsoncpp.sh first")
+                      "run scripts/build.sh, which fetches it")
 endif()
 
 add_library(jsoncpp_static STATIC

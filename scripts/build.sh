@@ -8,8 +8,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 jobs=$(nproc)
 
-scripts/fetch-jsoncpp.sh
-scripts/fetch-httplib.sh
+# Sources that the build compiles with its own compilers, from Debian's
+# source packages: jsoncpp for the program, cpp-httplib (a single header; the
+# package's own header only declares its Linux library) for the tests' server.
+scripts/fetch-source.sh libjsoncpp build/deps/jsoncpp include/json/json.h
+scripts/fetch-source.sh cpp-httplib build/deps/cpp-httplib httplib.h
 
 # Tests and the demo talk to a package-information service on loopback; the
 # product's own default is in net/CMakeLists.txt.
