@@ -364,9 +364,10 @@ class AcceptanceTest : public ::testing::Test {
 const wchar_t* const AcceptanceTest::kSavedNames[3] = {L"APPDATA", L"TMP", L"TEMP"};
 
 // Every reply cut at a random point in its first third: the user presses
-// Retry whenever it is offered, and the passes and runs together bring the
-// whole file, each one resuming where the last stopped.
-TEST_F(AcceptanceTest, ConnectionDroppedAtRandomOffsetsCompletesAcrossPassesAndRuns) {
+// Retry whenever it is offered (a run gives up after five short passes), and
+// the passes together bring the whole file, each resuming where the last
+// stopped.
+TEST_F(AcceptanceTest, ConnectionDroppedAtRandomOffsetsCompletesWithNoByteLostOrDoubled) {
   StartService(L"drop");
   HWND window = StartAndInstall(&first_);
   ASSERT_NE(nullptr, window);
