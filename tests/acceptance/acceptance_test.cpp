@@ -21,10 +21,14 @@
 #include "settings/sys_util.h"
 #include "tests/support/fake_bridge_server.h"
 #include "tests/support/stand_ins.h"
+#include "tests/support/program_driver.h"
 #include "tests/support/test_files.h"
 #include "workflow/file_digest.h"
 
 namespace {
+
+using quilltest::ButtonVisible;
+using quilltest::ExitCode;
 
 const wchar_t kRunMarkKey[] = L"SOFTWARE\\QuillnestMini";
 const wchar_t kSuiteKey[] = L"SOFTWARE\\Quillnest";
@@ -187,28 +191,7 @@ class AcceptanceTest : public ::testing::Test {
     return count;
   }
 
-  HANDLE Start() {
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    std::wstring commandLine = L"\"" + program_ + L"\"";
-    if (!CreateProcessW(program_.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        scratch_.Path().c_str(), &startup, &process)) {
-      return nullptr;
-    }
-    CloseHandle(process.hThread);
-    return process.hProcess;
-  }
-
-  // Exit code after the process ended, or -1 when it still runs after timeoutMs.
-  static int ExitCode(HANDLE process, DWORD timeoutMs) {
-    if (WaitForSingleObject(process, timeoutMs) != WAIT_OBJECT_0) {
-      return -1;
-    }
-    DWORD code = 0;
-    GetExitCodeProcess(process, &code);
-    return static_cast<int>(code);
-  }
+  HANDLE Start() { return quilltest::StartProgram(program_, scratch_.Path()); }
 
   static HWND FindProgramWindow() {
     return FindWindowW(rerozadez::GetResourceUtil()->LoadStringText(IDS_WINDOW_CLASS).c_str(),
@@ -217,20 +200,8 @@ class AcceptanceTest : public ::testing::Test {
 
   // The program's visible window once its buttons exist, or null.
   static HWND WaitForWindow(DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < timeoutMs) {
-      HWND window = FindProgramWindow();
-      if (window != nullptr && IsWindowVisible(window) && GetDlgItem(window, 1009) != nullptr) {
-        return window;
-      }
-      Sleep(20);
-    }
-    return nullptr;
-  }
-
-  static bool ButtonVisible(HWND window, int id) {
-    HWND button = GetDlgItem(window, id);
-    return button != nullptr && IsWindowVisible(button);
+    return quilltest::WaitForWindowWithButtons(
+        rerozadez::GetResourceUtil()->LoadStringText(IDS_WINDOW_CLASS), timeoutMs);
   }
 
   // Presses a button of the program's window as a user would.

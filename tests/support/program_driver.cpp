@@ -1,0 +1,44 @@
+#include "tests/support/program_driver.h"
+
+namespace quilltest {
+
+HANDLE StartProgram(const std::wstring& exe, const std::wstring& folder) {
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  std::wstring commandLine = L"\"" + exe + L"\"";
+  if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                      folder.c_str(), &startup, &process)) {
+    return nullptr;
+  }
+  CloseHandle(process.hThread);
+  return process.hProcess;
+}
+
+int ExitCode(HANDLE process, DWORD timeoutMs) {
+  if (WaitForSingleObject(process, timeoutMs) != WAIT_OBJECT_0) {
+    return -1;
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(process, &code);
+  return static_cast<int>(code);
+}
+
+HWND WaitForWindowWithButtons(const std::wstring& windowClass, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < timeoutMs) {
+    HWND window = FindWindowW(windowClass.c_str(), nullptr);
+    if (window != nullptr && IsWindowVisible(window) && GetDlgItem(window, 1009) != nullptr) {
+      return window;
+    }
+    Sleep(20);
+  }
+  return nullptr;
+}
+
+bool ButtonVisible(HWND window, int id) {
+  HWND button = GetDlgItem(window, id);
+  return button != nullptr && IsWindowVisible(button);
+}
+
+}  // namespace quilltest

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace quilltest {
+
+// Starts a program with no arguments in folder; its process handle (the
+// caller closes it), or null when it did not start.
+HANDLE StartProgram(const std::wstring& exe, const std::wstring& folder);
+
+// The exit code once the process ended, or -1 when it still runs after
+// timeoutMs.
+int ExitCode(HANDLE process, DWORD timeoutMs);
+
+// The visible top-level window of windowClass once its last button (1009)
+// exists, or null after timeoutMs.
+HWND WaitForWindowWithButtons(const std::wstring& windowClass, DWORD timeoutMs);
+
+bool ButtonVisible(HWND window, int id);
+
+}  // namespace quilltest
