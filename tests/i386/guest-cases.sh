@@ -65,8 +65,10 @@ service() {
   return 1
 }
 service_stop() {
+  [ -n "${spid:-}" ] || return 0
   kill -9 "$spid" 2>/dev/null
   wait "$spid" 2>/dev/null
+  spid=""
 }
 start_program() {
   (cd "$app" && exec wine QuillnestMini.exe </dev/null >>"$O/program.log" 2>&1) &
@@ -93,18 +95,30 @@ wait_for() {  # wait_for <s> <command...>
 count() { grep -c "$1" "$2" 2>/dev/null || true; }
 window_on_display() { xwininfo -root -tree 2>/dev/null | grep -q ' 482x273+'; }
 partial_file() { [ -s "$setup" ]; }
-suite_installed() { [ "$(count 'suite installed' "$log")" -ge "$1" ]; }
+suite_installs() { [ "$(count 'suite installed' "$log")" -ge "$1" ]; }
+driver_starts() { [ "$(count 'driver installer started' "$log")" -ge "$1" ]; }
 
-case_start() {
-  name=$1 started=$(up) failed=""
-  echo "== $name"
-}
-check() {  # check <what> <command...>
+check() {  # check <what> <command...>: one assertion of the case
   local what=$1
   shift
-  if "$@"; then echo "  ok: $what ($(since "$started") s)"; else echo "  FAILED: $what ($(since "$started") s)"; failed="$failed; $what"; fi
+  if "$@"; then
+    echo "  ok: $what ($(since "$started") s)"
+  else
+    echo "  FAILED: $what ($(since "$started") s)"
+    failed="$failed; $what"
+    return 1
+  fi
 }
-case_end() {
+# need: a check the rest of the case depends on; the case ends when it fails
+# (used as "need ... || return"), so a broken build fails fast.
+need() { check "$@"; }
+
+# run_case <name> <function>: one case, its result line and, when it failed,
+# what the guest saw.
+run_case() {
+  name=$1 started=$(up) failed="" program="" first=""
+  echo "== $name"
+  "$2"
   local seconds
   seconds=$(since "$started")
   if [ -z "$failed" ]; then
@@ -116,103 +130,104 @@ case_end() {
     echo "  -- Windows processes"; ps -eo pid,etime,args | grep -i '[.]exe'
     echo "  -- setup file"; ls -l "$setup" 2>&1
   fi
-  # A program a failed case left behind would spoil the next one.
-  kill -9 "$program" ${first:-} 2>/dev/null
+  # What a failed case left running would spoil the next one.
+  kill -9 $program $first 2>/dev/null
+  service_stop
   echo "  $name: $seconds s"
 }
 
-case_start first-job
-check "package service started" service none first
-start_program
-check "window shown" press wait 120000
-echo "  window shown $(since "$launched") s after the start"
-sleep 2
-xwd -root -silent >"$O/main-screen.xwd"
-check "482x273 window on the X display" window_on_display
-check "run mark written" grep -qx 'installed true' <<<"$(values 'HKCU\SOFTWARE\QuillnestMini')"
-check "the carried 32-bit bridge tool deployed" cmp -s "$deployed" "$T/adb.exe"
-press click 1005
-end_of "$program" 180
-check "program ended with 0 (got $rc)" [ "$rc" = 0 ]
-wait_for 90 suite_installed 1
-check "driver installer started with /S" grep -q 'driver installer started with "/S"' "$log"
-check "package query sent" grep -q '^GET /adpserver/GetVIByAKFWPC' "$slog"
-check "setup requested with Range: bytes=0-" \
-  grep -q '^GET /downloads/Quillnest_full_setup.exe  \[Range: bytes=0-\]' "$slog"
-check "setup file is the served file (MD5 $md5)" cmp -s "$setup" "$served"
-check "full setup started and installed the suite" suite_installed 1
-record=$(values 'HKCU\Software\VeziDazedera')
-check "resume record: downLoadSize $size" grep -qx "downLoadSize $size" <<<"$record"
-check "resume record: FPMD5 $md5" grep -qx "FPMD5 $md5" <<<"$record"
-case_end
+first_job() {
+  need "package service started" service none first || return
+  start_program
+  need "window shown" press wait 60000 || return
+  echo "  window shown $(since "$launched") s after the start"
+  sleep 2
+  xwd -root -silent >"$O/main-screen.xwd"
+  check "482x273 window on the X display" window_on_display
+  check "run mark written" grep -qx 'installed true' <<<"$(values 'HKCU\SOFTWARE\QuillnestMini')"
+  check "the carried 32-bit bridge tool deployed" cmp -s "$deployed" "$T/adb.exe"
+  need "Install driver pressed" press press 1005 || return
+  end_of "$program" 120
+  need "program ended with 0 (got $rc)" [ "$rc" = 0 ] || return
+  check "driver installer started with /S" grep -q 'driver installer started with "/S"' "$log"
+  check "package query sent" grep -q '^GET /adpserver/GetVIByAKFWPC' "$slog"
+  check "setup requested with Range: bytes=0-" \
+    grep -q '^GET /downloads/Quillnest_full_setup.exe  \[Range: bytes=0-\]' "$slog"
+  check "setup file is the served file (MD5 $md5)" cmp -s "$setup" "$served"
+  local record
+  record=$(values 'HKCU\Software\VeziDazedera')
+  check "resume record: downLoadSize $size" grep -qx "downLoadSize $size" <<<"$record"
+  check "resume record: FPMD5 $md5" grep -qx "FPMD5 $md5" <<<"$record"
+  check "full setup started and installed the suite" wait_for 60 suite_installs 1
+}
 
-case_start installed-suite
-requests=$(count '^GET' "$slog")
-start_program
-seen=no
-for _ in $(seq 1 450); do
-  kill -0 "$program" 2>/dev/null || break
-  window_on_display && seen=yes
-  sleep 0.2
-done
-end_of "$program" 30
-check "program ended with 0 (got $rc)" [ "$rc" = 0 ]
-check "no window shown" [ $seen = no ]
-wait_for 30 [ "$(count 'driver installer started' "$log")" -ge 2 ]
-check "driver installer started again" [ "$(count 'driver installer started' "$log")" = 2 ]
-check "package service asked nothing" [ "$(count '^GET' "$slog")" = "$requests" ]
-service_stop
-case_end
+# Right after the first job: the suite is installed.
+installed_suite() {
+  local seen=no
+  need "package service started" service none installed || return
+  start_program
+  for _ in $(seq 1 300); do
+    kill -0 "$program" 2>/dev/null || break
+    window_on_display && seen=yes
+    sleep 0.2
+  done
+  end_of "$program" 1
+  check "program ended with 0 (got $rc)" [ "$rc" = 0 ]
+  check "no window shown" [ $seen = no ]
+  check "driver installer started again" wait_for 30 driver_starts 2
+  check "package service asked nothing" [ "$(count '^GET' "$slog")" = 0 ]
+}
 
-case_start resume-on-retry
-reset_machine
-check "package service started" service stall resume-cut
-start_program
-press click 1005
-check "part of the setup file arrived" wait_for 120 partial_file
-sleep 1
-# The service goes away in the middle of the reply: the connection is cut.
-service_stop
-check "Retry offered" press shown 1004 120000
-partial=$(stat -c %s "$setup" 2>/dev/null || echo 0)
-echo "  partial file: $partial of $size bytes"
-check "a partial file kept" [ "$partial" -gt 0 -a "$partial" -lt "$size" ]
-check "package service started again" service none resume-retry
-for _ in 1 2 3 4 5; do
-  press click 1004
-  press hidden 1004 3000 && break
-done
-end_of "$program" 180
-check "program ended with 0 (got $rc)" [ "$rc" = 0 ]
-check "resumed with Range: bytes=$partial-" \
-  grep -q "^GET /downloads/Quillnest_full_setup.exe  \[Range: bytes=$partial-\]" "$slog"
-check "setup file is the served file" cmp -s "$setup" "$served"
-wait_for 90 suite_installed 2
-check "full setup started and installed the suite" suite_installed 2
-check "resume record: FPMD5 $md5" grep -qx "FPMD5 $md5" <<<"$(values 'HKCU\Software\VeziDazedera')"
-service_stop
-case_end
+resume_on_retry() {
+  local partial
+  reset_machine
+  need "package service started" service stall resume-cut || return
+  start_program
+  need "Install driver pressed" press press 1005 || return
+  need "part of the setup file arrived" wait_for 60 partial_file || return
+  sleep 1
+  # The service goes away in the middle of the reply: the connection is cut.
+  service_stop
+  need "Retry offered" press shown 1004 60000 || return
+  partial=$(stat -c %s "$setup" 2>/dev/null || echo 0)
+  echo "  partial file: $partial of $size bytes"
+  check "a partial file kept" [ "$partial" -gt 0 -a "$partial" -lt "$size" ]
+  need "package service started again" service none resume-retry || return
+  need "Retry pressed" press press 1004 || return
+  end_of "$program" 120
+  need "program ended with 0 (got $rc)" [ "$rc" = 0 ] || return
+  check "resumed with Range: bytes=$partial-" \
+    grep -q "^GET /downloads/Quillnest_full_setup.exe  \[Range: bytes=$partial-\]" "$slog"
+  check "setup file is the served file" cmp -s "$setup" "$served"
+  check "resume record: FPMD5 $md5" grep -qx "FPMD5 $md5" <<<"$(values 'HKCU\Software\VeziDazedera')"
+  check "full setup started and installed the suite" wait_for 60 suite_installs 2
+}
 
-case_start second-instance
-reset_machine
-check "package service started" service stall second
-start_program
-first=$program
-press click 1005
-check "part of the setup file arrived" wait_for 120 partial_file
-queries=$(count '^GET /adpserver/' "$slog")
-start_program
-end_of "$program" 90
-check "second instance ended with 0 (got $rc)" [ "$rc" = 0 ]
-check "first instance runs on" kill -0 "$first"
-check "its window still shown" press wait 1000
-check "one request of the setup file" [ "$(count '^GET /downloads/' "$slog")" = 1 ]
-check "the second asked nothing" [ "$(count '^GET /adpserver/' "$slog")" = "$queries" ]
-press close
-end_of "$first" 60
-check "first instance closed with 0 (got $rc)" [ "$rc" = 0 ]
-service_stop
-case_end
+second_instance() {
+  local queries
+  reset_machine
+  need "package service started" service stall second || return
+  start_program
+  first=$program
+  need "Install driver pressed" press press 1005 || return
+  need "part of the setup file arrived" wait_for 60 partial_file || return
+  queries=$(count '^GET /adpserver/' "$slog")
+  start_program
+  end_of "$program" 60
+  check "second instance ended with 0 (got $rc)" [ "$rc" = 0 ]
+  check "first instance runs on" kill -0 "$first"
+  check "its window still shown" press wait 1000
+  check "one request of the setup file" [ "$(count '^GET /downloads/' "$slog")" = 1 ]
+  check "the second asked nothing" [ "$(count '^GET /adpserver/' "$slog")" = "$queries" ]
+  press close
+  end_of "$first" 60
+  check "first instance closed with 0 (got $rc)" [ "$rc" = 0 ]
+}
+
+run_case first-job first_job
+run_case installed-suite installed_suite
+run_case resume-on-retry resume_on_retry
+run_case second-instance second_instance
 
 wineserver -k
 echo "done after $(up) s of guest uptime"

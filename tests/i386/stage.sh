@@ -73,7 +73,13 @@ for c in "${cases[@]}"; do
     echo "PASS $c ($(cut -d' ' -f3 <<<"$line") s)"
   else
     failed=$((failed + 1))
-    [ -n "$line" ] || line="FAIL $c -: no result (guest ended early, or hung: QEMU status $qemu)"
+    if [ -z "$line" ]; then
+      case "$(cat "$payload/run.rc" 2>/dev/null)" in
+        124) line="FAIL $c -: not reached within the guest's limit of $limit s" ;;
+        "") line="FAIL $c -: no result, the guest did not finish (QEMU status $qemu)" ;;
+        *) line="FAIL $c -: no result, the guest's cases ended with $(cat "$payload/run.rc")" ;;
+      esac
+    fi
     echo "FAIL $c ($(cut -d' ' -f3 <<<"${line%%:*}") s): ${line#*: }"
   fi
 done

@@ -3,10 +3,12 @@
 //   demo_press.exe wait [ms]       until the window is shown (exit 0) or ms pass (1;
 //                                  30 s when not given)
 //   demo_press.exe click <id>      presses the button with that control id
+//   demo_press.exe press <id>      once the button shows, presses it until it hides
+//                                  (0), as a user presses again a press that was
+//                                  lost; 1 when it never shows or never hides
 //   demo_press.exe close           asks the window to close, as Alt+F4 does
 //   demo_press.exe gone <ms>       until no such window is left (0) or ms pass (1)
 //   demo_press.exe shown <id> <ms> until that control is visible (0) or ms pass (1)
-//   demo_press.exe hidden <id> <ms> until that control is hidden or gone (0) or ms pass (1)
 #include <windows.h>
 
 #include <cstdio>
@@ -32,6 +34,12 @@ HWND WaitForWindow(DWORD timeoutMs) {
     Sleep(50);
   }
   return window;
+}
+
+// Owner-drawn buttons still turn BM_CLICK into the parent's WM_COMMAND.
+void Click(HWND button) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 10000, &result);
 }
 
 // Waits until the control is visible (shown true) or hidden or gone (false).
@@ -65,8 +73,20 @@ int wmain(int argc, wchar_t** argv) {
     }
     return 0;
   }
-  if (command == L"hidden" && argc > 3) {
-    return WaitForControl(_wtoi(argv[2]), false, static_cast<DWORD>(_wtoi(argv[3]))) ? 0 : 1;
+  if (command == L"press" && argc > 2) {
+    const int id = _wtoi(argv[2]);
+    for (int attempt = 0; attempt < 5; ++attempt) {
+      if (!WaitForControl(id, true, 30000)) {
+        fprintf(stderr, "demo_press: control %ls is not shown\n", argv[2]);
+        return 1;
+      }
+      Click(GetDlgItem(FindInstallerWindow(), id));
+      if (WaitForControl(id, false, 3000)) {
+        return 0;
+      }
+    }
+    fprintf(stderr, "demo_press: control %ls still shown after 5 presses\n", argv[2]);
+    return 1;
   }
   DWORD waitMs = command == L"wait" && argc > 2 ? static_cast<DWORD>(_wtoi(argv[2])) : 30000;
   HWND window = WaitForWindow(waitMs);
@@ -90,13 +110,11 @@ int wmain(int argc, wchar_t** argv) {
       fprintf(stderr, "demo_press: no control %ls\n", argv[2]);
       return 1;
     }
-    // Owner-drawn buttons still turn BM_CLICK into the parent's WM_COMMAND.
-    DWORD_PTR result = 0;
-    SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 10000, &result);
+    Click(button);
     return 0;
   }
   fprintf(stderr,
-          "usage: demo_press wait [ms] | click <id> | close | gone <ms> | shown <id> <ms> | hidden "
-          "<id> <ms>\n");
+          "usage: demo_press wait [ms] | click <id> | press <id> | close | gone <ms> | shown <id> "
+          "<ms>\n");
   return 2;
 }
