@@ -13,7 +13,7 @@
 #include <mutex>
 #include <vector>
 
-#include "settings/pause.h"
+#include "platform/pause.h"
 #include "settings/setup_settings.h"
 #include "tests/support/fake_bridge_server.h"
 #include "tests/support/stand_ins.h"
@@ -36,7 +36,6 @@ const REGSAM kView = KEY_WOW64_32KEY;
 const REGSAM kView = 0;
 #endif
 
-const int kServicePort = 18080;
 const char kQueryPath[] = "/adpserver/GetVIByAKFWPC";
 const char kSetupPath[] = "/files/Quillnest_full.exe";
 
@@ -84,7 +83,10 @@ class WorkflowWorld : public ::testing::Test {
     settings->bridgeToolPath = QUILL_BRIDGE_TOOL;
     setupPath_ = settings->GetSetupFilePath();
 
-    ASSERT_TRUE(server_.Start(kServicePort));
+    // The test build's program asks the service address of the environment,
+    // so each run serves on a port of its own.
+    ASSERT_TRUE(server_.Start());
+    SetEnvironmentVariableA("QUILL_TEST_SERVICE_URL", server_.BaseUrl().c_str());
     Offer("1.0.0.100", setupBytes_);
     ServeSetup(setupBytes_);
     phone_.reset(new quilltest::FakeBridgeServer());
@@ -103,6 +105,7 @@ class WorkflowWorld : public ::testing::Test {
     GetReroZadezHelper()->notify = nullptr;
     GetReroZadezHelper()->notifyContext = nullptr;
     server_.Stop();
+    SetEnvironmentVariableA("QUILL_TEST_SERVICE_URL", nullptr);
     port_.reset();
     phone_.reset();
     for (const wchar_t* name : {L"Quillnest_SetUp_mini.exe", L"driver.exe", L"Quillnest.exe"}) {
