@@ -53,6 +53,21 @@ DownloadReplyAction JudgeDownloadStatus(DWORD status, uint64_t startOffset) {
   return kReplyRejected;
 }
 
+std::string EscapeNonAsciiInUrl(const std::string& utf8Url) {
+  static const char kHexDigits[] = "0123456789ABCDEF";
+  std::string escaped;
+  for (unsigned char byte : utf8Url) {
+    if (byte < 0x80) {
+      escaped += static_cast<char>(byte);
+    } else {
+      escaped += '%';
+      escaped += kHexDigits[byte >> 4];
+      escaped += kHexDigits[byte & 0x0F];
+    }
+  }
+  return escaped;
+}
+
 std::wstring BuildDownloadHeaders(uint64_t startOffset) {
   return L"Accept:*/*\r\n"
          L"Pragma:no-cache\r\n"

@@ -43,6 +43,12 @@ enum DownloadReplyAction {
 // to an empty file and restarts a partial one.
 DownloadReplyAction JudgeDownloadStatus(DWORD status, uint64_t startOffset);
 
+// A download address as it goes on the wire: the service's addresses are
+// UTF-8 text, and every byte outside ASCII is sent percent-escaped, as
+// browsers do; WinINet would otherwise pass the characters through the ANSI
+// code page, which mangles any it lacks. ASCII addresses stay unchanged.
+std::string EscapeNonAsciiInUrl(const std::string& utf8Url);
+
 // The request header block: Accept, Pragma, Cache-Control, Connection and
 // "Range:bytes=<startOffset>-", each ended by CR LF, then an empty line.
 std::wstring BuildDownloadHeaders(uint64_t startOffset);

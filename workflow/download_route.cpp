@@ -47,7 +47,9 @@ bool DownloadSetupFile(CReroZadezHelper* worker) {
   }
 
   StoreResumeRecord(size, fpmd5);
-  std::wstring url = GetSysUtil()->AnsiToWide(downloadUrl.c_str());
+  // The service's reply is JSON, whose texts are UTF-8: non-ASCII characters
+  // of the address travel escaped, never through the ANSI code page.
+  std::wstring url = GetSysUtil()->AnsiToWide(EscapeNonAsciiInUrl(downloadUrl).c_str());
   if (PathExists(setupPath)) {
     // A running copy of the setup would hold the file we are about to extend.
     GetProcessUtil()->KillProcessesByName(kSetupFileName);

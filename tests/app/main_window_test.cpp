@@ -258,6 +258,27 @@ TEST_F(MainWindowTest, NotificationsFromTheWorkerThreadArriveInOrderOnTheWindowT
   EXPECT_TRUE(Visible(helper_->Button(kRetryButtonId)));
 }
 
+TEST_F(MainWindowTest, RepeatedProgressIsPostedOnceUntilAnotherNotificationComes) {
+  Pump();
+  // A download reports after every block, mostly with an unchanged percent.
+  for (int percent : {5, 5, 5, 6, 6}) {
+    HandleSetupNotify(rerozadez::NotifyProgress, percent, helper_);
+  }
+  HandleSetupNotify(rerozadez::NotifyChecksumMismatch, 0, helper_);
+  HandleSetupNotify(rerozadez::NotifyProgress, 6, helper_);  // a new transfer
+  std::vector<std::pair<WPARAM, LPARAM>> posted;
+  MSG message;
+  while (PeekMessageW(&message, helper_->mainWindow, kSetupNotifyMessage, kSetupNotifyMessage,
+                      PM_REMOVE)) {
+    posted.push_back({message.wParam, message.lParam});
+  }
+  const std::vector<std::pair<WPARAM, LPARAM>> expected = {{rerozadez::NotifyProgress, 5},
+                                                           {rerozadez::NotifyProgress, 6},
+                                                           {rerozadez::NotifyChecksumMismatch, 0},
+                                                           {rerozadez::NotifyProgress, 6}};
+  EXPECT_EQ(expected, posted);
+}
+
 TEST_F(MainWindowTest, EndOfRunClosesThroughTheCancelCommand) {
   rerozadez::GetReroZadezHelper()->stopRequested = 0;
   HandleSetupNotify(rerozadez::NotifySetupLaunched, 0, helper_);

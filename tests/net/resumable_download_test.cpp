@@ -35,6 +35,11 @@ TEST(DownloadHeaders, OffsetsBeyondTwoGibibytesStayPositive) {
   EXPECT_NE(block.find(L"Range:bytes=18446744073709551615-"), std::wstring::npos);
 }
 
+TEST(DownloadAddress, OnlyBytesOutsideAsciiAreEscaped) {
+  EXPECT_EQ(EscapeNonAsciiInUrl("http://h:81/a%20b c?x=1&y"), "http://h:81/a%20b c?x=1&y");
+  EXPECT_EQ(EscapeNonAsciiInUrl("http://h/\xe5\xae\x89.exe"), "http://h/%E5%AE%89.exe");
+}
+
 TEST(DownloadPercent, TruncatesAndIsNotClamped) {
   EXPECT_EQ(DownloadPercent(0, 1000), 0);
   EXPECT_EQ(DownloadPercent(999, 1000), 99);
@@ -377,6 +382,16 @@ TEST_F(DownloadFileTest, ClosedPortFailsToSendAndLeavesTheFile) {
   EXPECT_EQ(error_, kDownloadErrorSendRequest);
   EXPECT_EQ(startOffset_, 3u);
   EXPECT_EQ(ReadFileBytes(path_), "abc");
+}
+
+TEST_F(DownloadFileTest, WriteFailureEndsThePassWithoutReportingProgress) {
+  // Linux's /dev/full (Z: is the root under Wine) takes no byte: every
+  // write fails as on a full disk, once the reply has begun to arrive.
+  DownloadFile(control_, Url(), L"Z:\\dev\\full", static_cast<int64_t>(content_.size()),
+               &startOffset_, &error_);
+  EXPECT_EQ(error_, kDownloadErrorWriteFile);
+  EXPECT_EQ(server_.Requests().size(), 1u);
+  EXPECT_TRUE(notifications_.empty());
 }
 
 TEST_F(DownloadFileTest, UrlThatCannotBeSplitWritesNothing) {
