@@ -9,7 +9,7 @@
 #include <new>
 #include <vector>
 
-#include "settings/sys_util.h"
+#include "platform/text_encoding.h"
 
 namespace cab {
 namespace {
