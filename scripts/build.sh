@@ -16,7 +16,7 @@ scripts/fetch-source.sh libjsoncpp build/deps/jsoncpp include/json/json.h
 scripts/fetch-source.sh cpp-httplib build/deps/cpp-httplib httplib.h
 
 # Tests and the demo talk to a package-information service on loopback; the
-# product's own default is in net/CMakeLists.txt.
+# product's own default is in settings/CMakeLists.txt.
 service_url=http://127.0.0.1:18080
 
 # The shipped executable exactly as a distributor builds it, except for its

@@ -3,7 +3,7 @@
 # win32 thread model, -Os, stripped, PE header asking for Windows 5.1), built
 # in its own folder and copied into dist/.
 #   SERVICE_URL=<scheme://host[:port]>  the package service it talks to
-#                                       (default: the product's own, net/CMakeLists.txt)
+#                                       (default: the product's own, settings/CMakeLists.txt)
 #   BRIDGE_TOOLS=<folder>               the real adb.exe, AdbWinApi.dll and
 #                                       AdbWinUsbApi.dll to carry (default: the
 #                                       project's stand-ins from tools/bridge)
