@@ -8,6 +8,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 scripts/install-deps.sh
+# The i386 guest image (built once per machine, then cached) is made while
+# the program compiles; the i386 stage waits for it.
+mkdir -p build
+scripts/i386/guest-image.sh >/dev/null 2>build/i386-guest-image.log &
 scripts/build.sh
 scripts/wine-prefix.sh null
 
