@@ -2,6 +2,7 @@
 #include <shellapi.h>
 #include <tlhelp32.h>
 
+#include <cwchar>
 #include <string>
 
 #include "settings/pause.h"
@@ -24,8 +25,21 @@ struct SnapshotEntry {
   std::wstring imageName;
 };
 
-// All processes, in snapshot order; false when no snapshot could be taken.
-bool TakeSnapshot(std::vector<SnapshotEntry>& entries) {
+uint64_t CreationTimeOf(HANDLE process) {
+  FILETIME created, exited, kernel, user;
+  if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) {
+    return 0;
+  }
+  return (static_cast<uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+bool SameImageName(const std::wstring& a, const std::wstring& b) {
+  return _wcsicmp(a.c_str(), b.c_str()) == 0;
+}
+
+// All processes, in snapshot order, with their creation times when asked
+// for; false when no snapshot could be taken.
+bool TakeSnapshot(std::vector<SnapshotEntry>& entries, bool withCreationTimes) {
   entries.clear();
   ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snapshot.IsValid()) {
@@ -35,29 +49,95 @@ bool TakeSnapshot(std::vector<SnapshotEntry>& entries) {
   entry.dwSize = sizeof(entry);
   for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
        more = Process32NextW(snapshot.Get(), &entry)) {
-    entries.push_back({{entry.th32ProcessID, entry.th32ParentProcessID}, entry.szExeFile});
+    uint64_t created = withCreationTimes ? ProcessCreationTime(entry.th32ProcessID) : 0;
+    entries.push_back({{entry.th32ProcessID, entry.th32ParentProcessID, created}, entry.szExeFile});
   }
   return true;
 }
 
-bool IsRunning(DWORD processId) {
+// The image name the process list gives the id now; empty when it is gone.
+std::wstring CurrentImageName(DWORD processId) {
   std::vector<SnapshotEntry> entries;
-  if (!TakeSnapshot(entries)) {
-    return false;
-  }
+  TakeSnapshot(entries, false);
   for (const SnapshotEntry& entry : entries) {
     if (entry.link.id == processId) {
-      return true;
+      return entry.imageName;
     }
   }
-  return false;
+  return std::wstring();
 }
 
-// Ends one process and waits (bounded) until it has left the process list.
-void EndProcess(DWORD processId) {
-  ScopedHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, processId));
-  if (!process.IsValid()) {
+bool IsRunning(DWORD processId) {
+  return !CurrentImageName(processId).empty();
+}
+
+void KillTree(DWORD root, const std::vector<SnapshotEntry>& entries, std::set<DWORD>& visited) {
+  std::vector<ProcessLink> links;
+  links.reserve(entries.size());
+  for (const SnapshotEntry& entry : entries) {
+    links.push_back(entry.link);
+  }
+  for (DWORD id : PlanProcessTreeKill(root, links, GetCurrentProcessId(), visited)) {
+    for (const SnapshotEntry& entry : entries) {
+      if (entry.link.id == id) {
+        EndPlannedProcess(id, entry.imageName, entry.link.created);
+        break;
+      }
+    }
+  }
+}
+
+const ProcessLink* FindProcess(DWORD id, const std::vector<ProcessLink>& processes) {
+  for (const ProcessLink& process : processes) {
+    if (process.id == id) {
+      return &process;
+    }
+  }
+  return nullptr;
+}
+
+void PlanFrom(const ProcessLink& parent, const std::vector<ProcessLink>& processes,
+              DWORD currentProcessId, std::set<DWORD>& visited, std::vector<DWORD>& order) {
+  if (parent.id == currentProcessId || !visited.insert(parent.id).second) {
     return;
+  }
+  for (const ProcessLink& child : processes) {
+    if (child.parentId == parent.id && child.id != 0 && parent.created != 0 &&
+        child.created >= parent.created) {
+      PlanFrom(child, processes, currentProcessId, visited, order);
+    }
+  }
+  order.push_back(parent.id);
+}
+
+}  // namespace
+
+std::vector<DWORD> PlanProcessTreeKill(DWORD root, const std::vector<ProcessLink>& processes,
+                                       DWORD currentProcessId, std::set<DWORD>& visited) {
+  std::vector<DWORD> order;
+  const ProcessLink* rootProcess = FindProcess(root, processes);
+  if (rootProcess != nullptr) {
+    PlanFrom(*rootProcess, processes, currentProcessId, visited, order);
+  }
+  return order;
+}
+
+uint64_t ProcessCreationTime(DWORD processId) {
+  ScopedHandle process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId));
+  return process.IsValid() ? CreationTimeOf(process.Get()) : 0;
+}
+
+bool EndPlannedProcess(DWORD processId, const std::wstring& imageName, uint64_t created) {
+  ScopedHandle process(
+      OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE, processId));
+  if (!process.IsValid()) {
+    return false;
+  }
+  // The open handle pins the process, so these checks cannot go stale: an id
+  // handed to another process since the snapshot is left alone.
+  if (created == 0 || CreationTimeOf(process.Get()) != created ||
+      !SameImageName(CurrentImageName(processId), imageName)) {
+    return false;
   }
   TerminateProcess(process.Get(), kEndedExitCode);
   process.Reset();
@@ -68,39 +148,7 @@ void EndProcess(DWORD processId) {
   while (IsRunning(processId) && GetTickCount() - waitStart < kVanishWaitLimit) {
     Pause(kVanishPollInterval);
   }
-}
-
-void KillTree(DWORD root, const std::vector<SnapshotEntry>& entries, std::set<DWORD>& visited) {
-  std::vector<ProcessLink> links;
-  links.reserve(entries.size());
-  for (const SnapshotEntry& entry : entries) {
-    links.push_back(entry.link);
-  }
-  for (DWORD id : PlanProcessTreeKill(root, links, GetCurrentProcessId(), visited)) {
-    EndProcess(id);
-  }
-}
-
-void PlanFrom(DWORD id, const std::vector<ProcessLink>& processes, DWORD currentProcessId,
-              std::set<DWORD>& visited, std::vector<DWORD>& order) {
-  if (id == currentProcessId || !visited.insert(id).second) {
-    return;
-  }
-  for (const ProcessLink& child : processes) {
-    if (child.parentId == id && child.id != 0) {
-      PlanFrom(child.id, processes, currentProcessId, visited, order);
-    }
-  }
-  order.push_back(id);
-}
-
-}  // namespace
-
-std::vector<DWORD> PlanProcessTreeKill(DWORD root, const std::vector<ProcessLink>& processes,
-                                       DWORD currentProcessId, std::set<DWORD>& visited) {
-  std::vector<DWORD> order;
-  PlanFrom(root, processes, currentProcessId, visited, order);
-  return order;
+  return true;
 }
 
 bool ProcessUtil::RunProgram(std::wstring folder, std::wstring file, std::wstring parameters,
@@ -128,7 +176,7 @@ bool ProcessUtil::KillProcessesByName(std::wstring text) const {
       Pause(kPauseBetweenPasses);
     }
     std::vector<SnapshotEntry> entries;
-    if (!TakeSnapshot(entries)) {
+    if (!TakeSnapshot(entries, true)) {
       return true;
     }
     bool found = false;
@@ -137,7 +185,8 @@ bool ProcessUtil::KillProcessesByName(std::wstring text) const {
     // tries again whatever resisted.
     std::set<DWORD> visited;
     for (const SnapshotEntry& entry : entries) {
-      if (entry.imageName.find(text) == std::wstring::npos) {
+      // The whole image name: "adb.exe" must not end "xadb.exe".
+      if (!SameImageName(entry.imageName, text)) {
         continue;
       }
       found = true;
@@ -155,7 +204,7 @@ bool ProcessUtil::KillProcessesByName(std::wstring text) const {
 
 void ProcessUtil::KillProcessTree(DWORD processId) const {
   std::vector<SnapshotEntry> entries;
-  if (!TakeSnapshot(entries)) {
+  if (!TakeSnapshot(entries, true)) {
     return;
   }
   std::set<DWORD> visited;
