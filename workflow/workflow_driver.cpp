@@ -23,7 +23,6 @@ int CReroZadezHelper::Run() {
   if (!running.compare_exchange_strong(idle, 1)) {
     return 0;
   }
-  stopRequested = 0;
 
   // Every way out clears running; a stop check answers 1, the other ends 0.
   struct RunningFlag {
@@ -31,6 +30,11 @@ int CReroZadezHelper::Run() {
     ~RunningFlag() { running = 0; }
   } clearOnExit{running};
   auto stopChecked = [this] { return stopRequested != 0; };
+  // The window clears the stop flag before it starts a run, so a close that
+  // came since, even before this thread got going, ends the run here.
+  if (stopChecked()) {
+    return 1;
+  }
 
   SetupSettings* settings = GetSetupSettings();
   if (retryMode == 0) {

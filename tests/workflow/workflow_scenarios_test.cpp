@@ -157,6 +157,7 @@ class WorkflowWorld : public ::testing::Test {
     port_.reset(new quilltest::ScopedBridgePort(phone_->Port()));
     CReroZadezHelper* worker = GetReroZadezHelper();
     worker->retryMode = retryMode;
+    worker->stopRequested = 0;  // as the window does before it starts a run
     uintptr_t thread = _beginthreadex(nullptr, 0, &WorkerThreadProc, worker, 0, nullptr);
     ASSERT_NE(thread, 0u);
     ASSERT_EQ(WaitForSingleObject(reinterpret_cast<HANDLE>(thread), 90000),
@@ -482,6 +483,17 @@ TEST_F(WorkflowWorld, StopBetweenPassesEndsTheRoute) {
   RunWorker();
   EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 8}));
   EXPECT_EQ(FileRequests(), 2);
+}
+
+TEST_F(WorkflowWorld, StopAskedBeforeTheRunBeganEndsIt) {
+  // The window cleared the flag and started the thread; the close came
+  // before the thread ran.
+  CReroZadezHelper* worker = GetReroZadezHelper();
+  worker->stopRequested = 1;
+  EXPECT_EQ(worker->Run(), 1);
+  EXPECT_EQ(worker->running, 0);
+  EXPECT_TRUE(Sequence().empty());
+  EXPECT_TRUE(server_.Requests().empty());
 }
 
 TEST(WorkflowRun, SecondRunWhileOneIsInProgressChangesNothing) {
