@@ -19,7 +19,16 @@ const wchar_t kSetupImageName[] = L"Quillnest_SetUp_mini.exe";
 
 }  // namespace
 
-bool DownloadSetupFile(CReroZadezHelper* worker) {
+std::wstring FindSuiteProgram(const std::wstring& installDir) {
+  std::wstring program = installDir + L"\\Quillnest.exe";
+  DWORD attributes = GetFileAttributesW(program.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return std::wstring();
+  }
+  return program;
+}
+
+bool DownloadSetupFile(CReroZadezHelper* worker, ScopedHandle* verifiedFile) {
   std::string verName, downloadUrl, size, fpmd5;
   if (!QueryPackageInfo(verName, downloadUrl, size, fpmd5)) {
     worker->Notify(NotifyDownloadFailed);
@@ -31,8 +40,9 @@ bool DownloadSetupFile(CReroZadezHelper* worker) {
   std::string installedVersion;
   std::wstring installDir;
   if (settings->IsSuiteInstalled(installedVersion, installDir) &&
-      CompareVersion(verName, installedVersion) <= 0) {
-    // The installed suite is as new as the offer: nothing to fetch.
+      IsInstalledSuiteCurrent(verName, installedVersion) && !FindSuiteProgram(installDir).empty()) {
+    // The installed suite is as new as the offer and can be started: nothing
+    // to fetch. A suite whose program is gone is repaired by the setup.
     DeleteFileW(setupPath.c_str());
     return true;
   }
@@ -52,10 +62,15 @@ bool DownloadSetupFile(CReroZadezHelper* worker) {
       return false;
     }
     DownloadFile(worker, url, setupPath, totalSize, nullptr, nullptr);
+    // Held from before the digest is checked until the caller has started
+    // the file, so nothing can replace it in between.
+    ScopedHandle held(HoldSetupFile());
     if (IsDownloadComplete()) {
-      if (IsDigestMatching()) {
+      if (held.IsValid() && IsDigestMatching()) {
+        verifiedFile->Reset(held.Release());
         return true;
       }
+      held.Reset();
       DeleteFileW(setupPath.c_str());
       pass = 0;
       if (--digestBudget <= 0) {
@@ -64,6 +79,7 @@ bool DownloadSetupFile(CReroZadezHelper* worker) {
       }
       worker->Notify(NotifyChecksumMismatch);
     } else {
+      held.Reset();
       Pause(kPauseAfterIncompletePass);
       if (pass == kPassLimit - 1) {
         worker->Notify(NotifyDownloadFailed);

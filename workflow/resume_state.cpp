@@ -58,6 +58,20 @@ bool IsDownloadComplete() {
   return expected < 0 || static_cast<uint64_t>(expected) <= length;
 }
 
+bool IsSetupFileAsRecorded() {
+  uint64_t length = GetSysUtil()->GetFileLength(GetSetupSettings()->GetSetupFilePath());
+  int64_t expected = ParseSizeText(
+      GetRegistryUtil()->QueryStringW(HKEY_CURRENT_USER, kResumeKeyWide, L"downLoadSize"));
+  // Sizes first: a file of the wrong size is not hashed at all.
+  return length > 0 && expected > 0 && static_cast<uint64_t>(expected) == length &&
+         IsDigestMatching();
+}
+
+HANDLE HoldSetupFile() {
+  return CreateFileW(GetSetupSettings()->GetSetupFilePath().c_str(), GENERIC_READ, FILE_SHARE_READ,
+                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 bool DigestsMatch(const std::string& computed, const std::string& recorded) {
   if (computed.size() != recorded.size()) {
     return false;
@@ -120,6 +134,15 @@ int CompareVersion(std::string offered, std::string installed) {
   // any build of the current scheme supersedes them.
   return installedBuild > kInstalledBuildThreshold && offeredBuild < kOfferedBuildThreshold ? 1
                                                                                             : -1;
+}
+
+bool IsInstalledSuiteCurrent(const std::string& offered, const std::string& installed) {
+  int parts[4] = {};
+  // CompareVersion answers -1 for an unparseable text too, which must not
+  // read as "the installed suite is newer".
+  return ParseVersion(offered, parts[0], parts[1], parts[2], parts[3]) &&
+         ParseVersion(installed, parts[0], parts[1], parts[2], parts[3]) &&
+         CompareVersion(offered, installed) <= 0;
 }
 
 }  // namespace rerozadez

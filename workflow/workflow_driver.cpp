@@ -3,6 +3,7 @@
 #include "net/package_info.h"
 #include "settings/pause.h"
 #include "settings/process_util.h"
+#include "settings/scoped_handle.h"
 #include "settings/setup_settings.h"
 #include "settings/sys_util.h"
 #include "workflow/resume_state.h"
@@ -58,28 +59,41 @@ int CReroZadezHelper::Run() {
     // Refresh the expected size and digest, so that an earlier copy is
     // judged against the package on offer now.
     std::string verName, downloadUrl, size, fpmd5;
-    if (QueryPackageInfo(verName, downloadUrl, size, fpmd5)) {
+    bool offerKnown = QueryPackageInfo(verName, downloadUrl, size, fpmd5);
+    if (offerKnown) {
       OutputDebugStringA("update the download size and md5\n");
       StoreResumeRecord(size, fpmd5);
     }
 
+    // Each file is held from before it is verified until it has been
+    // started, so what starts is what was verified.
     std::wstring setupPath = settings->GetSetupFilePath();
-    if (IsDownloadComplete()) {
-      if (IsDigestMatching() && LaunchSetupFile()) {
-        return 0;
+    {
+      ScopedHandle held(HoldSetupFile());
+      if (IsDownloadComplete()) {
+        if (held.IsValid() && IsDigestMatching() && LaunchSetupFile()) {
+          return 0;
+        }
+        held.Reset();
+        DeleteFileW(setupPath.c_str());
       }
-      DeleteFileW(setupPath.c_str());
     }
     if (stopChecked()) {
       return 1;
     }
 
-    // A file from the phone is started on its size alone.
-    if (FetchFromSdCard(this) && GetSysUtil()->GetFileLength(setupPath) > 0) {
-      if (LaunchSetupFile()) {
-        return 0;
+    if (FetchFromSdCard(this)) {
+      ScopedHandle held(HoldSetupFile());
+      if (held.IsValid() && GetSysUtil()->GetFileLength(setupPath) > 0) {
+        // With this run's offer known, the phone's copy must be exactly that
+        // offer. Without it the card is the offline route, and its copy is
+        // taken as it is.
+        if ((!offerKnown || IsSetupFileAsRecorded()) && LaunchSetupFile()) {
+          return 0;
+        }
+        held.Reset();
+        DeleteFileW(setupPath.c_str());
       }
-      DeleteFileW(setupPath.c_str());
     }
   }
 
@@ -89,15 +103,20 @@ int CReroZadezHelper::Run() {
     if (stopChecked()) {
       return 1;
     }
-    if (!DownloadSetupFile(this)) {
+    ScopedHandle verified;
+    if (!DownloadSetupFile(this, &verified)) {
       return 0;
     }
-    if (IsDownloadComplete()) {
+    if (verified.IsValid()) {
       if (LaunchSetupFile()) {
         return 0;
       }
+      verified.Reset();
       DeleteFileW(settings->GetSetupFilePath().c_str());
       if (++launchAttempts >= kLaunchAttempts) {
+        // The user can act on a failed download (Retry); a silent end would
+        // leave the window on the launching text.
+        Notify(NotifyDownloadFailed);
         return 0;
       }
       continue;
@@ -106,7 +125,10 @@ int CReroZadezHelper::Run() {
     std::string version;
     std::wstring installDir;
     if (settings->IsSuiteInstalled(version, installDir)) {
-      GetProcessUtil()->RunProgram(installDir, installDir + L"\\Quillnest.exe", L"", false, true);
+      std::wstring program = FindSuiteProgram(installDir);
+      if (!program.empty()) {
+        GetProcessUtil()->RunProgram(installDir, program, L"", false, true);
+      }
     }
     Notify(NotifyRunFinished);
     return 0;
