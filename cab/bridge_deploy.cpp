@@ -7,8 +7,8 @@
 #include "bridge_cabinet_digest.h"
 #include "cab/cab_extract.h"
 #include "cab/cabinet_header.h"
-#include "settings/process_util.h"
-#include "settings/scoped_handle.h"
+#include "platform/process_util.h"
+#include "platform/scoped.h"
 #include "settings/setup_settings.h"
 #include "settings/sys_util.h"
 #include "workflow/file_digest.h"
@@ -86,7 +86,7 @@ HANDLE HoldPackedFile(const std::wstring& path, const PackedFile& packed, std::s
   if (GetFileMd5(path, true) != packed.md5) {
     return INVALID_HANDLE_VALUE;
   }
-  return file.Release();
+  return file.Detach();
 }
 
 // Unpacks the cabinet at cabinetPath into folder when it is the one the

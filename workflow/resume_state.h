@@ -40,19 +40,4 @@ int64_t ParseSizeText(const std::wstring& text);
 // Equal length and equal characters, ignoring ASCII letter case.
 bool DigestsMatch(const std::string& computed, const std::string& recorded);
 
-// Reads "a.b.c.d" into four numbers; false when fewer than three full stops.
-// Numbers already read stay in their outputs.
-bool ParseVersion(std::string text, int& major, int& minor, int& patch, int& build);
-
-// 1 when the offered version should be installed over the installed one, 0
-// when they are the same, -1 otherwise or when either does not parse. Only
-// the build numbers count; an installed build above 2,011,000,000 is older
-// than any offered build below 1,000,000,000.
-int CompareVersion(std::string offered, std::string installed);
-
-// True when the installed suite is known to be current: both versions parse
-// and CompareVersion finds nothing to install. A version that does not parse
-// leaves that unknown.
-bool IsInstalledSuiteCurrent(const std::string& offered, const std::string& installed);
-
 }  // namespace rerozadez

@@ -1,14 +1,12 @@
-#include <windows.h>
+#include "platform/process_util.h"
+
 #include <shellapi.h>
-#include <tlhelp32.h>
 
 #include <cwchar>
-#include <string>
 
-#include "settings/pause.h"
-#include "settings/process_util.h"
-#include "settings/scoped_handle.h"
-#include "workflow/process_tree.h"
+#include "platform/pause.h"
+#include "platform/process_snapshot.h"
+#include "platform/scoped.h"
 
 namespace rerozadez {
 namespace {
@@ -20,46 +18,26 @@ const DWORD kPauseAfterEnding = 100;
 const DWORD kVanishPollInterval = 200;
 const DWORD kVanishWaitLimit = 30000;
 
-struct SnapshotEntry {
-  ProcessLink link;
-  std::wstring imageName;
-};
-
-uint64_t CreationTimeOf(HANDLE process) {
-  FILETIME created, exited, kernel, user;
-  if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) {
-    return 0;
-  }
-  return (static_cast<uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
-}
-
 bool SameImageName(const std::wstring& a, const std::wstring& b) {
   return _wcsicmp(a.c_str(), b.c_str()) == 0;
 }
 
-// All processes, in snapshot order, with their creation times when asked
-// for; false when no snapshot could be taken.
-bool TakeSnapshot(std::vector<SnapshotEntry>& entries, bool withCreationTimes) {
-  entries.clear();
-  ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot.IsValid()) {
+// A snapshot whose entries carry their creation times, for planning trees.
+bool TakeSnapshotWithCreationTimes(std::vector<ProcessEntry>* entries) {
+  if (!TakeProcessSnapshot(entries)) {
     return false;
   }
-  PROCESSENTRY32W entry = {};
-  entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
-       more = Process32NextW(snapshot.Get(), &entry)) {
-    uint64_t created = withCreationTimes ? ProcessCreationTime(entry.th32ProcessID) : 0;
-    entries.push_back({{entry.th32ProcessID, entry.th32ParentProcessID, created}, entry.szExeFile});
+  for (ProcessEntry& entry : *entries) {
+    entry.link.created = ProcessCreationTime(entry.link.id);
   }
   return true;
 }
 
 // The image name the process list gives the id now; empty when it is gone.
 std::wstring CurrentImageName(DWORD processId) {
-  std::vector<SnapshotEntry> entries;
-  TakeSnapshot(entries, false);
-  for (const SnapshotEntry& entry : entries) {
+  std::vector<ProcessEntry> entries;
+  TakeProcessSnapshot(&entries);
+  for (const ProcessEntry& entry : entries) {
     if (entry.link.id == processId) {
       return entry.imageName;
     }
@@ -71,14 +49,14 @@ bool IsRunning(DWORD processId) {
   return !CurrentImageName(processId).empty();
 }
 
-void KillTree(DWORD root, const std::vector<SnapshotEntry>& entries, std::set<DWORD>& visited) {
+void KillTree(DWORD root, const std::vector<ProcessEntry>& entries, std::set<DWORD>& visited) {
   std::vector<ProcessLink> links;
   links.reserve(entries.size());
-  for (const SnapshotEntry& entry : entries) {
+  for (const ProcessEntry& entry : entries) {
     links.push_back(entry.link);
   }
   for (DWORD id : PlanProcessTreeKill(root, links, GetCurrentProcessId(), visited)) {
-    for (const SnapshotEntry& entry : entries) {
+    for (const ProcessEntry& entry : entries) {
       if (entry.link.id == id) {
         EndPlannedProcess(id, entry.imageName, entry.link.created);
         break;
@@ -87,45 +65,7 @@ void KillTree(DWORD root, const std::vector<SnapshotEntry>& entries, std::set<DW
   }
 }
 
-const ProcessLink* FindProcess(DWORD id, const std::vector<ProcessLink>& processes) {
-  for (const ProcessLink& process : processes) {
-    if (process.id == id) {
-      return &process;
-    }
-  }
-  return nullptr;
-}
-
-void PlanFrom(const ProcessLink& parent, const std::vector<ProcessLink>& processes,
-              DWORD currentProcessId, std::set<DWORD>& visited, std::vector<DWORD>& order) {
-  if (parent.id == currentProcessId || !visited.insert(parent.id).second) {
-    return;
-  }
-  for (const ProcessLink& child : processes) {
-    if (child.parentId == parent.id && child.id != 0 && parent.created != 0 &&
-        child.created >= parent.created) {
-      PlanFrom(child, processes, currentProcessId, visited, order);
-    }
-  }
-  order.push_back(parent.id);
-}
-
 }  // namespace
-
-std::vector<DWORD> PlanProcessTreeKill(DWORD root, const std::vector<ProcessLink>& processes,
-                                       DWORD currentProcessId, std::set<DWORD>& visited) {
-  std::vector<DWORD> order;
-  const ProcessLink* rootProcess = FindProcess(root, processes);
-  if (rootProcess != nullptr) {
-    PlanFrom(*rootProcess, processes, currentProcessId, visited, order);
-  }
-  return order;
-}
-
-uint64_t ProcessCreationTime(DWORD processId) {
-  ScopedHandle process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId));
-  return process.IsValid() ? CreationTimeOf(process.Get()) : 0;
-}
 
 bool EndPlannedProcess(DWORD processId, const std::wstring& imageName, uint64_t created) {
   ScopedHandle process(
@@ -143,9 +83,10 @@ bool EndPlannedProcess(DWORD processId, const std::wstring& imageName, uint64_t 
   process.Reset();
 
   Pause(kPauseAfterEnding);
-  // Elapsed time by unsigned difference, so the tick count's wrap does no harm.
-  DWORD waitStart = GetTickCount();
-  while (IsRunning(processId) && GetTickCount() - waitStart < kVanishWaitLimit) {
+  // Bounded by count, not by the clock: a test's pause hook returns at once,
+  // and a clock-bounded loop would then spin for the whole limit.
+  for (DWORD waited = 0; waited < kVanishWaitLimit && IsRunning(processId);
+       waited += kVanishPollInterval) {
     Pause(kVanishPollInterval);
   }
   return true;
@@ -175,8 +116,8 @@ bool ProcessUtil::KillProcessesByName(std::wstring text) const {
     if (pass > 1) {
       Pause(kPauseBetweenPasses);
     }
-    std::vector<SnapshotEntry> entries;
-    if (!TakeSnapshot(entries, true)) {
+    std::vector<ProcessEntry> entries;
+    if (!TakeSnapshotWithCreationTimes(&entries)) {
       return true;
     }
     bool found = false;
@@ -184,7 +125,7 @@ bool ProcessUtil::KillProcessesByName(std::wstring text) const {
     // match's child is not walked again; the next pass starts afresh and
     // tries again whatever resisted.
     std::set<DWORD> visited;
-    for (const SnapshotEntry& entry : entries) {
+    for (const ProcessEntry& entry : entries) {
       // The whole image name: "adb.exe" must not end "xadb.exe".
       if (!SameImageName(entry.imageName, text)) {
         continue;
@@ -203,12 +144,19 @@ bool ProcessUtil::KillProcessesByName(std::wstring text) const {
 }
 
 void ProcessUtil::KillProcessTree(DWORD processId) const {
-  std::vector<SnapshotEntry> entries;
-  if (!TakeSnapshot(entries, true)) {
+  std::vector<ProcessEntry> entries;
+  if (!TakeSnapshotWithCreationTimes(&entries)) {
     return;
   }
   std::set<DWORD> visited;
   KillTree(processId, entries, visited);
+}
+
+ProcessUtil* GetProcessUtil() {
+  // Deliberately leaked, like every utility object: usable while the
+  // process exits.
+  static ProcessUtil* const instance = new ProcessUtil();
+  return instance;
 }
 
 }  // namespace rerozadez

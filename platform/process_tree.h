@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <set>
-#include <string>
 #include <vector>
 
 namespace rerozadez {
@@ -27,15 +26,5 @@ struct ProcessLink {
 // planned; visited also keeps the walk finite.
 std::vector<DWORD> PlanProcessTreeKill(DWORD root, const std::vector<ProcessLink>& processes,
                                        DWORD currentProcessId, std::set<DWORD>& visited);
-
-// The creation time of a running process, as in ProcessLink; 0 when it
-// cannot be opened for querying.
-uint64_t ProcessCreationTime(DWORD processId);
-
-// Ends the process with exit code 4 and waits up to 30 s for it to leave the
-// process list, but only while the id still names the process that was
-// planned: created at created and with the image name imageName (ignoring
-// case). True when it was ended.
-bool EndPlannedProcess(DWORD processId, const std::wstring& imageName, uint64_t created);
 
 }  // namespace rerozadez

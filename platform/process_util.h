@@ -2,12 +2,12 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 namespace rerozadez {
 
-// Starts and ends other programs (the driver installer, the bridge tool, the
-// full setup, the installed suite). Stateless.
+// Starts other programs and ends running ones. Stateless.
 class ProcessUtil {
  public:
   // Starts file through the shell with no error UI. An empty folder or empty
@@ -31,5 +31,11 @@ class ProcessUtil {
 
 // The one ProcessUtil, created on first use and never destroyed.
 ProcessUtil* GetProcessUtil();
+
+// Ends the process with exit code 4 and waits up to 30 s for it to leave the
+// process list, but only while the id still names the process that was
+// planned: created at created (see ProcessCreationTime) and with the image
+// name imageName (ignoring case). True when it was ended.
+bool EndPlannedProcess(DWORD processId, const std::wstring& imageName, uint64_t created);
 
 }  // namespace rerozadez

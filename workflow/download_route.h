@@ -2,21 +2,16 @@
 
 #include <string>
 
-#include "settings/scoped_handle.h"
+#include "platform/scoped.h"
 #include "workflow/worker.h"
 
 namespace rerozadez {
 
-// The device-bridge tool's parameters for pulling remotePath (the built-in
-// /sdcard/Tools/Quillnest_setup.exe when empty) into localPath: " pull ",
-// the remote path unquoted, a space, the local path in double quotes.
-std::wstring BuildPullParameters(const std::wstring& remotePath, const std::wstring& localPath);
-
-// Pulls the full setup from the phone's SD card into the backup setup file
-// (removing a stale one first) and, when the pull produced a file, moves it
-// onto the setup file's name. True when a pulled file was moved in. Sends
-// NotifyReadingSdCard before the pull.
-bool FetchFromSdCard(CReroZadezHelper* worker);
+// Asks the program's package service (PackageServiceBaseUrl) which full
+// setup to fetch for the configured channel: QueryPackageInfo with the
+// program's settings.
+bool QueryConfiguredPackage(std::string& verName, std::string& downloadUrl, std::string& size,
+                            std::string& fpmd5);
 
 // Queries the package service and downloads the full setup into the setup
 // file, resuming whatever it holds, until the file is complete and its
