@@ -22,15 +22,12 @@ bool SameImageName(const std::wstring& a, const std::wstring& b) {
   return _wcsicmp(a.c_str(), b.c_str()) == 0;
 }
 
-// A snapshot whose entries carry their creation times, for planning trees.
-bool TakeSnapshotWithCreationTimes(std::vector<ProcessEntry>* entries) {
-  if (!TakeProcessSnapshot(entries)) {
-    return false;
-  }
+// Gives the snapshot's entries their creation times, for planning trees.
+// Each costs opening the process, so only a pass that ends something pays.
+void AddCreationTimes(std::vector<ProcessEntry>* entries) {
   for (ProcessEntry& entry : *entries) {
     entry.link.created = ProcessCreationTime(entry.link.id);
   }
-  return true;
 }
 
 // The image name the process list gives the id now; empty when it is gone.
@@ -117,26 +114,28 @@ bool ProcessUtil::KillProcessesByName(std::wstring text) const {
       Pause(kPauseBetweenPasses);
     }
     std::vector<ProcessEntry> entries;
-    if (!TakeSnapshotWithCreationTimes(&entries)) {
+    if (!TakeProcessSnapshot(&entries)) {
       return true;
     }
-    bool found = false;
+    // The whole image name: "adb.exe" must not end "xadb.exe".
+    std::vector<DWORD> matches;
+    for (const ProcessEntry& entry : entries) {
+      if (SameImageName(entry.imageName, text)) {
+        matches.push_back(entry.link.id);
+      }
+    }
+    if (matches.empty()) {
+      return true;
+    }
+    AddCreationTimes(&entries);
     // Shared by the trees of one pass, so a match already ended as another
     // match's child is not walked again; the next pass starts afresh and
     // tries again whatever resisted.
     std::set<DWORD> visited;
-    for (const ProcessEntry& entry : entries) {
-      // The whole image name: "adb.exe" must not end "xadb.exe".
-      if (!SameImageName(entry.imageName, text)) {
-        continue;
+    for (DWORD id : matches) {
+      if (id != 0) {
+        KillTree(id, entries, visited);
       }
-      found = true;
-      if (entry.link.id != 0) {
-        KillTree(entry.link.id, entries, visited);
-      }
-    }
-    if (!found) {
-      return true;
     }
   }
   Pause(kPauseBetweenPasses);
@@ -145,9 +144,10 @@ bool ProcessUtil::KillProcessesByName(std::wstring text) const {
 
 void ProcessUtil::KillProcessTree(DWORD processId) const {
   std::vector<ProcessEntry> entries;
-  if (!TakeSnapshotWithCreationTimes(&entries)) {
+  if (!TakeProcessSnapshot(&entries)) {
     return;
   }
+  AddCreationTimes(&entries);
   std::set<DWORD> visited;
   KillTree(processId, entries, visited);
 }
