@@ -13,6 +13,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/diagnostic_log.h"
 #include "platform/pause.h"
 #include "platform/process_util.h"
 #include "settings/setup_settings.h"
@@ -466,6 +467,30 @@ TEST_F(WorkflowWorld, FiveIncompletePassesFailOnce) {
   EXPECT_EQ(sequence, (std::vector<int>{0, 1, 3, 4, 8, 6}));
   EXPECT_EQ(FileRequests(), 5);
   EXPECT_EQ(ReadFileBytes(setupPath_).size(), 5u * 4096u);
+}
+
+// What support reads: a failed download names its status, a wrong file both
+// digests.
+TEST_F(WorkflowWorld, LogNamesTheFailedStatusAndBothDigests) {
+  ASSERT_TRUE(GetDiagnosticLog()->Open(other_.File(L"run.log")));
+  HttpRoute gone;
+  gone.status = 404;
+  server_.SetRoute(kSetupPath, gone);
+  RunWorker(1);
+  std::string wrong = setupBytes_;
+  wrong[7] ^= 0x01;
+  ServeSetup(wrong);
+  RunWorker(1);
+  GetDiagnosticLog()->Close();
+  EXPECT_EQ(Sequence(), (std::vector<int>{5, 6, 5, 8, 7, 8, 6}));
+  const std::string log = ReadFileBytes(other_.File(L"run.log"));
+  EXPECT_NE(log.find(kSetupPath + std::string(" Range bytes=0-: status 404")), std::string::npos)
+      << log;
+  EXPECT_NE(log.find("status 404 rejected: nothing written"), std::string::npos);
+  EXPECT_NE(log.find("MISMATCH, expected \"" + Md5Of(setupBytes_) + "\", computed \"" +
+                     Md5Of(wrong) + "\""),
+            std::string::npos);
+  EXPECT_NE(log.find("screen: download failed (Retry offered)"), std::string::npos);
 }
 
 TEST_F(WorkflowWorld, UpToDateSuiteIsStartedInsteadOfDownloading) {
