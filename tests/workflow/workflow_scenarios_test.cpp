@@ -20,6 +20,7 @@
 #include "tests/support/fake_bridge_server.h"
 #include "tests/support/stand_ins.h"
 #include "tests/support/test_files.h"
+#include "tests/support/tls_test_server.h"
 #include "tools/test_http_server/test_http_server.h"
 #include "workflow/file_digest.h"
 #include "workflow/worker.h"
@@ -128,12 +129,15 @@ class WorkflowWorld : public ::testing::Test {
   }
 
   // The package service offers version with these bytes' size and digest.
-  void Offer(const std::string& version, const std::string& bytes, const std::string& digest = "") {
+  // The download address is the test server's unless address names another.
+  void Offer(const std::string& version, const std::string& bytes, const std::string& digest = "",
+             const std::string& address = "") {
     HttpRoute route;
     route.contentType = "application/json";
     route.body = "{\"RES\":\"SUCCESS\",\"VerName\":\"" + version + "\",\"DownloadURL\":\"" +
-                 server_.BaseUrl() + kSetupPath + "\",\"Size\":\"" + std::to_string(bytes.size()) +
-                 "\",\"FPMD5\":\"" + (digest.empty() ? Md5Of(bytes) : digest) + "\"}";
+                 (address.empty() ? server_.BaseUrl() + kSetupPath : address) + "\",\"Size\":\"" +
+                 std::to_string(bytes.size()) + "\",\"FPMD5\":\"" +
+                 (digest.empty() ? Md5Of(bytes) : digest) + "\"}";
     server_.SetRoute(kQueryPath, route);
   }
   void ServeSetup(const std::string& bytes, long long closeAfterBytes = -1) {
@@ -467,6 +471,29 @@ TEST_F(WorkflowWorld, FiveIncompletePassesFailOnce) {
   EXPECT_EQ(sequence, (std::vector<int>{0, 1, 3, 4, 8, 6}));
   EXPECT_EQ(FileRequests(), 5);
   EXPECT_EQ(ReadFileBytes(setupPath_).size(), 5u * 4096u);
+}
+
+// A service, or a download host, whose certificate is refused: the run
+// fails with Retry offered, and nothing is written or started.
+TEST_F(WorkflowWorld, RefusedCertificatesFailTheRunWithNothingWrittenOrStarted) {
+  quilltest::TestTlsServer untrusted(quilltest::TlsCertificate::kUntrusted);
+  quilltest::TestTlsServer otherHost(quilltest::TlsCertificate::kOtherHost);
+  ASSERT_TRUE(untrusted.Start());
+  ASSERT_TRUE(otherHost.Start());
+  SetEnvironmentVariableA("QUILL_TEST_SERVICE_URL", untrusted.BaseUrl().c_str());
+  RunWorker();
+  EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 6}));
+  EXPECT_EQ(ResumeValue(L"downLoadSize"), "");
+  EXPECT_FALSE(quilltest::FileExists(setupPath_));
+
+  SetEnvironmentVariableA("QUILL_TEST_SERVICE_URL", server_.BaseUrl().c_str());
+  Offer("1.0.0.100", setupBytes_, "", otherHost.BaseUrl() + kSetupPath);
+  RunWorker(1);
+  EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 6, 5, 6}));
+  EXPECT_EQ(ReadFileBytes(setupPath_), "");
+  EXPECT_TRUE(untrusted.Requests().empty());
+  EXPECT_TRUE(otherHost.Requests().empty());
+  EXPECT_TRUE(Starts().empty());
 }
 
 // What support reads: a failed download names its status, a wrong file both
