@@ -93,34 +93,22 @@ TEST(RepaintAreas, CoverTheLinesTheyRepaint) {
   }
 }
 
-TEST(PaintRows, StandardBackgroundPutsEachTextInItsPlace) {
-  TextRow rows[kTextRowCount];
-  PaintRows(482, 273, rows);
-  struct Expected {
-    TextSlot slot;
-    int fontHeight;
-    COLORREF colour;
-    int left;
-    int top;
-  };
-  const Expected expected[kTextRowCount] = {
-      {TextSlot::kStatus, 14, RGB(85, 85, 85), 0, 235},
-      {TextSlot::kCaption, 14, RGB(51, 51, 51), 194, 148},
-      {TextSlot::kHint, 12, RGB(85, 85, 85), 27, 188},
-      {TextSlot::kError, 12, RGB(85, 85, 85), 0, 231},
-      {TextSlot::kXpNote, 12, RGB(85, 85, 85), 27, 188},
-      {TextSlot::kDetail0, 12, RGB(51, 51, 51), 27, 113},
-      {TextSlot::kDetail1, 12, RGB(51, 51, 51), 27, 133},
-      {TextSlot::kDetail2, 12, RGB(4, 156, 219), 27, 153},
-      {TextSlot::kDetail3, 12, RGB(4, 156, 219), 27, 173},
-      {TextSlot::kHeading, 24, RGB(51, 51, 51), 164, 113},
-  };
-  for (int i = 0; i < kTextRowCount; ++i) {
-    EXPECT_EQ(expected[i].slot, rows[i].slot) << i;
-    EXPECT_EQ(expected[i].fontHeight, rows[i].fontHeight) << i;
-    EXPECT_EQ(expected[i].colour, rows[i].colour) << i;
-    EXPECT_EQ(expected[i].left, rows[i].left) << i;
-    EXPECT_EQ(expected[i].top, rows[i].top) << i;
+// The pixel positions are the rendering check's business; what the painter
+// relies on is that every row lies in the repainted body and that rows of
+// one font size come together (one font per run).
+TEST(PaintRows, EveryRowLiesInTheBodyAndSizesComeInRuns) {
+  for (const SIZE& size : {SIZE{482, 273}, SIZE{600, 400}}) {
+    TextRow rows[kTextRowCount];
+    PaintRows(size.cx, size.cy, rows);
+    const RECT body = BodyArea(size.cx, size.cy);
+    int runs = 0;
+    for (int i = 0; i < kTextRowCount; ++i) {
+      EXPECT_GE(rows[i].left, 0) << i;
+      EXPECT_GE(rows[i].top, body.top) << i;
+      EXPECT_LE(rows[i].top + rows[i].fontHeight, size.cy) << i;
+      runs += i == 0 || rows[i].fontHeight != rows[i - 1].fontHeight ? 1 : 0;
+    }
+    EXPECT_EQ(3, runs);  // 14, 12 and 24 pixels
   }
 }
 
