@@ -175,21 +175,16 @@ TEST_F(HttpsTest, RedirectsThatCannotLeadToTheFileWriteNothing) {
 
 TEST(RedirectTarget, ResolvedAgainstTheCurrentAddressAndNeverDownToPlainHttp) {
   std::wstring next;
-  ASSERT_TRUE(ResolveRedirect(L"http://h:81/a/b.exe", L"/c.exe", &next));
-  EXPECT_EQ(next, L"http://h:81/c.exe");
-  ASSERT_TRUE(ResolveRedirect(L"http://h/a/b.exe", L"c.exe?x=1", &next));
-  EXPECT_EQ(next, L"http://h/a/c.exe?x=1");
-  ASSERT_TRUE(ResolveRedirect(L"http://h/a", L"https://m:8443/f", &next));
+  ASSERT_TRUE(ResolveRedirect(L"http://h:81/a/b.exe", L"c.exe?x=1", &next));
+  EXPECT_EQ(next, L"http://h:81/a/c.exe?x=1");
+  ASSERT_TRUE(ResolveRedirect(L"https://h/a", L"//m:8443/f", &next));
   EXPECT_EQ(next, L"https://m:8443/f");
-  ASSERT_TRUE(ResolveRedirect(L"https://h/a", L"//m/f", &next));
-  EXPECT_EQ(next, L"https://m/f");
   EXPECT_FALSE(ResolveRedirect(L"https://h/a", L"http://h/a", &next));
   EXPECT_FALSE(ResolveRedirect(L"http://h/a", L"ftp://h/a", &next));
-  EXPECT_FALSE(ResolveRedirect(L"http://h/a", L"file:///c:/a", &next));
-  for (DWORD status : {301u, 302u, 303u, 307u, 308u})
-    EXPECT_TRUE(IsRedirectStatus(status)) << status;
-  for (DWORD status : {200u, 300u, 304u, 305u, 306u, 404u})
-    EXPECT_FALSE(IsRedirectStatus(status)) << status;
+  for (DWORD followed : {301u, 302u, 303u, 307u, 308u})
+    EXPECT_TRUE(IsRedirectStatus(followed)) << followed;
+  for (DWORD other : {300u, 304u, 305u, 306u})
+    EXPECT_FALSE(IsRedirectStatus(other)) << other;
 }
 
 }  // namespace

@@ -11,63 +11,42 @@
 namespace rerozadez {
 namespace {
 
-using quilltest::ReadFileBytes;
-
-// The lines of a log file, without the UTF-8 mark and the line ends.
-std::vector<std::string> LinesOf(const std::wstring& path) {
-  std::string text = ReadFileBytes(path);
+// A log file's lines without the UTF-8 mark; each must end with CR LF and
+// start with the time and the thread.
+std::vector<std::string> TextsOf(const std::wstring& path) {
+  const std::string text = quilltest::ReadFileBytes(path);
   EXPECT_EQ(text.compare(0, 3, "\xEF\xBB\xBF"), 0);
+  const std::regex stamped(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} \[\d+\] (.*)\r)");
   std::istringstream stream(text.substr(3));
-  std::vector<std::string> lines;
-  std::string line;
-  while (std::getline(stream, line)) {
-    EXPECT_EQ(line.back(), '\r');
-    lines.push_back(line.substr(0, line.size() - 1));
+  std::vector<std::string> texts;
+  std::smatch match;
+  for (std::string line; std::getline(stream, line);) {
+    EXPECT_TRUE(std::regex_match(line, match, stamped)) << line;
+    texts.push_back(match[1]);
   }
-  return lines;
+  return texts;
 }
 
-const std::regex kStampedLine(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} \[\d+\] (.*))");
-
-TEST(DiagnosticLog, ReplacesTheEarlierRunsLogAndStampsEachUtf8Line) {
+TEST(DiagnosticLog, ReplacesTheEarlierLogKeepsUtf8AndStopsAtItsBoundSayingSo) {
   quilltest::ScratchDir dir;
   const std::wstring path = dir.File(L"run.log");
   ASSERT_TRUE(quilltest::WriteFileBytes(path, "the earlier run\r\n"));
   DiagnosticLog log;
-  ASSERT_TRUE(log.Open(path));
-  log.Write("first");
-  log.Write(("\xe5\xae\x89\xe8\xa3\x85 " + LogText(L"\u5b89\u88c5")).c_str());
-  log.Close();
-  log.Write("after closing");
-  const std::vector<std::string> lines = LinesOf(path);
-  ASSERT_EQ(lines.size(), 2u);
-  std::smatch match;
-  ASSERT_TRUE(std::regex_match(lines[0], match, kStampedLine)) << lines[0];
-  EXPECT_EQ(match[1], "first");
-  ASSERT_TRUE(std::regex_match(lines[1], match, kStampedLine)) << lines[1];
-  EXPECT_EQ(match[1], "\xe5\xae\x89\xe8\xa3\x85 \xe5\xae\x89\xe8\xa3\x85");
-}
-
-// Past its bound the log keeps its head, says it was cut, and takes no more.
-TEST(DiagnosticLog, StopsAtItsBoundSayingSo) {
-  quilltest::ScratchDir dir;
-  const std::wstring path = dir.File(L"run.log");
-  DiagnosticLog log;
   ASSERT_TRUE(log.Open(path, 4096));
+  log.Write(LogText(L"\u5b89\u88c5 setup").c_str());
   for (int i = 0; i < 1000; ++i)
     log.Write(("line " + std::to_string(i)).c_str());
-  EXPECT_LE(ReadFileBytes(path).size(), 4096u);
-  const std::vector<std::string> lines = LinesOf(path);
-  ASSERT_GT(lines.size(), 50u);
-  EXPECT_NE(lines.front().find("] line 0"), std::string::npos);
-  EXPECT_NE(lines.back().find("log cut here"), std::string::npos);
-  EXPECT_NE(lines[lines.size() - 2].find("] line " + std::to_string(lines.size() - 2)),
-            std::string::npos);
+  EXPECT_LE(quilltest::ReadFileBytes(path).size(), 4096u);
+  const std::vector<std::string> texts = TextsOf(path);
+  ASSERT_GT(texts.size(), 50u);
+  EXPECT_EQ(texts[0], "\xe5\xae\x89\xe8\xa3\x85 setup");
+  EXPECT_EQ(texts[texts.size() - 2], "line " + std::to_string(texts.size() - 3));
+  EXPECT_EQ(texts.back(), "log cut here: it reached its size limit");
 }
 
 unsigned __stdcall WriteLines(void* tag) {
   for (int i = 0; i < 400; ++i)
-    LogLine("thread %s line %d of a text long enough to be written in more than one piece",
+    LogLine("thread %s line %d, long enough to be written in more than one piece by a lesser log",
             static_cast<const char*>(tag), i);
   return 0;
 }
@@ -75,18 +54,20 @@ unsigned __stdcall WriteLines(void* tag) {
 TEST(DiagnosticLog, LinesOfTwoThreadsNeverMix) {
   quilltest::ScratchDir dir;
   ASSERT_TRUE(GetDiagnosticLog()->Open(dir.File(L"run.log")));
+  char a[] = "a", b[] = "b";
   HANDLE threads[] = {
-      reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &WriteLines, (void*)"a", 0, nullptr)),
-      reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &WriteLines, (void*)"b", 0, nullptr))};
+      reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &WriteLines, a, 0, nullptr)),
+      reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &WriteLines, b, 0, nullptr))};
   WaitForMultipleObjects(2, threads, TRUE, 30000);
   CloseHandle(threads[0]);
   CloseHandle(threads[1]);
   GetDiagnosticLog()->Close();
-  const std::vector<std::string> lines = LinesOf(dir.File(L"run.log"));
-  ASSERT_EQ(lines.size(), 800u);
-  const std::regex whole(R"(.* \[\d+\] thread [ab] line \d+ of a text long enough .* piece)");
-  for (const std::string& line : lines)
-    EXPECT_TRUE(std::regex_match(line, whole)) << line;
+  LogLine("after closing");
+  const std::vector<std::string> texts = TextsOf(dir.File(L"run.log"));
+  ASSERT_EQ(texts.size(), 800u);
+  const std::regex whole(R"(thread [ab] line \d+, long enough .* lesser log)");
+  for (const std::string& text : texts)
+    EXPECT_TRUE(std::regex_match(text, whole)) << text;
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "tests/support/tls_test_server.h"
 
+#include <windows.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -18,31 +20,17 @@ std::string UnixPath(const std::wstring& path) {
   return result;
 }
 
-// A JSON string holding bytes: each byte outside printable ASCII as
-// \u00XX, which the server turns back into that byte (Latin-1).
+// A JSON string of bytes: all but printable ASCII as \u00XX, which the
+// server reads back as Latin-1, byte for byte.
 std::string JsonBytes(const std::string& bytes) {
   std::string text = "\"";
   for (unsigned char byte : bytes) {
-    if (byte < 0x20 || byte >= 0x7F || byte == '"' || byte == '\\') {
-      char escape[8];
+    char escape[8] = {static_cast<char>(byte), 0};
+    if (byte < 0x20 || byte >= 0x7F || byte == '"' || byte == '\\')
       std::snprintf(escape, sizeof(escape), "\\u%04x", byte);
-      text += escape;
-    } else {
-      text += static_cast<char>(byte);
-    }
+    text += escape;
   }
   return text + "\"";
-}
-
-const char* CertificateName(TlsCertificate certificate) {
-  switch (certificate) {
-    case TlsCertificate::kOtherHost:
-      return "otherhost";
-    case TlsCertificate::kUntrusted:
-      return "untrusted";
-    default:
-      return "localhost";
-  }
 }
 
 }  // namespace
@@ -52,7 +40,7 @@ TestTlsServer::TestTlsServer(TlsCertificate certificate) : certificate_(certific
 TestTlsServer::~TestTlsServer() {
   if (port_ <= 0)
     return;
-  // Removing the port file asks the server to end; it says when it has.
+  // Removing the port file asks the server to end.
   DeleteFileW(folder_.File(L"port").c_str());
   const DWORD start = GetTickCount();
   while (!FileExists(folder_.File(L"port.ended")) && GetTickCount() - start < 5000)
@@ -60,31 +48,27 @@ TestTlsServer::~TestTlsServer() {
 }
 
 bool TestTlsServer::Start() {
-  WriteRoutes();
-  // This process's Linux process id, which the server watches: Wine opens
-  // the file from inside this process.
-  const std::string owner = ReadFileBytes(L"Z:\\proc\\self\\stat");
-  const std::string certificate = std::string(QUILL_TLS_DIR "/") + CertificateName(certificate_);
-  const std::string command =
-      "/usr/bin/python3 " QUILL_TLS_SERVER_SCRIPT " --cert " + certificate + ".pem --key " +
-      certificate + ".key --routes " + UnixPath(folder_.File(L"routes.json")) + " --log " +
-      UnixPath(folder_.File(L"requests.log")) + " --port-file " + UnixPath(folder_.File(L"port")) +
-      " --owner " + std::to_string(std::atoi(owner.c_str()));
+  static const char* const kNames[] = {"localhost", "otherhost", "untrusted"};
+  const std::string certificate =
+      std::string(QUILL_TLS_DIR "/") + kNames[static_cast<int>(certificate_)];
+  // Wine opens /proc/self from inside this process: its Linux id, which the
+  // server watches.
+  const int owner = std::atoi(ReadFileBytes(L"Z:\\proc\\self\\stat").c_str());
+  const std::string command = "/usr/bin/python3 " QUILL_TLS_SERVER_SCRIPT " --cert " + certificate +
+                              ".pem --key " + certificate + ".key --routes " +
+                              UnixPath(folder_.File(L"routes.json")) + " --log " +
+                              UnixPath(folder_.File(L"requests.log")) + " --port-file " +
+                              UnixPath(folder_.File(L"port")) + " --owner " + std::to_string(owner);
   std::wstring commandLine(command.begin(), command.end());
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
-  // Wine starts a Linux program without a process handle to hand back.
+  // For a Linux program Wine hands back no handles.
   if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &process)) {
     std::fprintf(stderr, "TestTlsServer: %s not started (%lu)\n", command.c_str(), GetLastError());
     return false;
   }
-  if (process.hProcess != nullptr)
-    CloseHandle(process.hProcess);
-  if (process.hThread != nullptr)
-    CloseHandle(process.hThread);
-
   const DWORD start = GetTickCount();
   while (port_ <= 0 && GetTickCount() - start < 15000) {
     Sleep(20);
@@ -100,37 +84,22 @@ std::string TestTlsServer::BaseUrl() const {
 }
 
 void TestTlsServer::SetRoute(const std::string& path, const HttpRoute& route) {
-  for (auto& entry : routes_) {
-    if (entry.first == path) {
-      entry.second = route;
-      WriteRoutes();
-      return;
-    }
-  }
-  routes_.push_back({path, route});
-  WriteRoutes();
-}
-
-void TestTlsServer::WriteRoutes() const {
+  routes_[path] = route;
   std::ostringstream json;
-  json << "{";
-  for (size_t i = 0; i < routes_.size(); ++i) {
-    const HttpRoute& route = routes_[i].second;
-    json << (i > 0 ? "," : "") << JsonBytes(routes_[i].first) << ": {\"status\": " << route.status
-         << ", \"honourRange\": " << (route.honourRange ? "true" : "false")
-         << ", \"closeAfterBytes\": " << route.closeAfterBytes << ", \"headers\": {";
-    for (size_t h = 0; h < route.headers.size(); ++h) {
-      json << (h > 0 ? "," : "") << JsonBytes(route.headers[h].first) << ": "
-           << JsonBytes(route.headers[h].second);
+  const char* separator = "{";
+  for (const auto& entry : routes_) {
+    json << separator << JsonBytes(entry.first) << ": {\"status\": " << entry.second.status
+         << ", \"closeAfterBytes\": " << entry.second.closeAfterBytes
+         << ", \"body\": " << JsonBytes(entry.second.body) << ", \"headers\": {";
+    for (size_t i = 0; i < entry.second.headers.size(); ++i) {
+      json << (i > 0 ? ", " : "") << JsonBytes(entry.second.headers[i].first) << ": "
+           << JsonBytes(entry.second.headers[i].second);
     }
-    json << "}, ";
-    if (route.bodyFile.empty())
-      json << "\"body\": " << JsonBytes(route.body) << "}";
-    else
-      json << "\"file\": " << JsonBytes(UnixPath(route.bodyFile)) << "}";
+    json << "}}";
+    separator = ", ";
   }
   json << "}";
-  // Written aside and moved over, so the server never reads half a file.
+  // Written aside and moved over: the server never reads half a file.
   WriteFileBytes(folder_.File(L"routes.new"), json.str());
   MoveFileExW(folder_.File(L"routes.new").c_str(), folder_.File(L"routes.json").c_str(),
               MOVEFILE_REPLACE_EXISTING);
@@ -139,8 +108,7 @@ void TestTlsServer::WriteRoutes() const {
 std::vector<std::string> TestTlsServer::Requests() const {
   std::vector<std::string> requests;
   std::istringstream lines(ReadFileBytes(folder_.File(L"requests.log")));
-  std::string line;
-  while (std::getline(lines, line))
+  for (std::string line; std::getline(lines, line);)
     requests.push_back(line);
   return requests;
 }

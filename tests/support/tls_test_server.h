@@ -1,7 +1,6 @@
 #pragma once
 
-#include <windows.h>
-
+#include <map>
 #include <string>
 #include <vector>
 
@@ -17,16 +16,14 @@ enum class TlsCertificate {
   kUntrusted,  // for localhost, from a CA nobody trusts
 };
 
-// An HTTPS server on 127.0.0.1 for the tests: test_tls_server.py (Python's
-// ssl module) started from the test through Wine, which runs Linux programs
-// too. Routes take HttpRoute's status, headers, body or bodyFile,
-// honourRange and closeAfterBytes (no stalls). The server ends when this
-// object goes away, or when the test process dies, since it watches this
-// process.
+// An HTTPS server on 127.0.0.1 for the tests: tools/test_tls_server (Python's
+// ssl module), which Wine runs as the Linux program it is. Routes take
+// HttpRoute's status, headers, body and closeAfterBytes. The server ends with
+// this object, or with the test process if that dies.
 class TestTlsServer {
  public:
   explicit TestTlsServer(TlsCertificate certificate = TlsCertificate::kLocalhost);
-  ~TestTlsServer();  // ends the server and waits up to 5 s for it to say so
+  ~TestTlsServer();  // ends the server, waiting up to 5 s for it to say so
   TestTlsServer(const TestTlsServer&) = delete;
   TestTlsServer& operator=(const TestTlsServer&) = delete;
 
@@ -34,20 +31,15 @@ class TestTlsServer {
   bool Start();
   // "https://localhost:<port>"
   std::string BaseUrl() const;
-
-  // Sets the reply for a path (without the query); the server reads the
-  // routes again for every request.
+  // Sets the reply for a path (without the query), from the next request on.
   void SetRoute(const std::string& path, const HttpRoute& route);
-
-  // One line per request received so far: "GET <target> Range=<value or ->".
+  // One line per request so far: "GET <target> Range=<value or ->".
   std::vector<std::string> Requests() const;
 
  private:
-  void WriteRoutes() const;
-
   TlsCertificate certificate_;
   ScratchDir folder_;
-  std::vector<std::pair<std::string, HttpRoute>> routes_;
+  std::map<std::string, HttpRoute> routes_;
   int port_ = 0;
 };
 

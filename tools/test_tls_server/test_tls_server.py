@@ -1,24 +1,21 @@
 #!/usr/bin/python3
 """The tests' HTTPS server on loopback: Python's ssl module over a small file
-server of our own. Routes come from a JSON file that is read again for every
-request, so a test changes the answers between two passes:
+server of our own. Its routes are a JSON file, read again for every request
+so that a test changes the answers between two passes:
 
-  {"/setup.exe": {"status": 200, "file": "/unix/path", "body": "text",
-                  "headers": {"Location": "..."}, "honourRange": true,
-                  "closeAfterBytes": -1}}
+  {"/setup.exe": {"status": 200, "body": "<bytes as Latin-1>",
+                  "headers": {"Location": "..."}, "closeAfterBytes": -1}}
 
-"file" or "body" (bytes as Latin-1 characters) gives the content. With status 200 and honourRange, a
-"Range: bytes=N-" request gets 206 with the rest, or 416 when N lies at or
-beyond the end. closeAfterBytes cuts the connection after that many body
-bytes. Unknown paths answer 404.
+A 200 route answers "Range: bytes=N-" with 206 and the rest, or 416 past the
+end; closeAfterBytes cuts the connection after that many body bytes; other
+paths answer 404. Each request adds "GET <target> Range=<value or ->" to the
+log.
 
-Writes its port into --port-file once it listens on 127.0.0.1 and appends
-one line per request to the log ("GET /path Range=<value or ->"). It ends
-when its starter removes the port file, when the process --owner (the
-starter's Linux process id) is gone, so it never outlives a test that dies,
-or after --lifetime seconds at most; then it writes <port file>.ended. Wine
-starts Linux programs detached, without the pipes a Windows child would get,
-hence files and a process id.
+Wine starts Linux programs detached, without pipes to answer through: the
+server writes its port into --port-file and ends when that file is removed,
+when the process --owner (its starter's Linux id) is gone, so it never
+outlives a test that dies, or after --lifetime seconds; then it writes
+<port file>.ended.
 """
 import argparse
 import http.server
@@ -35,48 +32,38 @@ class Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
 
     def setup(self):
-        self.request.do_handshake()
+        self.request.do_handshake()  # on this request's thread, not the listener's
         super().setup()
 
     def log_message(self, format, *args):  # noqa: A002 - the base's name
         pass
 
     def do_GET(self):  # noqa: N802 - the base's name
-        server = self.server
-        with server.log_lock, open(server.log_path, "a") as log:
-            log.write("%s %s Range=%s\n" % (self.command, self.path,
-                                            self.headers.get("Range", "-")))
+        with self.server.lock, open(self.server.args.log, "a") as log:
+            log.write("GET %s Range=%s\n" % (self.path, self.headers.get("Range", "-")))
         try:
-            with open(server.routes_path) as routes_file:
-                routes = json.load(routes_file)
+            with open(self.server.args.routes) as routes:
+                route = json.load(routes).get(self.path.split("?", 1)[0])
         except (OSError, ValueError):
-            routes = {}
-        route = routes.get(self.path.split("?", 1)[0])
+            route = None
         if route is None:
-            self.send_body(404, b"<html><body>404 Not Found</body></html>", {}, -1)
+            self.reply(404, b"<html><body>404 Not Found</body></html>", {}, -1)
             return
-        if "file" in route:
-            with open(route["file"], "rb") as content_file:
-                content = content_file.read()
-        else:
-            content = route.get("body", "").encode("latin-1")
-        status = route.get("status", 200)
-        headers = dict(route.get("headers", {}))
+        content = route.get("body", "").encode("latin-1")
+        status, headers = route.get("status", 200), dict(route.get("headers", {}))
         match = re.fullmatch(r"bytes=(\d+)-", self.headers.get("Range", ""))
-        if status == 200 and route.get("honourRange", True) and match:
+        if status == 200 and match:
             first = int(match.group(1))
             if first >= len(content):
                 headers["Content-Range"] = "bytes */%d" % len(content)
-                self.send_body(416, b"", headers, -1)
+                self.reply(416, b"", headers, -1)
                 return
-            headers["Content-Range"] = "bytes %d-%d/%d" % (first, len(content) - 1,
-                                                           len(content))
+            headers["Content-Range"] = "bytes %d-%d/%d" % (first, len(content) - 1, len(content))
             status, content = 206, content[first:]
-        self.send_body(status, content, headers, route.get("closeAfterBytes", -1))
+        self.reply(status, content, headers, route.get("closeAfterBytes", -1))
 
-    def send_body(self, status, content, headers, close_after):
+    def reply(self, status, content, headers, close_after):
         self.send_response(status)
-        self.send_header("Content-Type", "application/octet-stream")
         self.send_header("Content-Length", str(len(content)))
         for name, value in headers.items():
             self.send_header(name, value)
@@ -93,17 +80,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
 class TlsServer(http.server.ThreadingHTTPServer):
     daemon_threads = True
 
-    def __init__(self, context, routes_path, log_path):
+    def __init__(self, args):
         super().__init__(("127.0.0.1", 0), Handler)
-        self.context = context
-        self.routes_path = routes_path
-        self.log_path = log_path
-        self.log_lock = threading.Lock()
+        self.args = args
+        self.lock = threading.Lock()
+        self.context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        self.context.load_cert_chain(args.cert, args.key)
 
     def get_request(self):
         connection, address = self.socket.accept()
-        # The handshake runs on the request's thread: a client that refuses
-        # the certificate fails there without holding up the next one.
         return self.context.wrap_socket(connection, server_side=True,
                                         do_handshake_on_connect=False), address
 
@@ -113,18 +98,13 @@ class TlsServer(http.server.ThreadingHTTPServer):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--cert", required=True)
-    parser.add_argument("--key", required=True)
-    parser.add_argument("--routes", required=True)
-    parser.add_argument("--log", required=True)
-    parser.add_argument("--port-file", required=True)
+    for name in ("--cert", "--key", "--routes", "--log", "--port-file"):
+        parser.add_argument(name, required=True)
     parser.add_argument("--owner", type=int, required=True)
     parser.add_argument("--lifetime", type=float, default=600)
     args = parser.parse_args()
 
-    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-    context.load_cert_chain(args.cert, args.key)
-    server = TlsServer(context, args.routes, args.log)
+    server = TlsServer(args)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     with open(args.port_file + ".new", "w") as port_file:
         port_file.write("%d\n" % server.server_address[1])
@@ -138,8 +118,7 @@ def main():
         open(args.port_file + ".ended", "w").close()
     except OSError:
         pass  # the folder went with the test
-    # Daemon threads may be inside a reply; leave without waiting for them.
-    os._exit(0)
+    os._exit(0)  # reply threads may be mid-way; nothing of theirs is needed
 
 
 if __name__ == "__main__":
