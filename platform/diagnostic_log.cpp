@@ -63,6 +63,12 @@ void DiagnosticLog::Write(const char* text) {
       _snprintf(line, sizeof(line) - 2, "%s %.*s", stamp, static_cast<int>(kLineBytes), text);
   if (length < 0)
     length = static_cast<int>(sizeof(line)) - 2;
+  // Texts from outside (a server's reply, a path) never start a line of
+  // their own.
+  for (int i = 0; i < length; ++i) {
+    if (static_cast<unsigned char>(line[i]) < 0x20)
+      line[i] = ' ';
+  }
   line[length++] = '\r';
   line[length++] = '\n';
 

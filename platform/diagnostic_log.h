@@ -26,8 +26,8 @@ class DiagnosticLog {
   void Close();
   bool IsOpen() const;
 
-  // Appends one line (UTF-8, without its line end). Dropped while closed or
-  // past the bound.
+  // Appends one line (UTF-8, without its line end; control characters in it
+  // become blanks). Dropped while closed or past the bound.
   void Write(const char* text);
 
  private:

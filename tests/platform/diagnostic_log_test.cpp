@@ -27,19 +27,19 @@ std::vector<std::string> TextsOf(const std::wstring& path) {
   return texts;
 }
 
-TEST(DiagnosticLog, ReplacesTheEarlierLogKeepsUtf8AndStopsAtItsBoundSayingSo) {
+TEST(DiagnosticLog, ReplacesTheEarlierLogKeepsUtf8AndLinesWholeAndStopsAtItsBound) {
   quilltest::ScratchDir dir;
   const std::wstring path = dir.File(L"run.log");
   ASSERT_TRUE(quilltest::WriteFileBytes(path, "the earlier run\r\n"));
   DiagnosticLog log;
   ASSERT_TRUE(log.Open(path, 4096));
-  log.Write(LogText(L"\u5b89\u88c5 setup").c_str());
+  log.Write(LogText(L"\u5b89\u88c5 setup\r\nforged line").c_str());
   for (int i = 0; i < 1000; ++i)
     log.Write(("line " + std::to_string(i)).c_str());
   EXPECT_LE(quilltest::ReadFileBytes(path).size(), 4096u);
   const std::vector<std::string> texts = TextsOf(path);
   ASSERT_GT(texts.size(), 50u);
-  EXPECT_EQ(texts[0], "\xe5\xae\x89\xe8\xa3\x85 setup");
+  EXPECT_EQ(texts[0], "\xe5\xae\x89\xe8\xa3\x85 setup  forged line");
   EXPECT_EQ(texts[texts.size() - 2], "line " + std::to_string(texts.size() - 3));
   EXPECT_EQ(texts.back(), "log cut here: it reached its size limit");
 }
