@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/diagnostic_log.h"
 #include "platform/pause.h"
 #include "platform/process_util.h"
 #include "platform/scoped.h"
@@ -18,12 +19,30 @@ namespace {
 const DWORD kStagePause = 500;
 const int kLaunchAttempts = 3;
 
+// Notification names as the log shows them, by type.
+const char* const kNotifyNames[] = {"run started",
+                                    "fetch stage",
+                                    "installing driver",
+                                    "reading SD card",
+                                    "download started",
+                                    "download restarted",
+                                    "download failed (Retry offered)",
+                                    "checksum mismatch",
+                                    "progress",
+                                    "launching setup",
+                                    "setup launched",
+                                    "run finished"};
+
 }  // namespace
 
 CReroZadezHelper::CReroZadezHelper()
     : running(0), stopRequested(1), retryMode(0), notify(nullptr), notifyContext(nullptr) {}
 
 void CReroZadezHelper::Notify(int type, int value) const {
+  // Progress comes with every read; the log keeps the screens only.
+  if (type != NotifyProgress && type >= 0 && type <= NotifyRunFinished) {
+    LogLine("screen: %s", kNotifyNames[type]);
+  }
   if (notify != nullptr) {
     notify(type, value, notifyContext);
   }
@@ -47,7 +66,13 @@ int CReroZadezHelper::Run() {
     std::atomic<int>& running;
     ~RunningFlag() { running = 0; }
   } clearOnExit{running};
-  auto stopChecked = [this] { return stopRequested != 0; };
+  auto stopChecked = [this] {
+    if (stopRequested == 0) {
+      return false;
+    }
+    LogLine("run stops: asked to");
+    return true;
+  };
   // The window clears the stop flag before it starts a run, so a close that
   // came since, even before this thread got going, ends the run here.
   if (stopChecked()) {
@@ -55,6 +80,7 @@ int CReroZadezHelper::Run() {
   }
 
   SetupSettings* settings = GetSetupSettings();
+  LogLine("run begins (%s)", retryMode == 0 ? "full run" : "retry: the download only");
   if (retryMode == 0) {
     Notify(NotifyRunStarted);
   }
@@ -80,6 +106,10 @@ int CReroZadezHelper::Run() {
     if (offerKnown) {
       OutputDebugStringA("update the download size and md5\n");
       StoreResumeRecord(size, fpmd5);
+      LogLine("resume record: size %s, digest %s (version %s)", size.c_str(), fpmd5.c_str(),
+              verName.c_str());
+    } else {
+      LogLine("resume record kept: the package service gave no usable answer");
     }
 
     // Each file is held from before it is verified until it has been
@@ -88,11 +118,14 @@ int CReroZadezHelper::Run() {
     {
       ScopedHandle held(HoldSetupFile());
       if (IsDownloadComplete()) {
+        LogLine("earlier copy: complete, verifying it");
         if (held.IsValid() && IsDigestMatching() && LaunchSetupFile()) {
           return 0;
         }
         held.Reset();
         DeleteFileW(setupPath.c_str());
+      } else {
+        LogLine("earlier copy: %I64u bytes, not complete", GetSysUtil()->GetFileLength(setupPath));
       }
     }
     if (stopChecked()) {
@@ -102,10 +135,15 @@ int CReroZadezHelper::Run() {
     if (FetchFromSdCard(this)) {
       ScopedHandle held(HoldSetupFile());
       if (held.IsValid() && GetSysUtil()->GetFileLength(setupPath) > 0) {
+        LogLine("SD card: pulled %I64u bytes", GetSysUtil()->GetFileLength(setupPath));
         // With this run's offer known, the phone's copy must be exactly that
         // offer. Without it the card is the offline route, and its copy is
         // taken as it is.
-        if ((!offerKnown || IsSetupFileAsRecorded()) && LaunchSetupFile()) {
+        bool acceptable = !offerKnown || IsSetupFileAsRecorded();
+        if (!acceptable) {
+          LogLine("SD card: the pulled file is not the offered setup, deleted");
+        }
+        if (acceptable && LaunchSetupFile()) {
           return 0;
         }
         held.Reset();
@@ -133,6 +171,7 @@ int CReroZadezHelper::Run() {
       if (++launchAttempts >= kLaunchAttempts) {
         // The user can act on a failed download (Retry); a silent end would
         // leave the window on the launching text.
+        LogLine("the downloaded setup did not start %d times", kLaunchAttempts);
         Notify(NotifyDownloadFailed);
         return 0;
       }
@@ -144,6 +183,7 @@ int CReroZadezHelper::Run() {
     if (settings->IsSuiteInstalled(version, installDir)) {
       std::wstring program = FindSuiteProgram(installDir);
       if (!program.empty()) {
+        LogLine("starting the installed suite %s", version.c_str());
         GetProcessUtil()->RunProgram(installDir, program, L"", false, true);
       }
     }
