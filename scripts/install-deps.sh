@@ -11,7 +11,7 @@ packages=(
   googletest libcpp-httplib-dev g++
   gcab cabextract
   fonts-wqy-microhei
-  xvfb xauth x11-apps imagemagick python3
+  xvfb xauth x11-apps imagemagick python3 openssl
   curl
   # The i386 guest that runs the shipped 32-bit program (scripts/i386/).
   qemu-system-x86 qemu-user-static binfmt-support mmdebstrap arch-test e2fsprogs

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "platform/diagnostic_log.h"
 #include "platform/registry_util.h"
 #include "settings/setup_settings.h"
 #include "settings/sys_util.h"
@@ -16,6 +17,12 @@ const char kResumeKey[] = "SOFTWARE\\VeziDazedera";
 namespace {
 
 const size_t kFullDigestLength = 32;
+
+// The recorded "downLoadSize"; 0 when missing or not numeric.
+int64_t RecordedSize() {
+  return ParseSizeText(GetRegistryUtil()->QueryStringW(
+      HKEY_CURRENT_USER, GetSysUtil()->AnsiToWide(kResumeKey), L"downLoadSize"));
+}
 
 }  // namespace
 
@@ -34,11 +41,23 @@ bool IsDownloadComplete() {
   if (length == 0) {
     return false;
   }
-  int64_t expected = ParseSizeText(GetRegistryUtil()->QueryStringW(
-      HKEY_CURRENT_USER, GetSysUtil()->AnsiToWide(kResumeKey), L"downLoadSize"));
+  int64_t expected = RecordedSize();
   // A negative (tampered) record makes every non-empty file complete; the
   // digest then decides.
   return expected < 0 || static_cast<uint64_t>(expected) <= length;
+}
+
+bool IsSetupFileAsRecorded() {
+  uint64_t length = GetSysUtil()->GetFileLength(GetSetupSettings()->GetSetupFilePath());
+  int64_t expected = RecordedSize();
+  // Sizes first: a file of the wrong size is not hashed at all.
+  return length > 0 && expected > 0 && static_cast<uint64_t>(expected) == length &&
+         IsDigestMatching();
+}
+
+HANDLE HoldSetupFile() {
+  return CreateFileW(GetSetupSettings()->GetSetupFilePath().c_str(), GENERIC_READ, FILE_SHARE_READ,
+                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 bool DigestsMatch(const std::string& computed, const std::string& recorded) {
@@ -66,7 +85,10 @@ bool IsDigestMatching() {
   bool fullForm = recorded.size() == kFullDigestLength;
   std::string computed = GetFileMd5(GetSetupSettings()->GetSetupFilePath(), fullForm);
   // A file that could not be read was not verified, whatever the record says.
-  return !computed.empty() && DigestsMatch(computed, recorded);
+  const bool matching = !computed.empty() && DigestsMatch(computed, recorded);
+  LogLine("digest of the setup file: %s, expected \"%s\", computed \"%s\"",
+          matching ? "matches" : "MISMATCH", recorded.c_str(), computed.c_str());
+  return matching;
 }
 
 }  // namespace rerozadez

@@ -13,12 +13,14 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/diagnostic_log.h"
 #include "platform/pause.h"
 #include "platform/process_util.h"
 #include "settings/setup_settings.h"
 #include "tests/support/fake_bridge_server.h"
 #include "tests/support/stand_ins.h"
 #include "tests/support/test_files.h"
+#include "tests/support/tls_test_server.h"
 #include "tools/test_http_server/test_http_server.h"
 #include "workflow/file_digest.h"
 #include "workflow/worker.h"
@@ -127,12 +129,15 @@ class WorkflowWorld : public ::testing::Test {
   }
 
   // The package service offers version with these bytes' size and digest.
-  void Offer(const std::string& version, const std::string& bytes, const std::string& digest = "") {
+  // The download address is the test server's unless address names another.
+  void Offer(const std::string& version, const std::string& bytes, const std::string& digest = "",
+             const std::string& address = "") {
     HttpRoute route;
     route.contentType = "application/json";
     route.body = "{\"RES\":\"SUCCESS\",\"VerName\":\"" + version + "\",\"DownloadURL\":\"" +
-                 server_.BaseUrl() + kSetupPath + "\",\"Size\":\"" + std::to_string(bytes.size()) +
-                 "\",\"FPMD5\":\"" + (digest.empty() ? Md5Of(bytes) : digest) + "\"}";
+                 (address.empty() ? server_.BaseUrl() + kSetupPath : address) + "\",\"Size\":\"" +
+                 std::to_string(bytes.size()) + "\",\"FPMD5\":\"" +
+                 (digest.empty() ? Md5Of(bytes) : digest) + "\"}";
     server_.SetRoute(kQueryPath, route);
   }
   void ServeSetup(const std::string& bytes, long long closeAfterBytes = -1) {
@@ -161,6 +166,7 @@ class WorkflowWorld : public ::testing::Test {
     port_.reset(new quilltest::ScopedBridgePort(phone_->Port()));
     CReroZadezHelper* worker = GetReroZadezHelper();
     worker->retryMode = retryMode;
+    worker->stopRequested = 0;  // as the window does before it starts a run
     uintptr_t thread = _beginthreadex(nullptr, 0, &WorkerThreadProc, worker, 0, nullptr);
     ASSERT_NE(thread, 0u);
     ASSERT_EQ(WaitForSingleObject(reinterpret_cast<HANDLE>(thread), 90000),
@@ -227,6 +233,25 @@ class WorkflowWorld : public ::testing::Test {
     return buffer;
   }
 
+  // While the setup is being started, tries to write, rename and delete the
+  // file; each attempt must be refused. Call before the run, check after it.
+  void TryToReplaceTheSetupWhileItStarts() {
+    onNotify_ = [this](int type, int) {
+      if (type != NotifyLaunchingSetup) {
+        return;
+      }
+      HANDLE writer = CreateFileW(setupPath_.c_str(), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (writer != INVALID_HANDLE_VALUE) {
+        CloseHandle(writer);
+        ++replacements_;
+      }
+      replacements_ += MoveFileW(setupPath_.c_str(), other_.File(L"moved.exe").c_str()) ? 1 : 0;
+      replacements_ += DeleteFileW(setupPath_.c_str()) ? 1 : 0;
+    };
+  }
+
   static void Record(int type, int value, void* context) {
     WorkflowWorld* world = static_cast<WorkflowWorld*>(context);
     {
@@ -255,13 +280,16 @@ class WorkflowWorld : public ::testing::Test {
   std::vector<std::pair<int, int>> received_;
   std::function<void(int, int)> onNotify_;
   std::function<void(DWORD)> onPause_;
+  int replacements_ = 0;
 };
 
 const std::vector<int> kLaunchedAfterDownload = {0, 1, 3, 4, 8, 9, 10};
 
 TEST_F(WorkflowWorld, FreshRunDownloadsRecordsAndLaunchesTheSetup) {
+  TryToReplaceTheSetupWhileItStarts();
   RunWorker();
   EXPECT_EQ(Sequence(), kLaunchedAfterDownload);
+  EXPECT_EQ(replacements_, 0);
   EXPECT_TRUE(SetupFileHolds(setupBytes_));
   EXPECT_EQ(ResumeValue(L"downLoadSize"), std::to_string(setupBytes_.size()));
   EXPECT_EQ(ResumeValue(L"FPMD5"), Md5Of(setupBytes_));
@@ -363,8 +391,10 @@ TEST_F(WorkflowWorld, RetryRunGoesStraightToTheDownload) {
 
 TEST_F(WorkflowWorld, VerifiedEarlierCopyIsLaunchedWithoutFetching) {
   ASSERT_TRUE(WriteFileBytes(setupPath_, setupBytes_));
+  TryToReplaceTheSetupWhileItStarts();
   RunWorker();
   EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 9, 10}));
+  EXPECT_EQ(replacements_, 0);
   EXPECT_EQ(Queries(), 1);
   EXPECT_EQ(FileRequests(), 0);
   EXPECT_EQ(phone_->Connections(), 0);
@@ -408,16 +438,46 @@ TEST_F(WorkflowWorld, PartialFileIsResumedByTheNextRun) {
   EXPECT_TRUE(resumed);
 }
 
-TEST_F(WorkflowWorld, SdCardCopyIsLaunchedOnItsSizeAlone) {
-  // Not the offered package at all: the phone's copy is trusted as it is.
+TEST_F(WorkflowWorld, SdCardCopyOfTheOfferIsLaunched) {
+  ConnectPhone(setupBytes_);
+  ASSERT_TRUE(WriteFileBytes(setupPath_, "partial download"));
+  TryToReplaceTheSetupWhileItStarts();
+  RunWorker();
+  EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 9, 10}));
+  EXPECT_EQ(replacements_, 0);
+  EXPECT_TRUE(SetupFileHolds(setupBytes_));
+  EXPECT_FALSE(quilltest::FileExists(GetSetupSettings()->GetBackupSetupFilePath()));
+  EXPECT_EQ(FileRequests(), 0);
+}
+
+TEST_F(WorkflowWorld, SdCardCopyUnlikeTheOfferIsReplacedByTheDownload) {
+  // A copy one byte short, and one of the right size but other bytes.
+  std::string altered = setupBytes_;
+  altered[setupBytes_.size() / 2] ^= 0x20;
+  for (const std::string& phoneCopy : {setupBytes_.substr(0, setupBytes_.size() - 1), altered}) {
+    received_.clear();
+    ConnectPhone(phoneCopy);
+    DeleteFileW(setupPath_.c_str());
+    RunWorker();
+    EXPECT_EQ(Sequence(), kLaunchedAfterDownload);
+    EXPECT_TRUE(SetupFileHolds(setupBytes_));
+    std::vector<quilltest::RecordedRequest> requests = server_.Requests();
+    EXPECT_EQ(requests.back().target, kSetupPath);
+    EXPECT_EQ(requests.back().Header("Range"), "bytes=0-");
+    quilltest::EndProcessesNamed(L"Quillnest_SetUp_mini.exe");
+  }
+  EXPECT_EQ(FileRequests(), 2);
+}
+
+TEST_F(WorkflowWorld, WithoutTheServiceTheSdCardCopyIsLaunchedOnItsSizeAlone) {
+  HttpRoute unavailable;
+  unavailable.status = 503;
+  server_.SetRoute(kQueryPath, unavailable);
   std::string phoneCopy = setupBytes_ + "phone";
   ConnectPhone(phoneCopy);
-  ASSERT_TRUE(WriteFileBytes(setupPath_, "partial download"));
   RunWorker();
   EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 9, 10}));
   EXPECT_TRUE(SetupFileHolds(phoneCopy));
-  EXPECT_FALSE(quilltest::FileExists(GetSetupSettings()->GetBackupSetupFilePath()));
-  EXPECT_EQ(FileRequests(), 0);
 }
 
 TEST_F(WorkflowWorld, EmptyPulledFileIsNeitherLaunchedNorDeletedButResumed) {
@@ -468,6 +528,53 @@ TEST_F(WorkflowWorld, FiveIncompletePassesFailOnce) {
   EXPECT_EQ(ReadFileBytes(setupPath_).size(), 5u * 4096u);
 }
 
+// A service, or a download host, whose certificate is refused: the run
+// fails with Retry offered, and nothing is written or started.
+TEST_F(WorkflowWorld, RefusedCertificatesFailTheRunWithNothingWrittenOrStarted) {
+  quilltest::TestTlsServer untrusted(quilltest::TlsCertificate::kUntrusted);
+  quilltest::TestTlsServer otherHost(quilltest::TlsCertificate::kOtherHost);
+  ASSERT_TRUE(untrusted.Start());
+  ASSERT_TRUE(otherHost.Start());
+  SetEnvironmentVariableA("QUILL_TEST_SERVICE_URL", untrusted.BaseUrl().c_str());
+  RunWorker();
+  EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 6}));
+  EXPECT_EQ(ResumeValue(L"downLoadSize"), "");
+  EXPECT_FALSE(quilltest::FileExists(setupPath_));
+
+  SetEnvironmentVariableA("QUILL_TEST_SERVICE_URL", server_.BaseUrl().c_str());
+  Offer("1.0.0.100", setupBytes_, "", otherHost.BaseUrl() + kSetupPath);
+  RunWorker(1);
+  EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 6, 5, 6}));
+  EXPECT_EQ(ReadFileBytes(setupPath_), "");
+  EXPECT_TRUE(untrusted.Requests().empty());
+  EXPECT_TRUE(otherHost.Requests().empty());
+  EXPECT_TRUE(Starts().empty());
+}
+
+// What support reads: a failed download names its status, a wrong file both
+// digests.
+TEST_F(WorkflowWorld, LogNamesTheFailedStatusAndBothDigests) {
+  ASSERT_TRUE(GetDiagnosticLog()->Open(other_.File(L"run.log")));
+  HttpRoute gone;
+  gone.status = 404;
+  server_.SetRoute(kSetupPath, gone);
+  RunWorker(1);
+  std::string wrong = setupBytes_;
+  wrong[7] ^= 0x01;
+  ServeSetup(wrong);
+  RunWorker(1);
+  GetDiagnosticLog()->Close();
+  EXPECT_EQ(Sequence(), (std::vector<int>{5, 6, 5, 8, 7, 8, 6}));
+  const std::string log = ReadFileBytes(other_.File(L"run.log"));
+  EXPECT_NE(log.find(kSetupPath + std::string(" Range bytes=0-: status 404")), std::string::npos)
+      << log;
+  EXPECT_NE(log.find("status 404 rejected: nothing written"), std::string::npos);
+  EXPECT_NE(log.find("MISMATCH, expected \"" + Md5Of(setupBytes_) + "\", computed \"" +
+                     Md5Of(wrong) + "\""),
+            std::string::npos);
+  EXPECT_NE(log.find("screen: download failed (Retry offered)"), std::string::npos);
+}
+
 TEST_F(WorkflowWorld, UpToDateSuiteIsStartedInsteadOfDownloading) {
   std::wstring installDir = other_.Path() + L"\\Quillnest suite";
   PlaceRecorder(installDir, L"Quillnest.exe");
@@ -485,6 +592,30 @@ TEST_F(WorkflowWorld, UpToDateSuiteIsStartedInsteadOfDownloading) {
   EXPECT_EQ(starts[0].show, SW_SHOWNORMAL);
 }
 
+TEST_F(WorkflowWorld, SuiteNotKnownToBeCurrentOrWithoutItsProgramIsDownloaded) {
+  std::wstring installDir = other_.Path() + L"\\Quillnest suite";
+  CreateDirectoryW(installDir.c_str(), nullptr);
+  SetMachineString(L"Version", L"1.0.0.100");
+  SetMachineString(L"InstallDir", installDir);
+  // The same version, but the suite's program is gone.
+  RunWorker();
+  EXPECT_EQ(Sequence(), kLaunchedAfterDownload);
+  ASSERT_EQ(StartsOnceLogged(1).size(), 1u);
+  quilltest::EndProcessesNamed(L"Quillnest_SetUp_mini.exe");
+
+  // The program is there, but the offered version does not parse.
+  PlaceRecorder(installDir, L"Quillnest.exe");
+  Offer("1.0.100", setupBytes_);
+  DeleteFileW(setupPath_.c_str());
+  received_.clear();
+  RunWorker();
+  EXPECT_EQ(Sequence(), kLaunchedAfterDownload);
+  EXPECT_EQ(FileRequests(), 2);
+  std::vector<quilltest::RecordedStart> starts = StartsOnceLogged(2);
+  ASSERT_EQ(starts.size(), 2u);
+  EXPECT_EQ(starts[1].program, L"Quillnest_SetUp_mini.exe");
+}
+
 TEST_F(WorkflowWorld, DateStyleInstalledBuildIsUpgraded) {
   SetMachineString(L"Version", L"1.0.0.2011120501");
   SetMachineString(L"InstallDir", other_.Path());
@@ -499,7 +630,8 @@ TEST_F(WorkflowWorld, SetupThatCannotStartIsFetchedThreeTimesAtMost) {
   Offer("1.0.0.100", notAProgram);
   ServeSetup(notAProgram);
   RunWorker();
-  EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 8, 9, 8, 9, 8, 9}));
+  // The last failed start ends on the download-failed screen, with Retry.
+  EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 8, 9, 8, 9, 8, 9, 6}));
   EXPECT_EQ(FileRequests(), 3);
   EXPECT_FALSE(quilltest::FileExists(setupPath_));
 }
@@ -538,6 +670,17 @@ TEST_F(WorkflowWorld, StopBetweenPassesEndsTheRoute) {
   RunWorker();
   EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 8}));
   EXPECT_EQ(FileRequests(), 2);
+}
+
+TEST_F(WorkflowWorld, StopAskedBeforeTheRunBeganEndsIt) {
+  // The window cleared the flag and started the thread; the close came
+  // before the thread ran.
+  CReroZadezHelper* worker = GetReroZadezHelper();
+  worker->stopRequested = 1;
+  EXPECT_EQ(worker->Run(), 1);
+  EXPECT_EQ(worker->running, 0);
+  EXPECT_TRUE(Sequence().empty());
+  EXPECT_TRUE(server_.Requests().empty());
 }
 
 TEST(WorkflowRun, SecondRunWhileOneIsInProgressChangesNothing) {
