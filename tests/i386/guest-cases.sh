@@ -129,6 +129,7 @@ run_case() {
     echo "  -- programs started"; tr -d '\r' <"$log" 2>/dev/null
     echo "  -- Windows processes"; ps -eo pid,etime,args | grep -i '[.]exe'
     echo "  -- setup file"; ls -l "$setup" 2>&1
+    echo "  -- the program's own log of its last run"; tr -d '\r' <"${deployed%/*}/QuillnestMini.log" 2>&1
   fi
   # What a failed case left running would spoil the next one.
   kill -9 $program $first 2>/dev/null
@@ -147,10 +148,11 @@ first_job() {
   check "run mark written" grep -qx 'installed true' <<<"$(values 'HKCU\SOFTWARE\QuillnestMini')"
   check "the carried 32-bit bridge tool deployed" cmp -s "$deployed" "$T/adb.exe"
   need "Install driver pressed" press press 1005 || return
+  # A program that cannot reach the service would wait for Retry for ever.
+  need "package query sent" wait_for 60 grep -q '^GET /adpserver/GetVIByAKFWPC' "$slog" || return
   end_of "$program" 120
   need "program ended with 0 (got $rc)" [ "$rc" = 0 ] || return
   check "driver installer started with /S" grep -q 'driver installer started with "/S"' "$log"
-  check "package query sent" grep -q '^GET /adpserver/GetVIByAKFWPC' "$slog"
   check "setup requested with Range: bytes=0-" \
     grep -q '^GET /downloads/Quillnest_full_setup.exe  \[Range: bytes=0-\]' "$slog"
   check "setup file is the served file (MD5 $md5)" cmp -s "$setup" "$served"
