@@ -96,9 +96,11 @@ int SetupSettings::LoadSetupConfig() {
   setupBigPackage = GetConfigValue(text, L"SetupBigPackage");
   driverPath = GetConfigValue(text, L"Driver");
   if (!driverPath.empty()) {
-    // The key holds a path relative to the installer's folder.
+    // The key holds a path relative to the installer's folder, and only a
+    // file there can be started: "Driver=." names the folder itself.
     driverPath = moduleDir + driverPath;
-    if (GetFileAttributesW(driverPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    DWORD attributes = GetFileAttributesW(driverPath.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
       driverPath.clear();
     }
   }
