@@ -39,9 +39,12 @@ class HttpClient {
   // least one byte. errorCode receives 0 or the failed step's
   // HttpRequestError; systemError, on failure, GetLastError. Headers longer
   // than 2048 bytes fail with kHttpErrorQueryHeaders, the body already read.
+  // A server silent for receiveTimeoutMs ends the request: before the reply
+  // it fails with kHttpErrorSendRequest; within the body the body ends there
+  // (WinINet drops the bytes of the read that timed out).
   bool SendRequest(std::string url, std::string data, const char* method, std::string& responseBody,
-                   std::string& responseHeaders, DWORD connectTimeoutMs, int* errorCode = nullptr,
-                   DWORD* systemError = nullptr);
+                   std::string& responseHeaders, DWORD connectTimeoutMs, DWORD receiveTimeoutMs,
+                   int* errorCode = nullptr, DWORD* systemError = nullptr);
 };
 
 // The one HttpClient, created on first use and never destroyed.

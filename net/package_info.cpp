@@ -19,6 +19,12 @@ const char kServicePath[] = "/adpserver/GetVIByAKFWPC";
 const char kAppKey[] = "QZTRWVX83LMA";
 const char kSuccessMarker[] = "RES\":\"SUCCESS\"";
 const DWORD kQueryConnectTimeoutMs = 10000;
+// The reply is a document of a few hundred bytes that a live service sends
+// at once, so 10 s of silence (as long as the connect may take) already means
+// a stalled service. Shorter than the downloader's 30 s, which allows for a
+// slow line in the middle of a large file; here the user is waiting on the
+// first screen and reaches the failure with Retry sooner.
+const DWORD kQueryReceiveTimeoutMs = 10000;
 
 // The texts become a request line, a file's expected size and digest in the
 // registry and a version to compare: a line break could add a header to the
@@ -109,7 +115,7 @@ bool QueryPackageInfo(std::string& verName, std::string& downloadUrl, std::strin
   std::string body;
   std::string headers;
   if (!GetHttpClient()->SendRequest(url, std::string(), "GET", body, headers,
-                                    kQueryConnectTimeoutMs)) {
+                                    kQueryConnectTimeoutMs, kQueryReceiveTimeoutMs)) {
     return false;
   }
   PackageInfo info;
