@@ -13,6 +13,7 @@
 #include "app/media_player_check.h"
 #include "app/skin_layout.h"
 #include "app/status_presentation.h"
+#include "app/system_libraries.h"
 #include "app/wnd_helper.h"
 #include "cab/bridge_deploy.h"
 #include "resources/resource_ids.h"
@@ -79,7 +80,7 @@ std::unique_ptr<Gdiplus::Bitmap> LoadPicture(int id, HINSTANCE module) {
 // the skin's green on grey. uxtheme.dll is looked up at run time: Windows
 // without visual styles have no such library, and nothing is lost there.
 void DropVisualStyle(HWND control) {
-  HMODULE uxtheme = LoadLibraryW(L"uxtheme.dll");
+  HMODULE uxtheme = LoadSystemLibrary(L"uxtheme.dll");
   if (uxtheme == nullptr) {
     return;
   }

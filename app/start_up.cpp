@@ -4,6 +4,7 @@
 
 #include <gdiplus.h>
 
+#include "app/system_libraries.h"
 #include "app/wnd_helper.h"
 #include "settings/registry_util.h"
 #include "settings/process_util.h"
@@ -12,6 +13,8 @@
 namespace rerozadezGUI {
 
 int RunApplication(HINSTANCE module) {
+  RestrictDllSearchToSystemFolder();
+
   // Kept open for the life of the process: the name stays taken until it ends.
   HANDLE mutex = CreateMutexW(nullptr, FALSE, L"BootStrap_QuillnestMini");
   if (mutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
