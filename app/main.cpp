@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "app/wnd_helper.h"
+#include "app/start_up.h"
 
 // The whole program lives in the libraries; the entry point only hands over
 // the module, so tests can run the same sequence.

@@ -10,29 +10,21 @@
 
 #include <atomic>
 
+#include "app/main_window.h"
+
 #include "app/media_player_check.h"
+#include "app/resource_util.h"
 #include "app/skin_layout.h"
 #include "app/status_presentation.h"
-#include "app/system_libraries.h"
-#include "app/wnd_helper.h"
+#include "platform/system_libraries.h"
 #include "cab/bridge_deploy.h"
+#include "platform/pause.h"
+#include "platform/process_util.h"
+#include "platform/system_info.h"
 #include "resources/resource_ids.h"
-#include "settings/pause.h"
-#include "settings/process_util.h"
-#include "settings/resource_util.h"
 #include "settings/setup_settings.h"
 #include "settings/sys_util.h"
 #include "workflow/worker.h"
-
-#ifndef WS_EX_LAYERED
-#define WS_EX_LAYERED 0x00080000
-#endif
-#ifndef LWA_ALPHA
-#define LWA_ALPHA 0x00000002
-#endif
-#ifndef CS_DROPSHADOW
-#define CS_DROPSHADOW 0x00020000
-#endif
 
 namespace rerozadezGUI {
 namespace {
@@ -51,10 +43,6 @@ void SetVisible(HWND control, bool visible) {
   SetVisible(control, visible ? Change::kShow : Change::kHide);
 }
 
-std::wstring LoadText(int id) {
-  return id == kEmptyText ? std::wstring() : rerozadez::GetResourceUtil()->LoadStringText(id);
-}
-
 void InvalidateArea(HWND window, RECT (*area)(int, int)) {
   if (window == nullptr) {
     return;
@@ -65,22 +53,12 @@ void InvalidateArea(HWND window, RECT (*area)(int, int)) {
   InvalidateRect(window, &rect, TRUE);
 }
 
-HWND CreateButton(HWND parent, HINSTANCE module, int id, bool visible) {
-  DWORD style = WS_CHILD | BS_OWNERDRAW | (visible ? WS_VISIBLE : 0);
-  return CreateWindowExW(0, L"BUTTON", L"", style, 0, 0, 0, 0, parent,
-                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), module, nullptr);
-}
-
-std::unique_ptr<Gdiplus::Bitmap> LoadPicture(int id, HINSTANCE module) {
-  return rerozadez::GetResourceUtil()->LoadPngImage(static_cast<UINT>(id), module);
-}
-
 // With common controls 6 a themed progress bar draws the theme's colours and
 // ignores the ones it is given. Turning the theme off for the bar alone keeps
 // the skin's green on grey. uxtheme.dll is looked up at run time: Windows
 // without visual styles have no such library, and nothing is lost there.
 void DropVisualStyle(HWND control) {
-  HMODULE uxtheme = LoadSystemLibrary(L"uxtheme.dll");
+  HMODULE uxtheme = rerozadez::LoadSystemLibrary(L"uxtheme.dll");
   if (uxtheme == nullptr) {
     return;
   }
@@ -94,9 +72,23 @@ void DropVisualStyle(HWND control) {
   // The library stays loaded: the control keeps using it.
 }
 
-HICON LoadButtonIcon(HINSTANCE module, int id) {
-  return static_cast<HICON>(
-      LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_ICON, 14, 14, LR_DEFAULTCOLOR));
+// Creates one button from its table entry with its faces: one decoded
+// bitmap per button, even where two buttons share a picture.
+void CreateButton(HWND parent, HINSTANCE module, const ButtonSpec& spec, ButtonSlot* slot) {
+  const DWORD style = WS_CHILD | BS_OWNERDRAW | (spec.initiallyVisible ? WS_VISIBLE : 0);
+  slot->window =
+      CreateWindowExW(0, L"BUTTON", L"", style, 0, 0, 0, 0, parent,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), module, nullptr);
+  if (spec.iconFace) {
+    slot->icon = static_cast<HICON>(
+        LoadImageW(module, MAKEINTRESOURCEW(spec.face), IMAGE_ICON, 14, 14, LR_DEFAULTCOLOR));
+    slot->pressedIcon = static_cast<HICON>(
+        LoadImageW(module, MAKEINTRESOURCEW(spec.hoverFace), IMAGE_ICON, 14, 14, LR_DEFAULTCOLOR));
+  } else {
+    rerozadez::ResourceUtil* resources = rerozadez::GetResourceUtil();
+    slot->face = resources->LoadPngImage(static_cast<UINT>(spec.face), module);
+    slot->hoverFace = resources->LoadPngImage(static_cast<UINT>(spec.hoverFace), module);
+  }
 }
 
 }  // namespace
@@ -108,8 +100,8 @@ CQuillWndHelper* GetWndHelper() {
 }
 
 void CQuillWndHelper::RegisterWindowClass(HINSTANCE module) {
-  windowTitle = rerozadez::GetResourceUtil()->LoadStringText(IDS_WINDOW_TITLE);
-  windowClassName = rerozadez::GetResourceUtil()->LoadStringText(IDS_WINDOW_CLASS);
+  texts.title = rerozadez::GetResourceUtil()->LoadStringText(IDS_WINDOW_TITLE);
+  texts.className = rerozadez::GetResourceUtil()->LoadStringText(IDS_WINDOW_CLASS);
   WNDCLASSEXW windowClass = {};
   windowClass.cbSize = sizeof(windowClass);
   windowClass.style = CS_HREDRAW | CS_VREDRAW;
@@ -122,13 +114,12 @@ void CQuillWndHelper::RegisterWindowClass(HINSTANCE module) {
                  GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
   windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
-  windowClass.lpszClassName = windowClassName.c_str();
+  windowClass.lpszClassName = texts.className.c_str();
   RegisterClassExW(&windowClass);
 }
 
 bool CQuillWndHelper::CreateMainWindow(HINSTANCE module) {
-  instance = module;
-  HWND window = CreateWindowExW(0, windowClassName.c_str(), windowTitle.c_str(), 0, CW_USEDEFAULT,
+  HWND window = CreateWindowExW(0, texts.className.c_str(), texts.title.c_str(), 0, CW_USEDEFAULT,
                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
                                 module, nullptr);
   SetClassLongPtrW(window, GCL_STYLE, GetClassLongPtrW(window, GCL_STYLE) | CS_DROPSHADOW);
@@ -138,7 +129,7 @@ bool CQuillWndHelper::CreateMainWindow(HINSTANCE module) {
   InitCommonControlsEx(&controls);
 
   if (rerozadez::GetSysUtil()->IsXpOrEarlier()) {
-    xpHintText = rerozadez::GetResourceUtil()->LoadStringText(IDS_XP_NEW_HARDWARE_NOTE);
+    texts.xpNote = rerozadez::GetResourceUtil()->LoadStringText(IDS_XP_NEW_HARDWARE_NOTE);
   }
 
   progressBar = CreateWindowExW(
@@ -149,39 +140,15 @@ bool CQuillWndHelper::CreateMainWindow(HINSTANCE module) {
   SendMessageW(progressBar, PBM_SETBKCOLOR, 0, RGB(226, 226, 226));
   SendMessageW(progressBar, PBM_SETBARCOLOR, 0, RGB(83, 142, 58));
 
-  minimizeButton = CreateButton(window, module, kMinimizeButtonId, true);
-  closeButton = CreateButton(window, module, kCloseButtonId, true);
-  retryButton = CreateButton(window, module, kRetryButtonId, false);
-  installDriverButton = CreateButton(window, module, kInstallDriverButtonId, true);
-  cancelButton = CreateButton(window, module, kCancelButtonId, false);
-  openPageButton = CreateButton(window, module, kOpenPageButtonId, false);
-  backButton = CreateButton(window, module, kBackButtonId, false);
-  detailsButton = CreateButton(window, module, kDetailsButtonId, false);
+  for (int index = 0; index < kButtonCount; ++index) {
+    CreateButton(window, module, kButtons[index], &buttons[index]);
+  }
+  backgroundImage =
+      rerozadez::GetResourceUtil()->LoadPngImage(static_cast<UINT>(IDP_BACKGROUND), module);
 
-  // One decoded bitmap per slot, even where two buttons share a picture.
-  retryImage = LoadPicture(IDP_SMALL_BUTTON, module);
-  retryHoverImage = LoadPicture(IDP_SMALL_BUTTON_HOVER, module);
-  installImage = LoadPicture(IDP_WIDE_BUTTON, module);
-  installHoverImage = LoadPicture(IDP_WIDE_BUTTON_HOVER, module);
-  cancelImage = LoadPicture(IDP_SMALL_BUTTON, module);
-  cancelHoverImage = LoadPicture(IDP_SMALL_BUTTON_HOVER, module);
-  openPageImage = LoadPicture(IDP_WIDE_BUTTON, module);
-  openPageHoverImage = LoadPicture(IDP_WIDE_BUTTON_HOVER, module);
-  backImage = LoadPicture(IDP_SMALL_BUTTON, module);
-  backHoverImage = LoadPicture(IDP_SMALL_BUTTON_HOVER, module);
-  detailsImage = LoadPicture(IDP_DETAILS_BUTTON, module);
-  detailsHoverImage = LoadPicture(IDP_DETAILS_BUTTON, module);
-  minimizeIcon = LoadButtonIcon(module, IDI_MINIMIZE);
-  minimizePressedIcon = LoadButtonIcon(module, IDI_MINIMIZE_PRESSED);
-  closeIcon = LoadButtonIcon(module, IDI_CLOSE);
-  closePressedIcon = LoadButtonIcon(module, IDI_CLOSE_PRESSED);
-  backgroundImage = LoadPicture(IDP_BACKGROUND, module);
-
-  const HWND buttons[] = {minimizeButton, closeButton,    retryButton, installDriverButton,
-                          cancelButton,   openPageButton, backButton,  detailsButton};
-  for (HWND button : buttons) {
-    LONG_PTR previous =
-        SetWindowLongPtrW(button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ButtonSubclassProc));
+  for (ButtonSlot& slot : buttons) {
+    LONG_PTR previous = SetWindowLongPtrW(slot.window, GWLP_WNDPROC,
+                                          reinterpret_cast<LONG_PTR>(ButtonSubclassProc));
     if (previous != 0) {
       standardButtonProc = reinterpret_cast<WNDPROC>(previous);
     }
@@ -218,10 +185,11 @@ bool CQuillWndHelper::CheckMediaPlayer() {
   rerozadez::SetupSettings* settings = rerozadez::GetSetupSettings();
   bool hintNeeded = false;
   if (settings->mediaPlayer != 0) {
-    OSVERSIONINFOW version = {};
-    version.dwOSVersionInfoSize = sizeof(version);
+    DWORD major = 0;
+    DWORD minor = 0;
     wchar_t drive[MAX_PATH] = L"";
-    if (GetVersionExW(&version) && version.dwMajorVersion == 5 &&
+    // The hint concerns the XP generation of systems (2000, XP, Server 2003).
+    if (rerozadez::GetWindowsVersion(&major, &minor) && major == 5 &&
         GetEnvironmentVariableW(L"SYSTEMDRIVE", drive, MAX_PATH) > 0 && drive[0] != L'\0') {
       ProductVersion player = ReadProductVersion(MediaPlayerPath(drive));
       hintNeeded =
@@ -232,11 +200,11 @@ bool CQuillWndHelper::CheckMediaPlayer() {
   const MediaCheckOutcome outcome = DecideMediaScreen(hintNeeded, overSea);
   if (hintNeeded) {
     screenState = outcome.screenState;
-    SetVisible(detailsButton, outcome.screenState == ScreenMediaHint);
+    SetVisible(Button(kDetailsButtonId), outcome.screenState == ScreenMediaHint);
     if (outcome.screenState == ScreenMediaDetails) {
-      SetVisible(openPageButton, true);
-      SetVisible(installDriverButton, false);
-      SetVisible(backButton, false);
+      SetVisible(Button(kOpenPageButtonId), true);
+      SetVisible(Button(kInstallDriverButtonId), false);
+      SetVisible(Button(kBackButtonId), false);
     }
     // A display driver may have painted the main screen already while the
     // window was shown; the new screen's texts must replace it.
@@ -246,12 +214,12 @@ bool CQuillWndHelper::CheckMediaPlayer() {
 }
 
 void CQuillWndHelper::SetStatusText(std::wstring text) {
-  statusText = text;
+  texts.status = text;
   InvalidateArea(mainWindow, StatusBand);
 }
 
 void CQuillWndHelper::SetCaptionText(std::wstring text) {
-  captionText = text;
+  texts.caption = text;
   InvalidateArea(mainWindow, CaptionBand);
 }
 
@@ -265,22 +233,22 @@ void CQuillWndHelper::OnSetupNotify(int type, int value) {
     return;
   }
   if (reaction.installDriver == Change::kHide)
-    SetVisible(installDriverButton, Change::kHide);
+    SetVisible(Button(kInstallDriverButtonId), Change::kHide);
   if (reaction.cancel == Change::kHide)
-    SetVisible(cancelButton, Change::kHide);
+    SetVisible(Button(kCancelButtonId), Change::kHide);
   if (reaction.details == Change::kHide)
-    SetVisible(detailsButton, Change::kHide);
+    SetVisible(Button(kDetailsButtonId), Change::kHide);
   if (reaction.openPage == Change::kHide)
-    SetVisible(openPageButton, Change::kHide);
+    SetVisible(Button(kOpenPageButtonId), Change::kHide);
   if (reaction.back == Change::kHide)
-    SetVisible(backButton, Change::kHide);
+    SetVisible(Button(kBackButtonId), Change::kHide);
   if (reaction.retry == Change::kHide)
-    SetVisible(retryButton, Change::kHide);
+    SetVisible(Button(kRetryButtonId), Change::kHide);
   if (reaction.toMainScreen) {
     screenState = ScreenMain;
   }
   if (reaction.errorText != kLeaveText) {
-    errorText = LoadText(reaction.errorText);
+    texts.error = rerozadez::LoadTextOrEmpty(reaction.errorText);
   }
   if (reaction.showProgress) {
     SetVisible(progressBar, true);
@@ -289,13 +257,13 @@ void CQuillWndHelper::OnSetupNotify(int type, int value) {
     SendMessageW(progressBar, PBM_SETPOS, static_cast<WPARAM>(reaction.progressPosition), 0);
   }
   if (reaction.statusText != kLeaveText) {
-    SetStatusText(LoadText(reaction.statusText));
+    SetStatusText(rerozadez::LoadTextOrEmpty(reaction.statusText));
   }
   if (reaction.captionText != kLeaveText) {
-    SetCaptionText(LoadText(reaction.captionText));
+    SetCaptionText(rerozadez::LoadTextOrEmpty(reaction.captionText));
   }
   if (reaction.retry == Change::kShow)
-    SetVisible(retryButton, Change::kShow);
+    SetVisible(Button(kRetryButtonId), Change::kShow);
   if (reaction.closeWindow && mainWindow != nullptr) {
     // The run is over: the window closes through the Cancel command, the
     // same way as when the user closes it.
@@ -325,12 +293,10 @@ void HandleSetupNotify(int type, int value, void* context) {
 }
 
 void CQuillWndHelper::LayoutControls(int cx, int cy) {
-  const HWND buttons[] = {minimizeButton, closeButton,    retryButton, installDriverButton,
-                          cancelButton,   openPageButton, backButton,  detailsButton};
-  for (int index = 0; index < 8; ++index) {
+  for (int index = 0; index < kButtonCount; ++index) {
     RECT place = {};
-    if (buttons[index] != nullptr && ButtonPlace(kMinimizeButtonId + index, cx, cy, &place)) {
-      MoveWindow(buttons[index], place.left, place.top, place.right - place.left,
+    if (buttons[index].window != nullptr && ButtonPlace(kButtons[index].id, cx, cy, &place)) {
+      MoveWindow(buttons[index].window, place.left, place.top, place.right - place.left,
                  place.bottom - place.top, TRUE);
     }
   }
@@ -380,22 +346,22 @@ bool CQuillWndHelper::OnCommand(HWND window, int controlId) {
       ShellExecuteW(nullptr, L"open", kMediaPlayerDownloadPage, nullptr, nullptr, SW_SHOWNORMAL);
       return true;
     case kBackButtonId:
-      SetVisible(detailsButton, true);
+      SetVisible(Button(kDetailsButtonId), true);
       if (!overSea)
-        SetVisible(installDriverButton, true);
-      SetVisible(cancelButton, false);
+        SetVisible(Button(kInstallDriverButtonId), true);
+      SetVisible(Button(kCancelButtonId), false);
       if (!overSea)
-        SetVisible(openPageButton, false);
-      SetVisible(backButton, false);
+        SetVisible(Button(kOpenPageButtonId), false);
+      SetVisible(Button(kBackButtonId), false);
       screenState = ScreenMediaHint;
       InvalidateBody();
       return true;
     case kDetailsButtonId:
-      SetVisible(detailsButton, false);
-      SetVisible(installDriverButton, false);
-      SetVisible(cancelButton, false);
-      SetVisible(openPageButton, true);
-      SetVisible(backButton, true);
+      SetVisible(Button(kDetailsButtonId), false);
+      SetVisible(Button(kInstallDriverButtonId), false);
+      SetVisible(Button(kCancelButtonId), false);
+      SetVisible(Button(kOpenPageButtonId), true);
+      SetVisible(Button(kBackButtonId), true);
       screenState = ScreenMediaDetails;
       InvalidateBody();
       return true;
@@ -425,7 +391,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       return 1;
     case WM_DRAWITEM: {
       const DRAWITEMSTRUCT* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-      if (item != nullptr && item->CtlID >= kMinimizeButtonId && item->CtlID <= kDetailsButtonId) {
+      if (item != nullptr && FindButton(static_cast<int>(item->CtlID)) != nullptr) {
         helper->DrawButton(item);
       }
       return 1;

@@ -3,10 +3,9 @@
 
 #include <windows.h>
 
-#include <tlhelp32.h>
+#include <vector>
 
-#include "app/wnd_helper.h"
-#include "settings/scoped_handle.h"
+#include "platform/process_snapshot.h"
 
 namespace rerozadezGUI {
 namespace {
@@ -44,21 +43,18 @@ std::wstring FileNameAfterLastBackslash(const std::wstring& path) {
 }
 
 void ActivateRunningInstance() {
-  rerozadez::ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   wchar_t path[1024] = L"";
   const DWORD length = GetModuleFileNameW(nullptr, path, 1024);
   const std::wstring name =
       FileNameAfterLastBackslash(std::wstring(path, length < 1024 ? length : 1023));
-  if (name.empty() || !snapshot.IsValid()) {
+  std::vector<rerozadez::ProcessEntry> processes;
+  if (name.empty() || !rerozadez::TakeProcessSnapshot(&processes)) {
     return;
   }
-  PROCESSENTRY32W entry = {};
-  entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
-       more = Process32NextW(snapshot.Get(), &entry)) {
-    if (lstrcmpiW(entry.szExeFile, name.c_str()) == 0) {
+  for (const rerozadez::ProcessEntry& process : processes) {
+    if (lstrcmpiW(process.imageName.c_str(), name.c_str()) == 0) {
       EnumChildWindows(GetDesktopWindow(), RaiseFirstVisibleWindow,
-                       static_cast<LPARAM>(entry.th32ProcessID));
+                       static_cast<LPARAM>(process.link.id));
     }
   }
 }

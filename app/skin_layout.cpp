@@ -17,30 +17,43 @@ RECT MakeRect(int left, int top, int width, int height) {
 
 }  // namespace
 
-bool ButtonPlace(int controlId, int cx, int cy, RECT* place) {
-  switch (controlId) {
-    case kMinimizeButtonId:
-      *place = MakeRect(cx - 44, 10, 14, 14);
-      return true;
-    case kCloseButtonId:
-      *place = MakeRect(cx - 24, 10, 14, 14);
-      return true;
-    // Retry, Cancel and Back share a place; no screen shows two of them.
-    case kRetryButtonId:
-    case kCancelButtonId:
-    case kBackButtonId:
-      *place = MakeRect(cx - 80, cy - 41, 60, 36);
-      return true;
-    // So do Install-driver and Open-page.
-    case kInstallDriverButtonId:
-    case kOpenPageButtonId:
-      *place = MakeRect(cx - 219, cy - 41, 119, 36);
-      return true;
-    case kDetailsButtonId:
-      *place = MakeRect(cx - 248, cy - 90, 100, 26);
-      return true;
+// Retry, Cancel and Back share a place, and so do Install-driver and
+// Open-page: no screen shows two of them.
+const ButtonSpec kButtons[kButtonCount] = {
+    {kMinimizeButtonId, true, IDI_MINIMIZE, IDI_MINIMIZE_PRESSED, 0, 0, false, 44, 10, 14, 14,
+     true},
+    {kCloseButtonId, true, IDI_CLOSE, IDI_CLOSE_PRESSED, 0, 0, false, 24, 10, 14, 14, true},
+    {kRetryButtonId, false, IDP_SMALL_BUTTON, IDP_SMALL_BUTTON_HOVER, IDS_RETRY, kMidGrey, true, 80,
+     -41, 60, 36, false},
+    {kInstallDriverButtonId, false, IDP_WIDE_BUTTON, IDP_WIDE_BUTTON_HOVER, IDS_INSTALL_DRIVER,
+     kWhite, true, 219, -41, 119, 36, true},
+    {kCancelButtonId, false, IDP_SMALL_BUTTON, IDP_SMALL_BUTTON_HOVER, IDS_CANCEL, kMidGrey, true,
+     80, -41, 60, 36, false},
+    {kOpenPageButtonId, false, IDP_WIDE_BUTTON, IDP_WIDE_BUTTON_HOVER, IDS_OPEN_PAGE, kWhite, true,
+     219, -41, 119, 36, false},
+    {kBackButtonId, false, IDP_SMALL_BUTTON, IDP_SMALL_BUTTON_HOVER, IDS_BACK, kMidGrey, true, 80,
+     -41, 60, 36, false},
+    {kDetailsButtonId, false, IDP_DETAILS_BUTTON, IDP_DETAILS_BUTTON, IDS_DETAILS, kLinkBlue, false,
+     248, -90, 100, 26, false},
+};
+
+const ButtonSpec* FindButton(int controlId) {
+  for (const ButtonSpec& button : kButtons) {
+    if (button.id == controlId) {
+      return &button;
+    }
   }
-  return false;
+  return nullptr;
+}
+
+bool ButtonPlace(int controlId, int cx, int cy, RECT* place) {
+  const ButtonSpec* button = FindButton(controlId);
+  if (button == nullptr) {
+    return false;
+  }
+  const int top = button->top < 0 ? cy + button->top : button->top;
+  *place = MakeRect(cx - button->fromRight, top, button->width, button->height);
+  return true;
 }
 
 RECT StatusBand(int cx, int cy) {
@@ -103,30 +116,6 @@ ScreenTexts TextsForScreen(int screenState) {
 
 bool ShowsXpNote(int screenState, bool xpOrEarlier) {
   return xpOrEarlier && screenState != ScreenMediaHint && screenState != ScreenMediaDetails;
-}
-
-bool LabelForButton(int controlId, ButtonLabel* label) {
-  switch (controlId) {
-    case kInstallDriverButtonId:
-      *label = {IDS_INSTALL_DRIVER, kWhite, true};
-      return true;
-    case kRetryButtonId:
-      *label = {IDS_RETRY, kMidGrey, true};
-      return true;
-    case kCancelButtonId:
-      *label = {IDS_CANCEL, kMidGrey, true};
-      return true;
-    case kBackButtonId:
-      *label = {IDS_BACK, kMidGrey, true};
-      return true;
-    case kOpenPageButtonId:
-      *label = {IDS_OPEN_PAGE, kWhite, true};
-      return true;
-    case kDetailsButtonId:
-      *label = {IDS_DETAILS, kLinkBlue, false};
-      return true;
-  }
-  return false;
 }
 
 POINT WindowOrigin(int screenWidth, int screenHeight, int width, int height) {

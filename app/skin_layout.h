@@ -18,6 +18,28 @@ const int kDetailsButtonId = 1009;
 // The three screens of the window (screenState).
 enum ScreenState { ScreenMain = 0, ScreenMediaHint = 1, ScreenMediaDetails = 2 };
 
+// One of the eight buttons, described once: its face, label and place. The
+// window, its painting and the layout derive everything from this table.
+struct ButtonSpec {
+  int id;
+  bool iconFace;  // minimize and close draw an icon pair, the rest pictures
+  int face;       // picture (or icon) id
+  int hoverFace;  // picture while hovered (icon while pressed)
+  int label;      // string id; 0 for none
+  COLORREF labelColour;
+  bool labelCentred;  // else left-aligned
+  int fromRight;      // left edge = client width - fromRight
+  int top;            // top edge; below zero it counts from the bottom edge
+  int width;
+  int height;
+  bool initiallyVisible;
+};
+const int kButtonCount = 8;
+extern const ButtonSpec kButtons[kButtonCount];
+
+// The table entry of a button; null for ids that are not one of the eight.
+const ButtonSpec* FindButton(int controlId);
+
 // Where a button goes in a client area of cx × cy. False for ids that are
 // not one of the eight buttons.
 bool ButtonPlace(int controlId, int cx, int cy, RECT* place);
@@ -68,16 +90,6 @@ ScreenTexts TextsForScreen(int screenState);
 
 // True when the Windows XP note belongs on this screen of this system.
 bool ShowsXpNote(int screenState, bool xpOrEarlier);
-
-// Look of the picture buttons: normal and hover picture slots are chosen by
-// the caller; these are the label's string id, colour and alignment.
-struct ButtonLabel {
-  int textId;
-  COLORREF colour;
-  bool centred;
-};
-// False for ids without a picture face.
-bool LabelForButton(int controlId, ButtonLabel* label);
 
 // Picks the picture to draw: the preferred one, or the other of the pair when
 // the preferred one is missing (null when both are).

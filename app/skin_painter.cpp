@@ -4,35 +4,36 @@
 
 #include <gdiplus.h>
 
+#include "app/skin_painter.h"
+
+#include "app/resource_util.h"
 #include "app/skin_layout.h"
-#include "app/wnd_helper.h"
-#include "settings/resource_util.h"
+#include "platform/scoped.h"
 #include "settings/sys_util.h"
 
 namespace rerozadezGUI {
 namespace {
 
-// A font of the window's family, made for one paint and deleted after the
-// previous font is selected back.
-class ScopedFont {
+// A font of the window's family, selected into a device context for one
+// run of drawing; the previous font is selected back before it is deleted.
+class FontSelection {
  public:
-  ScopedFont(HDC dc, int height) : dc_(dc) {
-    font_ = CreateFontW(-height, 0, 0, 0, 10, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0,
-                        L"Microsoft YaHei");
-    previous_ = font_ != nullptr ? SelectObject(dc_, font_) : nullptr;
-  }
-  ~ScopedFont() {
-    if (font_ != nullptr) {
+  FontSelection(HDC dc, int height)
+      : dc_(dc),
+        font_(CreateFontW(-height, 0, 0, 0, 10, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0,
+                          L"Microsoft YaHei")),
+        previous_(font_.IsValid() ? SelectObject(dc_, font_.Get()) : nullptr) {}
+  ~FontSelection() {
+    if (font_.IsValid()) {
       SelectObject(dc_, previous_);
-      DeleteObject(font_);
     }
   }
-  ScopedFont(const ScopedFont&) = delete;
-  ScopedFont& operator=(const ScopedFont&) = delete;
+  FontSelection(const FontSelection&) = delete;
+  FontSelection& operator=(const FontSelection&) = delete;
 
  private:
   HDC dc_;
-  HFONT font_;
+  rerozadez::ScopedGdiObject font_;
   HGDIOBJ previous_;
 };
 
@@ -50,34 +51,27 @@ void DrawLine(HDC dc, const std::wstring& text, RECT rect, UINT alignment) {
             alignment | DT_TOP | DT_SINGLELINE);
 }
 
-std::wstring TextOrEmpty(int id) {
-  return id == 0 ? std::wstring() : rerozadez::GetResourceUtil()->LoadStringText(id);
-}
-
 }  // namespace
 
 CQuillWndHelperDrawer::CQuillWndHelperDrawer()
-    : gdiplusToken(0),
-      screenState(ScreenMain),
-      closeButton(nullptr),
-      minimizeButton(nullptr),
-      retryButton(nullptr),
-      installDriverButton(nullptr),
-      cancelButton(nullptr),
-      openPageButton(nullptr),
-      backButton(nullptr),
-      detailsButton(nullptr),
+    : mainWindow(nullptr),
       progressBar(nullptr),
-      mainWindow(nullptr),
-      hoverButtonId(0),
       standardButtonProc(nullptr),
-      minimizeIcon(nullptr),
-      minimizePressedIcon(nullptr),
-      closeIcon(nullptr),
-      closePressedIcon(nullptr),
-      instance(nullptr) {}
+      screenState(ScreenMain),
+      hoverButtonId(0),
+      gdiplusToken(0) {}
 
 CQuillWndHelperDrawer::~CQuillWndHelperDrawer() {}
+
+ButtonSlot* CQuillWndHelperDrawer::Slot(int controlId) {
+  const ButtonSpec* spec = FindButton(controlId);
+  return spec != nullptr ? &buttons[spec - kButtons] : nullptr;
+}
+
+HWND CQuillWndHelperDrawer::Button(int controlId) const {
+  const ButtonSpec* spec = FindButton(controlId);
+  return spec != nullptr ? buttons[spec - kButtons].window : nullptr;
+}
 
 void CQuillWndHelperDrawer::Paint(HDC dc, HWND window) {
   RECT client = {};
@@ -91,13 +85,13 @@ void CQuillWndHelperDrawer::Paint(HDC dc, HWND window) {
 
   const ScreenTexts screen = TextsForScreen(screenState);
   if (screen.changes) {
-    headingText = TextOrEmpty(screen.heading);
-    hintText = TextOrEmpty(screen.hint);
+    texts.heading = rerozadez::LoadTextOrEmpty(screen.heading);
+    texts.hint = rerozadez::LoadTextOrEmpty(screen.hint);
     for (int i = 0; i < 4; ++i) {
-      detailLines[i] = TextOrEmpty(screen.details[i]);
+      texts.details[i] = rerozadez::LoadTextOrEmpty(screen.details[i]);
     }
     if (screen.clearCaption) {
-      captionText.clear();
+      texts.caption.clear();
     }
   }
   const bool xpNote = ShowsXpNote(screenState, rerozadez::GetSysUtil()->IsXpOrEarlier());
@@ -110,39 +104,39 @@ void CQuillWndHelperDrawer::Paint(HDC dc, HWND window) {
   int row = 0;
   while (row < kTextRowCount) {
     const int fontHeight = rows[row].fontHeight;
-    ScopedFont font(dc, fontHeight);
+    FontSelection font(dc, fontHeight);
     for (; row < kTextRowCount && rows[row].fontHeight == fontHeight; ++row) {
       const std::wstring* text = nullptr;
       switch (rows[row].slot) {
         case TextSlot::kStatus:
-          text = &statusText;
+          text = &texts.status;
           break;
         case TextSlot::kCaption:
-          text = &captionText;
+          text = &texts.caption;
           break;
         case TextSlot::kHint:
-          text = &hintText;
+          text = &texts.hint;
           break;
         case TextSlot::kError:
-          text = &errorText;
+          text = &texts.error;
           break;
         case TextSlot::kXpNote:
-          text = xpNote ? &xpHintText : nullptr;
+          text = xpNote ? &texts.xpNote : nullptr;
           break;
         case TextSlot::kDetail0:
-          text = &detailLines[0];
+          text = &texts.details[0];
           break;
         case TextSlot::kDetail1:
-          text = &detailLines[1];
+          text = &texts.details[1];
           break;
         case TextSlot::kDetail2:
-          text = &detailLines[2];
+          text = &texts.details[2];
           break;
         case TextSlot::kDetail3:
-          text = &detailLines[3];
+          text = &texts.details[3];
           break;
         case TextSlot::kHeading:
-          text = &headingText;
+          text = &texts.heading;
           break;
       }
       if (text != nullptr) {
@@ -159,62 +153,35 @@ int CQuillWndHelperDrawer::DrawButton(const DRAWITEMSTRUCT* item) {
     return 1;
   }
   const int id = static_cast<int>(item->CtlID);
-  if (id == kMinimizeButtonId || id == kCloseButtonId) {
+  const ButtonSpec* spec = FindButton(id);
+  ButtonSlot* slot = Slot(id);
+  if (spec == nullptr || slot == nullptr) {
+    return 1;
+  }
+  if (spec->iconFace) {
     const bool pressed = (item->itemState & ODS_SELECTED) != 0;
-    HICON icon = id == kMinimizeButtonId ? ChooseFace(pressed, minimizeIcon, minimizePressedIcon)
-                                         : ChooseFace(pressed, closeIcon, closePressedIcon);
+    HICON icon = ChooseFace(pressed, slot->icon, slot->pressedIcon);
     if (icon != nullptr) {
       DrawIconEx(item->hDC, 0, 0, icon, 14, 14, 0, nullptr, DI_NORMAL);
     }
     return 1;
   }
 
-  ButtonLabel label;
-  if (!LabelForButton(id, &label)) {
-    return 1;
-  }
-  Gdiplus::Bitmap* normal = nullptr;
-  Gdiplus::Bitmap* hover = nullptr;
-  switch (id) {
-    case kInstallDriverButtonId:
-      normal = installImage.get();
-      hover = installHoverImage.get();
-      break;
-    case kRetryButtonId:
-      normal = retryImage.get();
-      hover = retryHoverImage.get();
-      break;
-    case kCancelButtonId:
-      normal = cancelImage.get();
-      hover = cancelHoverImage.get();
-      break;
-    case kBackButtonId:
-      normal = backImage.get();
-      hover = backHoverImage.get();
-      break;
-    case kOpenPageButtonId:
-      normal = openPageImage.get();
-      hover = openPageHoverImage.get();
-      break;
-    case kDetailsButtonId:
-      normal = detailsImage.get();
-      hover = detailsHoverImage.get();
-      break;
-  }
-  Gdiplus::Bitmap* picture = ChooseFace(hoverButtonId == id, normal, hover);
+  Gdiplus::Bitmap* picture =
+      ChooseFace(hoverButtonId == id, slot->face.get(), slot->hoverFace.get());
   if (picture == nullptr || item->hwndItem == nullptr) {
     return 1;
   }
   DrawPicture(item->hDC, picture);
 
-  ScopedFont font(item->hDC, 16);
-  SetTextColor(item->hDC, label.colour);
+  FontSelection font(item->hDC, 16);
+  SetTextColor(item->hDC, spec->labelColour);
   SetBkMode(item->hDC, TRANSPARENT);
   RECT rect = {};
   GetClientRect(item->hwndItem, &rect);
   rect.top += 5;
-  DrawLine(item->hDC, rerozadez::GetResourceUtil()->LoadStringText(label.textId), rect,
-           label.centred ? DT_CENTER : DT_LEFT);
+  DrawLine(item->hDC, rerozadez::LoadTextOrEmpty(spec->label), rect,
+           spec->labelCentred ? DT_CENTER : DT_LEFT);
   return 1;
 }
 

@@ -4,16 +4,20 @@
 
 #include <gdiplus.h>
 
-#include "app/system_libraries.h"
-#include "app/wnd_helper.h"
-#include "settings/registry_util.h"
-#include "settings/process_util.h"
+#include "app/start_up.h"
+
+#include "app/main_window.h"
+#include "app/single_instance.h"
+#include "platform/process_util.h"
+#include "platform/registry_util.h"
+#include "platform/system_libraries.h"
+#include "platform/system_info.h"
 #include "settings/setup_settings.h"
 
 namespace rerozadezGUI {
 
 int RunApplication(HINSTANCE module) {
-  RestrictDllSearchToSystemFolder();
+  rerozadez::RestrictDllSearchToSystemFolder();
 
   // Kept open for the life of the process: the name stays taken until it ends.
   HANDLE mutex = CreateMutexW(nullptr, FALSE, L"BootStrap_QuillnestMini");
@@ -30,8 +34,7 @@ int RunApplication(HINSTANCE module) {
   std::wstring installDir;
   if (settings->IsSuiteInstalled(version, installDir) != 0) {
     // The suite is there already: only the driver installer is wanted.
-    if (!settings->driverPath.empty() &&
-        GetFileAttributesW(settings->driverPath.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    if (!settings->driverPath.empty() && rerozadez::PathExists(settings->driverPath)) {
       rerozadez::GetProcessUtil()->RunProgram(L"", settings->driverPath, settings->driverParams,
                                               false, true);
     }

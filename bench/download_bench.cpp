@@ -12,9 +12,8 @@
 #include <string>
 
 #include "net/resumable_download.h"
-#include "settings/pause.h"
+#include "platform/pause.h"
 #include "tools/test_http_server/test_http_server.h"
-#include "workflow/worker.h"
 
 namespace {
 
@@ -54,8 +53,7 @@ int Serve(int port, const std::wstring& file) {
 
 int Fetch(const std::wstring& url, const std::wstring& path, long long size) {
   DeleteFileW(path.c_str());
-  rerozadez::CReroZadezHelper worker;
-  worker.stopRequested = 0;  // a new worker asks to stop until a run starts
+  rerozadez::DownloadControl control;  // never stops, reports nothing
   DWORD paused = 0;
   rerozadez::SetPauseHook(&TimedPause, &paused);
   int error = 0;
@@ -63,7 +61,7 @@ int Fetch(const std::wstring& url, const std::wstring& path, long long size) {
   QueryPerformanceFrequency(&frequency);
   double cpuStart = ThreadCpuSeconds();
   QueryPerformanceCounter(&start);
-  rerozadez::DownloadFile(&worker, url, path, size, nullptr, &error);
+  rerozadez::DownloadFile(control, url, path, size, nullptr, &error);
   QueryPerformanceCounter(&end);
   double cpu = ThreadCpuSeconds() - cpuStart;
   double wall = static_cast<double>(end.QuadPart - start.QuadPart) / frequency.QuadPart;

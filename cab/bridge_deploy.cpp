@@ -3,8 +3,9 @@
 #include <string>
 
 #include "cab/cab_extract.h"
-#include "settings/process_util.h"
-#include "settings/scoped_handle.h"
+#include "platform/process_util.h"
+#include "platform/scoped.h"
+#include "platform/system_info.h"
 #include "settings/setup_settings.h"
 #include "settings/sys_util.h"
 
@@ -39,10 +40,6 @@ void WriteBridgeCabinet(HINSTANCE module, const std::wstring& path) {
   WriteFile(file.Get(), bytes, size, &written, nullptr);
 }
 
-bool Exists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 }  // namespace
 
 bool DeployBridgeTools(HINSTANCE module) {
@@ -63,8 +60,8 @@ bool DeployBridgeTools(HINSTANCE module) {
     extractor.ExtractAll(cabinetPath, folder + L"\\");
   }
 
-  return Exists(GetSetupSettings()->bridgeToolPath) && Exists(firstLibrary) &&
-         Exists(secondLibrary);
+  return PathExists(GetSetupSettings()->bridgeToolPath) && PathExists(firstLibrary) &&
+         PathExists(secondLibrary);
 }
 
 }  // namespace rerozadez

@@ -9,7 +9,8 @@
 #include <new>
 #include <vector>
 
-#include "settings/sys_util.h"
+#include "platform/scoped.h"
+#include "platform/text_encoding.h"
 
 namespace cab {
 namespace {
@@ -111,16 +112,16 @@ bool IsSafeNamePart(const std::wstring& part) {
 // Gives the extracted file the cabinet's date and time (stored as local
 // time) as creation and last-write time. Failures leave the times alone.
 void SetFileTimes(const std::wstring& path, USHORT date, USHORT time) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+  rerozadez::ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                           FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.IsValid()) {
     return;
   }
   FILETIME local, utc;
   if (DosDateTimeToFileTime(date, time, &local) && LocalFileTimeToFileTime(&local, &utc)) {
-    SetFileTime(file, &utc, nullptr, &utc);
+    SetFileTime(file.Get(), &utc, nullptr, &utc);
   }
-  CloseHandle(file);
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 # version, cabinet, gdiplus, comctl32) are delay-loaded: the program's import
 # table names only the DLLs every Windows from XP to 11 takes from the system
 # folder, so a DLL of another name planted beside the program is never loaded
-# with it. app/system_libraries.cpp loads the delayed ones from the system
+# with it. platform/system_libraries.cpp loads the delayed ones from the system
 # folder on their first call. shell32 would be safe in the import table, but
 # nothing before the window needs it: delayed, it (and what it loads) stays
 # out of the start.

@@ -11,7 +11,7 @@ include(GoogleTest)
 function(quill_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} quill_test_support GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} quill_test_support quill_test_main GTest::gtest)
   target_link_options(${name} PRIVATE -mconsole)
   gtest_discover_tests(${name}
       DISCOVERY_MODE PRE_TEST

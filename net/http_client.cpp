@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "net/internet_handle.h"
+#include "platform/scoped.h"
 
 namespace rerozadez {
 namespace {
@@ -82,9 +82,9 @@ bool HttpClient::SendRequest(std::string url, std::string data, const char* meth
   parts.dwUrlPathLength = kPathBufferSize;
 
   // The handles close request first, session last, on every path.
-  InternetHandle session;
-  InternetHandle connection;
-  InternetHandle request;
+  ScopedInternet session;
+  ScopedInternet connection;
+  ScopedInternet request;
   [&] {
     if (!InternetCrackUrlA(url.c_str(), static_cast<DWORD>(url.size()), ICU_ESCAPE, &parts)) {
       error = kHttpErrorCrackUrl;

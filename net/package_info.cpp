@@ -5,12 +5,6 @@
 #include <memory>
 
 #include "net/http_client.h"
-#include "settings/setup_settings.h"
-#include "settings/sys_util.h"
-
-#ifndef QUILL_SERVICE_BASE_URL
-#error QUILL_SERVICE_BASE_URL must name the package-information service
-#endif
 
 namespace rerozadez {
 namespace {
@@ -68,10 +62,6 @@ bool ParseStrictJson(const std::string& body, Json::Value* root) {
 
 }  // namespace
 
-const char* PackageServiceBaseUrl() {
-  return QUILL_SERVICE_BASE_URL;
-}
-
 std::string ChannelKeyValue(const std::string& channel) {
   if (channel.empty() || channel == "Trial")
     return "null";
@@ -108,10 +98,9 @@ bool ParsePackageInfoReply(const std::string& headers, const std::string& body, 
   }
 }
 
-bool QueryPackageInfo(std::string& verName, std::string& downloadUrl, std::string& size,
-                      std::string& fpmd5) {
-  std::string channel = GetSysUtil()->WideToAnsi(GetSetupSettings()->channel.c_str());
-  std::string url = BuildPackageInfoUrl(PackageServiceBaseUrl(), channel);
+bool QueryPackageInfo(const std::string& baseUrl, const std::string& channel, std::string& verName,
+                      std::string& downloadUrl, std::string& size, std::string& fpmd5) {
+  std::string url = BuildPackageInfoUrl(baseUrl, channel);
   std::string body;
   std::string headers;
   if (!GetHttpClient()->SendRequest(url, std::string(), "GET", body, headers,

@@ -4,10 +4,6 @@
 
 namespace rerozadez {
 
-// The package-information service's scheme, host and port, fixed when the
-// program is built (QUILL_SERVICE_BASE_URL); nothing at run time changes it.
-const char* PackageServiceBaseUrl();
-
 // The ChannelKey value for an ANSI channel: "null" for an empty channel or
 // exactly "Trial", otherwise the channel unchanged (no escaping).
 std::string ChannelKeyValue(const std::string& channel);
@@ -32,10 +28,11 @@ struct PackageInfo {
 // (a line break, a NUL), fails. True fills info; false leaves it unspecified.
 bool ParsePackageInfoReply(const std::string& headers, const std::string& body, PackageInfo* info);
 
-// Asks the service which full setup to fetch, for the configured channel.
-// True with the four texts filled when the reply passed every judgement;
-// the outputs carry nothing usable after false. Blocks the calling thread.
-bool QueryPackageInfo(std::string& verName, std::string& downloadUrl, std::string& size,
-                      std::string& fpmd5);
+// Asks the service at baseUrl (scheme, host and port) which full setup to
+// fetch for an ANSI channel. True with the four texts filled when the reply
+// passed every judgement; the outputs carry nothing usable after false.
+// Blocks the calling thread.
+bool QueryPackageInfo(const std::string& baseUrl, const std::string& channel, std::string& verName,
+                      std::string& downloadUrl, std::string& size, std::string& fpmd5);
 
 }  // namespace rerozadez

@@ -5,10 +5,8 @@
 #include <climits>
 #include <memory>
 
-#include "net/internet_handle.h"
-#include "settings/pause.h"
-#include "settings/scoped_handle.h"
-#include "workflow/worker.h"
+#include "platform/pause.h"
+#include "platform/scoped.h"
 
 namespace rerozadez {
 namespace {
@@ -55,6 +53,21 @@ DownloadReplyAction JudgeDownloadStatus(DWORD status, uint64_t startOffset) {
   return kReplyRejected;
 }
 
+std::string EscapeNonAsciiInUrl(const std::string& utf8Url) {
+  static const char kHexDigits[] = "0123456789ABCDEF";
+  std::string escaped;
+  for (unsigned char byte : utf8Url) {
+    if (byte < 0x80) {
+      escaped += static_cast<char>(byte);
+    } else {
+      escaped += '%';
+      escaped += kHexDigits[byte >> 4];
+      escaped += kHexDigits[byte & 0x0F];
+    }
+  }
+  return escaped;
+}
+
 std::wstring BuildDownloadHeaders(uint64_t startOffset) {
   return L"Accept:*/*\r\n"
          L"Pragma:no-cache\r\n"
@@ -88,8 +101,8 @@ int DownloadPercent(uint64_t bytesInFile, int64_t totalSize) {
   return static_cast<int>(wholes * 100) + part;
 }
 
-void DownloadFile(CReroZadezHelper* worker, std::wstring url, std::wstring path, int64_t totalSize,
-                  uint64_t* startOffset, int* errorCode) {
+void DownloadFile(const DownloadControl& control, std::wstring url, std::wstring path,
+                  int64_t totalSize, uint64_t* startOffset, int* errorCode) {
   int localError = 0;
   int& error = errorCode != nullptr ? *errorCode : localError;
   error = 0;
@@ -125,13 +138,13 @@ void DownloadFile(CReroZadezHelper* worker, std::wstring url, std::wstring path,
   std::wstring urlPath(work.get() + kUrlPartChars);
 
   // Declared session first so that they close request first.
-  InternetHandle session(
+  ScopedInternet session(
       InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!session.IsValid()) {
     error = kDownloadErrorOpenSession;
     return;
   }
-  InternetHandle connection(InternetConnectW(session.Get(), host.c_str(), parts.nPort, nullptr,
+  ScopedInternet connection(InternetConnectW(session.Get(), host.c_str(), parts.nPort, nullptr,
                                              nullptr, INTERNET_SERVICE_HTTP,
                                              INTERNET_FLAG_KEEP_CONNECTION, 0));
   if (!connection.IsValid() || InternetAttemptConnect(0) != ERROR_SUCCESS) {
@@ -139,7 +152,7 @@ void DownloadFile(CReroZadezHelper* worker, std::wstring url, std::wstring path,
     return;
   }
   std::wstring headers = BuildDownloadHeaders(offset);
-  InternetHandle request(
+  ScopedInternet request(
       HttpOpenRequestW(connection.Get(), L"GET", urlPath.c_str(), nullptr, L"", nullptr, 0, 0));
   if (!request.IsValid()) {
     error = kDownloadErrorOpenRequest;
@@ -186,7 +199,7 @@ void DownloadFile(CReroZadezHelper* worker, std::wstring url, std::wstring path,
   uint64_t received = 0;
   int emptyReads = 0;
   for (;;) {
-    if (worker != nullptr && worker->stopRequested)
+    if (control.shouldStop && control.shouldStop())
       break;
     DWORD got = 0;
     if (!InternetReadFile(request.Get(), readBuffer.get(), kReadBufferBytes, &got))
@@ -211,8 +224,8 @@ void DownloadFile(CReroZadezHelper* worker, std::wstring url, std::wstring path,
       error = kDownloadErrorWriteFile;
       break;
     }
-    if (worker != nullptr)
-      worker->Notify(NotifyProgress, DownloadPercent(base + received, totalSize));
+    if (control.progress)
+      control.progress(DownloadPercent(base + received, totalSize));
   }
 }
 

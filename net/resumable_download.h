@@ -3,11 +3,17 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace rerozadez {
 
-class CReroZadezHelper;
+// What a download asks of its caller while it runs, on the downloading
+// thread. Either may be empty: never stop, report nothing.
+struct DownloadControl {
+  std::function<bool()> shouldStop;   // polled before every read
+  std::function<void(int)> progress;  // percent of the total, after every read
+};
 
 // How DownloadFile ended: 0 (stop requested, the body ended, a failed read,
 // or a 416 reply) or the step that failed.
@@ -37,6 +43,12 @@ enum DownloadReplyAction {
 // to an empty file and restarts a partial one.
 DownloadReplyAction JudgeDownloadStatus(DWORD status, uint64_t startOffset);
 
+// A download address as it goes on the wire: the service's addresses are
+// UTF-8 text, and every byte outside ASCII is sent percent-escaped, as
+// browsers do; WinINet would otherwise pass the characters through the ANSI
+// code page, which mangles any it lacks. ASCII addresses stay unchanged.
+std::string EscapeNonAsciiInUrl(const std::string& utf8Url);
+
 // The request header block: Accept, Pragma, Cache-Control, Connection and
 // "Range:bytes=<startOffset>-", each ended by CR LF, then an empty line.
 std::wstring BuildDownloadHeaders(uint64_t startOffset);
@@ -55,13 +67,13 @@ const DWORD kDownloadReceiveTimeoutMs = 30000;
 
 // Fetches url with a Range request from the local file's size and appends the
 // reply to the file at path (created when missing), or starts the file again
-// when the server ignored the range. Reports NotifyProgress with the percent
-// of totalSize after every read through worker and stops when worker's
-// stopRequested is set. Returns when the body ends (eleven empty reads in a
+// when the server ignored the range. Reports the percent of totalSize after
+// every read through control.progress and stops when control.shouldStop
+// answers true. Returns when the body ends (eleven empty reads in a
 // row), a read fails, a stop is requested or a step fails. startOffset
 // receives the file's size at the start; errorCode 0 or a DownloadError. The
 // caller judges the file by its size and digest.
-void DownloadFile(CReroZadezHelper* worker, std::wstring url, std::wstring path, int64_t totalSize,
-                  uint64_t* startOffset = nullptr, int* errorCode = nullptr);
+void DownloadFile(const DownloadControl& control, std::wstring url, std::wstring path,
+                  int64_t totalSize, uint64_t* startOffset = nullptr, int* errorCode = nullptr);
 
 }  // namespace rerozadez

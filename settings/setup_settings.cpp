@@ -1,6 +1,30 @@
 #include "settings/setup_settings.h"
 
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/registry_util.h"
+#include "platform/scoped.h"
+#include "platform/system_info.h"
+#include "settings/config_file.h"
+#include "settings/sys_util.h"
+
 namespace rerozadez {
+
+const wchar_t kSetupFileName[] = L"Quillnest_SetUp_mini.exe";
+
+namespace {
+
+const wchar_t kConfigFileName[] = L"SetupConfig.txt";
+const wchar_t kBackupSetupFileName[] = L"Quillnest_SetUp_mini_backup.exe";
+const wchar_t kSuiteKey[] = L"SOFTWARE\\Quillnest";
+
+// A configuration is a few lines; anything larger is not one of ours, and
+// refusing it keeps a hostile file from costing gigabytes of memory.
+const DWORD kMaxConfigBytes = 1024 * 1024;
+
+}  // namespace
 
 SetupSettings::SetupSettings() : overSea(0), mediaPlayer(0) {}
 
@@ -8,6 +32,71 @@ SetupSettings* GetSetupSettings() {
   // Deliberately leaked: it must outlive anything that runs during exit.
   static SetupSettings* const instance = new SetupSettings();
   return instance;
+}
+
+int SetupSettings::LoadSetupConfig() {
+  std::vector<wchar_t> moduleName(1024, L'\0');
+  GetModuleFileNameW(nullptr, moduleName.data(), static_cast<DWORD>(moduleName.size()));
+  moduleDir = moduleName.data();
+  size_t lastSlash = moduleDir.rfind(L'\\');
+  if (lastSlash != std::wstring::npos) {
+    moduleDir.erase(lastSlash + 1);
+  }
+
+  std::wstring configPath = moduleDir + kConfigFileName;
+  ScopedHandle file(CreateFileW(configPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.IsValid()) {
+    return 0;
+  }
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart > kMaxConfigBytes) {
+    return 0;
+  }
+  std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
+  DWORD read = 0;
+  if (!bytes.empty() &&
+      !ReadFile(file.Get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr)) {
+    return 0;
+  }
+  bytes.resize(read);
+  std::wstring text = DecodeConfigText(bytes);
+
+  setupBigPackage = GetConfigValue(text, L"SetupBigPackage");
+  driverPath = GetConfigValue(text, L"Driver");
+  if (!driverPath.empty()) {
+    // The key holds a path relative to the installer's folder, and only a
+    // file there can be started: "Driver=." names the folder itself.
+    driverPath = moduleDir + driverPath;
+    if (!IsExistingFile(driverPath)) {
+      driverPath.clear();
+    }
+  }
+  driverParams = GetConfigValue(text, L"DriverParams");
+  channel = GetConfigValue(text, L"Channel");
+  overSea = ReadConfigFlag(GetConfigValue(text, L"OverSea"));
+  mediaPlayer = ReadConfigFlag(GetConfigValue(text, L"MediaPlayer"));
+  return 0;
+}
+
+std::wstring SetupSettings::GetWorkFolder() const {
+  return GetSysUtil()->GetAppDataWorkFolder();
+}
+
+std::wstring SetupSettings::GetSetupFilePath() const {
+  return GetWorkFolder() + L"\\" + kSetupFileName;
+}
+
+std::wstring SetupSettings::GetBackupSetupFilePath() const {
+  return GetWorkFolder() + L"\\" + kBackupSetupFileName;
+}
+
+int SetupSettings::IsSuiteInstalled(std::string& version, std::wstring& installDir) const {
+  // The version is narrow text for the comparison; the folder stays wide.
+  version = GetRegistryUtil()->QueryStringA(HKEY_LOCAL_MACHINE, GetSysUtil()->WideToAnsi(kSuiteKey),
+                                            "Version");
+  installDir = GetRegistryUtil()->QueryStringW(HKEY_LOCAL_MACHINE, kSuiteKey, L"InstallDir");
+  return !version.empty() && !installDir.empty() ? 1 : 0;
 }
 
 }  // namespace rerozadez

@@ -4,6 +4,10 @@
 
 namespace rerozadez {
 
+// The full setup's file name, in the application-data working folder and as
+// the image name of a running setup.
+extern const wchar_t kSetupFileName[];
+
 // The process-wide configuration record. Written on the user-interface thread
 // before any worker starts (configuration at start-up, bridgeToolPath at
 // window creation) and only read afterwards, so it needs no lock.

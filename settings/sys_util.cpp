@@ -1,28 +1,91 @@
 #include "settings/sys_util.h"
 
+#include <io.h>
 #include <windows.h>
 
-#include "settings/scoped_handle.h"
+#include <vector>
+
+#include "platform/system_info.h"
+#include "platform/text_encoding.h"
 
 namespace rerozadez {
+namespace {
+
+const wchar_t kMakerFolder[] = L"\\Travik";
+const wchar_t kProductFolder[] = L"rerozadez";
+
+// _waccess modes: 0 tests existence, 6 tests reading and writing.
+const int kAccessExists = 0;
+const int kAccessReadWrite = 6;
+
+// Creates one folder level when the access test fails. True when the level
+// passed the test or was created.
+bool EnsureFolderLevel(const std::wstring& path, int accessMode) {
+  if (_waccess(path.c_str(), accessMode) == 0) {
+    return true;
+  }
+  return CreateDirectoryW(path.c_str(), nullptr) != FALSE;
+}
+
+}  // namespace
+
+std::wstring SysUtil::GetTempWorkFolder() const {
+  std::vector<wchar_t> temp(1024, L'\0');
+  GetTempPathW(static_cast<DWORD>(temp.size()), temp.data());
+  std::wstring path = temp.data();
+  // GetTempPath ends in a backslash; the maker folder brings its own.
+  if (!path.empty() && path.back() == L'\\') {
+    path.pop_back();
+  }
+  path += kMakerFolder;
+  EnsureFolderLevel(path, kAccessReadWrite);
+  path += L"\\";
+  path += kProductFolder;
+  EnsureFolderLevel(path, kAccessReadWrite);
+  return path;
+}
+
+std::wstring SysUtil::GetAppDataWorkFolder() const {
+  std::vector<wchar_t> appData(1024, L'\0');
+  DWORD length =
+      GetEnvironmentVariableW(L"APPDATA", appData.data(), static_cast<DWORD>(appData.size()));
+  // A value too long for the buffer is as good as none.
+  std::wstring path = length < appData.size() ? appData.data() : L"";
+  path += kMakerFolder;
+  if (!EnsureFolderLevel(path, kAccessExists)) {
+    // The one message the program shows: without this folder no setup file
+    // can be kept, and the user should know where it was meant to be.
+    MessageBoxW(nullptr, path.c_str(), L"info", MB_OK);
+  }
+  path += L"\\";
+  path += kProductFolder;
+  EnsureFolderLevel(path, kAccessReadWrite);
+  return path;
+}
+
+std::wstring SysUtil::AnsiToWide(const char* text) const {
+  return MultiByteToWide(CP_ACP, text);
+}
+
+std::string SysUtil::WideToAnsi(const wchar_t* text) const {
+  return WideToMultiByte(CP_ACP, text);
+}
 
 uint64_t SysUtil::GetFileLength(std::wstring path) const {
-  ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  LARGE_INTEGER size;
-  if (!file.IsValid() || !GetFileSizeEx(file.Get(), &size)) {
-    return 0;
-  }
-  return static_cast<uint64_t>(size.QuadPart);
+  return FileLength(path);
 }
 
 bool SysUtil::IsXpOrEarlier() const {
-  OSVERSIONINFOW version = {};
-  version.dwOSVersionInfoSize = sizeof(version);
-  if (!GetVersionExW(&version)) {
-    return false;
-  }
-  return version.dwMajorVersion < 5 || (version.dwMajorVersion == 5 && version.dwMinorVersion < 2);
+  DWORD major = 0;
+  DWORD minor = 0;
+  return GetWindowsVersion(&major, &minor) && IsXpOrEarlierVersion(major, minor);
+}
+
+SysUtil* GetSysUtil() {
+  // Deliberately leaked, like every utility object: usable while the
+  // process exits.
+  static SysUtil* const instance = new SysUtil();
+  return instance;
 }
 
 }  // namespace rerozadez

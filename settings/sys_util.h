@@ -5,8 +5,8 @@
 
 namespace rerozadez {
 
-// Stateless helpers for folders, text conversion, file sizes and the Windows
-// version, reached through GetSysUtil.
+// Stateless helpers for the program's working folders, text conversion, file
+// sizes and the Windows version, reached through GetSysUtil.
 class SysUtil {
  public:
   // <temp>\Travik\rerozadez, creating whichever of the two levels is missing
@@ -37,9 +37,5 @@ class SysUtil {
 
 // The one SysUtil, created on first use and never destroyed.
 SysUtil* GetSysUtil();
-
-// UTF-16 to UTF-8 and back, up to the first null; empty on failure.
-std::string WideToUtf8(const wchar_t* text);
-std::wstring Utf8ToWide(const char* text);
 
 }  // namespace rerozadez

@@ -1,13 +1,17 @@
+#include "workflow/download_route.h"
+
 #include <windows.h>
 
 #include "net/package_info.h"
 #include "net/resumable_download.h"
-#include "settings/pause.h"
-#include "settings/process_util.h"
+#include "platform/pause.h"
+#include "platform/process_util.h"
+#include "platform/system_info.h"
+#include "settings/service_address.h"
 #include "settings/setup_settings.h"
 #include "settings/sys_util.h"
 #include "workflow/resume_state.h"
-#include "workflow/setup_routes.h"
+#include "workflow/version_compare.h"
 
 namespace rerozadez {
 namespace {
@@ -15,13 +19,18 @@ namespace {
 const int kPassLimit = 5;
 const int kDigestBudget = 2;
 const DWORD kPauseAfterIncompletePass = 100;
-const wchar_t kSetupImageName[] = L"Quillnest_SetUp_mini.exe";
 
 }  // namespace
 
+bool QueryConfiguredPackage(std::string& verName, std::string& downloadUrl, std::string& size,
+                            std::string& fpmd5) {
+  const std::string channel = GetSysUtil()->WideToAnsi(GetSetupSettings()->channel.c_str());
+  return QueryPackageInfo(PackageServiceBaseUrl(), channel, verName, downloadUrl, size, fpmd5);
+}
+
 bool DownloadSetupFile(CReroZadezHelper* worker) {
   std::string verName, downloadUrl, size, fpmd5;
-  if (!QueryPackageInfo(verName, downloadUrl, size, fpmd5)) {
+  if (!QueryConfiguredPackage(verName, downloadUrl, size, fpmd5)) {
     worker->Notify(NotifyDownloadFailed);
     return false;
   }
@@ -38,11 +47,19 @@ bool DownloadSetupFile(CReroZadezHelper* worker) {
   }
 
   StoreResumeRecord(size, fpmd5);
-  std::wstring url = GetSysUtil()->AnsiToWide(downloadUrl.c_str());
-  if (GetFileAttributesW(setupPath.c_str()) != INVALID_FILE_ATTRIBUTES) {
-    GetProcessUtil()->KillProcessesByName(kSetupImageName);
+  // The service's reply is JSON, whose texts are UTF-8: non-ASCII characters
+  // of the address travel escaped, never through the ANSI code page.
+  std::wstring url = GetSysUtil()->AnsiToWide(EscapeNonAsciiInUrl(downloadUrl).c_str());
+  if (PathExists(setupPath)) {
+    // A running copy of the setup would hold the file we are about to extend.
+    GetProcessUtil()->KillProcessesByName(kSetupFileName);
   }
   int64_t totalSize = ParseSizeText(GetSysUtil()->AnsiToWide(size.c_str()));
+
+  // The worker's flag stops a transfer between reads; each read reports.
+  DownloadControl control;
+  control.shouldStop = [worker] { return worker->stopRequested != 0; };
+  control.progress = [worker](int percent) { worker->Notify(NotifyProgress, percent); };
 
   // Whatever the setup file holds is resumed, never discarded for being partial.
   int digestBudget = kDigestBudget;
@@ -51,7 +68,7 @@ bool DownloadSetupFile(CReroZadezHelper* worker) {
     if (worker->stopRequested) {
       return false;
     }
-    DownloadFile(worker, url, setupPath, totalSize, nullptr, nullptr);
+    DownloadFile(control, url, setupPath, totalSize, nullptr, nullptr);
     if (IsDownloadComplete()) {
       if (IsDigestMatching()) {
         return true;

@@ -6,44 +6,10 @@
 #include <cstdio>
 #include <vector>
 
-#include "settings/scoped_handle.h"
+#include "platform/scoped.h"
 
 namespace rerozadez {
 namespace {
-
-class ScopedCryptProvider {
- public:
-  ScopedCryptProvider() : provider_(0) {}
-  ~ScopedCryptProvider() {
-    if (provider_ != 0) {
-      CryptReleaseContext(provider_, 0);
-    }
-  }
-  ScopedCryptProvider(const ScopedCryptProvider&) = delete;
-  ScopedCryptProvider& operator=(const ScopedCryptProvider&) = delete;
-  HCRYPTPROV* Receive() { return &provider_; }
-  HCRYPTPROV Get() const { return provider_; }
-
- private:
-  HCRYPTPROV provider_;
-};
-
-class ScopedCryptHash {
- public:
-  ScopedCryptHash() : hash_(0) {}
-  ~ScopedCryptHash() {
-    if (hash_ != 0) {
-      CryptDestroyHash(hash_);
-    }
-  }
-  ScopedCryptHash(const ScopedCryptHash&) = delete;
-  ScopedCryptHash& operator=(const ScopedCryptHash&) = delete;
-  HCRYPTHASH* Receive() { return &hash_; }
-  HCRYPTHASH Get() const { return hash_; }
-
- private:
-  HCRYPTHASH hash_;
-};
 
 const size_t kMd5Bytes = 16;
 

@@ -2,10 +2,9 @@
 
 #include <windows.h>
 
-#include <climits>
 #include <cstdlib>
 
-#include "settings/registry_util.h"
+#include "platform/registry_util.h"
 #include "settings/setup_settings.h"
 #include "settings/sys_util.h"
 #include "workflow/file_digest.h"
@@ -16,23 +15,7 @@ const char kResumeKey[] = "SOFTWARE\\VeziDazedera";
 
 namespace {
 
-const wchar_t kResumeKeyWide[] = L"SOFTWARE\\VeziDazedera";
 const size_t kFullDigestLength = 32;
-const int kInstalledBuildThreshold = 2011000000;
-const int kOfferedBuildThreshold = 1000000000;
-
-// A decimal number from the start of text, saturated to the int range like
-// the runtime's conversion of an overlong number.
-int ParseVersionNumber(const std::string& text) {
-  long value = strtol(text.c_str(), nullptr, 10);
-  if (value > INT_MAX) {
-    return INT_MAX;
-  }
-  if (value < INT_MIN) {
-    return INT_MIN;
-  }
-  return static_cast<int>(value);
-}
 
 }  // namespace
 
@@ -51,8 +34,8 @@ bool IsDownloadComplete() {
   if (length == 0) {
     return false;
   }
-  int64_t expected = ParseSizeText(
-      GetRegistryUtil()->QueryStringW(HKEY_CURRENT_USER, kResumeKeyWide, L"downLoadSize"));
+  int64_t expected = ParseSizeText(GetRegistryUtil()->QueryStringW(
+      HKEY_CURRENT_USER, GetSysUtil()->AnsiToWide(kResumeKey), L"downLoadSize"));
   // A negative (tampered) record makes every non-empty file complete; the
   // digest then decides.
   return expected < 0 || static_cast<uint64_t>(expected) <= length;
@@ -84,42 +67,6 @@ bool IsDigestMatching() {
   std::string computed = GetFileMd5(GetSetupSettings()->GetSetupFilePath(), fullForm);
   // A file that could not be read was not verified, whatever the record says.
   return !computed.empty() && DigestsMatch(computed, recorded);
-}
-
-bool ParseVersion(std::string text, int& major, int& minor, int& patch, int& build) {
-  int* leading[] = {&major, &minor, &patch};
-  for (int* number : leading) {
-    size_t stop = text.find('.');
-    if (stop == std::string::npos) {
-      return false;
-    }
-    *number = ParseVersionNumber(text.substr(0, stop));
-    text.erase(0, stop + 1);
-  }
-  build = ParseVersionNumber(text);
-  return true;
-}
-
-int CompareVersion(std::string offered, std::string installed) {
-  int offeredParts[4] = {};
-  int installedParts[4] = {};
-  if (!ParseVersion(offered, offeredParts[0], offeredParts[1], offeredParts[2], offeredParts[3]) ||
-      !ParseVersion(installed, installedParts[0], installedParts[1], installedParts[2],
-                    installedParts[3])) {
-    return -1;
-  }
-  int offeredBuild = offeredParts[3];
-  int installedBuild = installedParts[3];
-  if (offeredBuild > installedBuild) {
-    return 1;
-  }
-  if (offeredBuild == installedBuild) {
-    return 0;
-  }
-  // Builds above the threshold came from an older numbering scheme (dates);
-  // any build of the current scheme supersedes them.
-  return installedBuild > kInstalledBuildThreshold && offeredBuild < kOfferedBuildThreshold ? 1
-                                                                                            : -1;
 }
 
 }  // namespace rerozadez

@@ -1,15 +1,16 @@
+#include "workflow/sd_card_route.h"
+
 #include <windows.h>
 
-#include "settings/process_util.h"
+#include "platform/process_util.h"
+#include "platform/system_info.h"
 #include "settings/setup_settings.h"
 #include "settings/sys_util.h"
-#include "workflow/setup_routes.h"
 
 namespace rerozadez {
 namespace {
 
 const wchar_t kDefaultPullParameters[] = L" pull /sdcard/Tools/Quillnest_setup.exe ";
-const wchar_t kSetupImageName[] = L"Quillnest_SetUp_mini.exe";
 
 }  // namespace
 
@@ -31,11 +32,11 @@ bool FetchFromSdCard(CReroZadezHelper* worker) {
   worker->Notify(NotifyReadingSdCard);
   GetProcessUtil()->RunProgram(GetSysUtil()->GetTempWorkFolder(), settings->bridgeToolPath,
                                parameters, true, false);
-  if (GetFileAttributesW(stagingPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
+  if (!PathExists(stagingPath)) {
     return false;
   }
   // A running copy of the setup would hold the file we are about to replace.
-  GetProcessUtil()->KillProcessesByName(kSetupImageName);
+  GetProcessUtil()->KillProcessesByName(kSetupFileName);
   DeleteFileW(setupPath.c_str());
   MoveFileW(stagingPath.c_str(), setupPath.c_str());
   return true;

@@ -1,6 +1,23 @@
 #include "workflow/worker.h"
 
+#include <windows.h>
+
+#include "platform/pause.h"
+#include "platform/process_util.h"
+#include "platform/system_info.h"
+#include "settings/setup_settings.h"
+#include "settings/sys_util.h"
+#include "workflow/download_route.h"
+#include "workflow/resume_state.h"
+#include "workflow/sd_card_route.h"
+
 namespace rerozadez {
+namespace {
+
+const DWORD kStagePause = 500;
+const int kLaunchAttempts = 3;
+
+}  // namespace
 
 CReroZadezHelper::CReroZadezHelper()
     : running(0), stopRequested(1), retryMode(0), notify(nullptr), notifyContext(nullptr) {}
@@ -15,6 +32,121 @@ CReroZadezHelper* GetReroZadezHelper() {
   // Deliberately leaked: a worker thread may still use it while the process exits.
   static CReroZadezHelper* const instance = new CReroZadezHelper();
   return instance;
+}
+
+int CReroZadezHelper::Run() {
+  // Only the first of two racing starts gets through.
+  int idle = 0;
+  if (!running.compare_exchange_strong(idle, 1)) {
+    return 0;
+  }
+  stopRequested = 0;
+
+  // Every way out clears running; a stop check answers 1, the other ends 0.
+  struct RunningFlag {
+    std::atomic<int>& running;
+    ~RunningFlag() { running = 0; }
+  } clearOnExit{running};
+  auto stopChecked = [this] { return stopRequested != 0; };
+
+  SetupSettings* settings = GetSetupSettings();
+  if (retryMode == 0) {
+    Notify(NotifyRunStarted);
+  }
+  Pause(kStagePause);
+  if (stopChecked()) {
+    return 1;
+  }
+
+  if (retryMode == 0) {
+    Notify(NotifyFetchStage);
+    if (!settings->driverPath.empty()) {
+      Notify(NotifyInstallingDriver);
+      GetProcessUtil()->RunProgram(L"", settings->driverPath, settings->driverParams, true, false);
+    }
+    if (stopChecked()) {
+      return 1;
+    }
+
+    // Refresh the expected size and digest, so that an earlier copy is
+    // judged against the package on offer now.
+    std::string verName, downloadUrl, size, fpmd5;
+    if (QueryConfiguredPackage(verName, downloadUrl, size, fpmd5)) {
+      OutputDebugStringA("update the download size and md5\n");
+      StoreResumeRecord(size, fpmd5);
+    }
+
+    std::wstring setupPath = settings->GetSetupFilePath();
+    if (IsDownloadComplete()) {
+      if (IsDigestMatching() && LaunchSetupFile()) {
+        return 0;
+      }
+      DeleteFileW(setupPath.c_str());
+    }
+    if (stopChecked()) {
+      return 1;
+    }
+
+    // A file from the phone is started on its size alone.
+    if (FetchFromSdCard(this) && GetSysUtil()->GetFileLength(setupPath) > 0) {
+      if (LaunchSetupFile()) {
+        return 0;
+      }
+      DeleteFileW(setupPath.c_str());
+    }
+  }
+
+  Notify(retryMode == 0 ? NotifyDownloadStarted : NotifyDownloadRestarted);
+  int launchAttempts = 0;
+  for (;;) {
+    if (stopChecked()) {
+      return 1;
+    }
+    if (!DownloadSetupFile(this)) {
+      return 0;
+    }
+    if (IsDownloadComplete()) {
+      if (LaunchSetupFile()) {
+        return 0;
+      }
+      DeleteFileW(settings->GetSetupFilePath().c_str());
+      if (++launchAttempts >= kLaunchAttempts) {
+        return 0;
+      }
+      continue;
+    }
+    // The route succeeded without a file: the installed suite is current.
+    std::string version;
+    std::wstring installDir;
+    if (settings->IsSuiteInstalled(version, installDir)) {
+      GetProcessUtil()->RunProgram(installDir, installDir + L"\\Quillnest.exe", L"", false, true);
+    }
+    Notify(NotifyRunFinished);
+    return 0;
+  }
+}
+
+bool CReroZadezHelper::LaunchSetupFile() {
+  std::wstring setupPath = GetSetupSettings()->GetSetupFilePath();
+  if (!PathExists(setupPath)) {
+    return false;
+  }
+  Notify(NotifyLaunchingSetup);
+  // No arguments at all: the full setup runs as if the user had started it.
+  if (!GetProcessUtil()->RunProgram(GetSysUtil()->GetTempWorkFolder(), setupPath, L"", false,
+                                    true)) {
+    return false;
+  }
+  Pause(kStagePause);
+  Notify(NotifySetupLaunched);
+  return true;
+}
+
+unsigned __stdcall WorkerThreadProc(void* worker) {
+  if (worker != nullptr) {
+    static_cast<CReroZadezHelper*>(worker)->Run();
+  }
+  return 0;
 }
 
 }  // namespace rerozadez

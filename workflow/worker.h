@@ -1,5 +1,18 @@
 #pragma once
 
+// The worker object and its setup run.
+//
+// Names the program keeps from its first release (stored values, window
+// classes and the support team's vocabulary rely on them):
+//   rerozadez          the installer's namespace and its working folders'
+//                      last level (<temp>\Travik\rerozadez)
+//   CReroZadezHelper   the worker: the one object a setup run is carried by
+//   CReroZadezHelperNormal  its base, which adds nothing but a virtual
+//                      destructor
+//   VeziDazedera       the registry key of the download's resume record
+//   FPMD5, fpmd5       the full package's MD5 digest, as the service names it
+//   downLoadSize       the full package's size in the resume record
+
 #include <atomic>
 
 namespace rerozadez {

@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "resources/resource_ids.h"
-#include "settings/resource_util.h"
-#include "settings/sys_util.h"
+#include "app/resource_util.h"
+#include "platform/text_encoding.h"
 #include "tests/support/fake_bridge_server.h"
 #include "tests/support/stand_ins.h"
 #include "tests/support/program_driver.h"
@@ -105,6 +105,7 @@ class AcceptanceTest : public ::testing::Test {
       }
     }
     StopService();
+    SetEnvironmentVariableA("QUILL_TEST_SERVICE_URL", nullptr);
     quilltest::EndProcessesNamed(L"Quillnest_SetUp_mini.exe");
     quilltest::EndProcessesNamed(L"adb.exe");
     CleanRegistry();
@@ -135,8 +136,8 @@ class AcceptanceTest : public ::testing::Test {
     }
     serviceLog_ = scratch_.File(L"service.log");
     std::wstring exe = Backslashed(QUILL_DEMO_SERVICE_EXE);
-    std::wstring commandLine = L"\"" + exe + L"\" 18080 \"" + scratch_.File(L"served.exe") +
-                               L"\" " + fault + L" \"" + serviceLog_ + L"\"";
+    std::wstring commandLine = L"\"" + exe + L"\" 0 \"" + scratch_.File(L"served.exe") + L"\" " +
+                               fault + L" \"" + serviceLog_ + L"\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
@@ -150,7 +151,15 @@ class AcceptanceTest : public ::testing::Test {
            quilltest::ReadFileBytes(serviceLog_).find("offering version") == std::string::npos) {
       ASSERT_NE(WAIT_OBJECT_0, WaitForSingleObject(service_, 50)) << "the service ended";
     }
-    ASSERT_NE(std::string::npos, quilltest::ReadFileBytes(serviceLog_).find("offering version"));
+    const std::string log = quilltest::ReadFileBytes(serviceLog_);
+    ASSERT_NE(std::string::npos, log.find("offering version"));
+    // The service took a free port; the program under test is told which.
+    const char kServingOn[] = "demo package service on ";
+    const size_t at = log.find(kServingOn);
+    ASSERT_NE(std::string::npos, at);
+    const size_t from = at + sizeof(kServingOn) - 1;
+    const std::string address = log.substr(from, log.find(' ', from) - from);
+    SetEnvironmentVariableA("QUILL_TEST_SERVICE_URL", address.c_str());
   }
 
   void StopService() {

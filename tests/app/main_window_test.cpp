@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "app/skin_layout.h"
-#include "app/wnd_helper.h"
+#include "app/main_window.h"
 #include "resources/resource_ids.h"
-#include "settings/pause.h"
-#include "settings/resource_util.h"
+#include "platform/pause.h"
+#include "app/resource_util.h"
 #include "settings/setup_settings.h"
 #include "tests/app/gdiplus_session.h"
 #include "tests/support/stand_ins.h"
@@ -108,7 +108,7 @@ TEST_F(MainWindowTest, WindowIsFramelessAndSizedByItsBackground) {
   EXPECT_EQ(0, GetWindowLongPtrW(helper_->mainWindow, GWL_STYLE) &
                    (WS_CAPTION | WS_THICKFRAME | WS_SYSMENU));
   EXPECT_EQ(WS_EX_LAYERED, GetWindowLongPtrW(helper_->mainWindow, GWL_EXSTYLE));
-  EXPECT_EQ(Text(IDS_WINDOW_TITLE), helper_->windowTitle);
+  EXPECT_EQ(Text(IDS_WINDOW_TITLE), helper_->texts.title);
   // Dragging works from anywhere outside the buttons.
   EXPECT_EQ(HTCAPTION, SendMessageW(helper_->mainWindow, WM_NCHITTEST, 0,
                                     MAKELPARAM(window.left + 100, window.top + 150)));
@@ -121,14 +121,14 @@ TEST_F(MainWindowTest, ControlsStartInTheirPlacesWithOnlyInstallDriverOffered) {
     bool visible;
   };
   const Expected controls[] = {
-      {helper_->minimizeButton, kMinimizeButtonId, true},
-      {helper_->closeButton, kCloseButtonId, true},
-      {helper_->retryButton, kRetryButtonId, false},
-      {helper_->installDriverButton, kInstallDriverButtonId, true},
-      {helper_->cancelButton, kCancelButtonId, false},
-      {helper_->openPageButton, kOpenPageButtonId, false},
-      {helper_->backButton, kBackButtonId, false},
-      {helper_->detailsButton, kDetailsButtonId, false},
+      {helper_->Button(kMinimizeButtonId), kMinimizeButtonId, true},
+      {helper_->Button(kCloseButtonId), kCloseButtonId, true},
+      {helper_->Button(kRetryButtonId), kRetryButtonId, false},
+      {helper_->Button(kInstallDriverButtonId), kInstallDriverButtonId, true},
+      {helper_->Button(kCancelButtonId), kCancelButtonId, false},
+      {helper_->Button(kOpenPageButtonId), kOpenPageButtonId, false},
+      {helper_->Button(kBackButtonId), kBackButtonId, false},
+      {helper_->Button(kDetailsButtonId), kDetailsButtonId, false},
   };
   for (const Expected& expected : controls) {
     ASSERT_NE(nullptr, expected.control);
@@ -158,7 +158,7 @@ TEST_F(MainWindowTest, DownloadShowsTheBarWhichFollowsProgressWithinRange) {
   helper_->OnSetupNotify(rerozadez::NotifyDownloadStarted, 0);
   EXPECT_TRUE(Visible(helper_->progressBar));
   EXPECT_EQ(0, Position());
-  EXPECT_EQ(Text(IDS_STATUS_DOWNLOADING), helper_->statusText);
+  EXPECT_EQ(Text(IDS_STATUS_DOWNLOADING), helper_->texts.status);
   helper_->OnSetupNotify(rerozadez::NotifyProgress, 37);
   EXPECT_EQ(37, Position());
   helper_->OnSetupNotify(rerozadez::NotifyProgress, 250);
@@ -169,21 +169,21 @@ TEST_F(MainWindowTest, DownloadShowsTheBarWhichFollowsProgressWithinRange) {
 
 TEST_F(MainWindowTest, FailedDownloadOffersRetryAndTheRetryRunTakesItAway) {
   helper_->OnSetupNotify(rerozadez::NotifyRunStarted, 0);
-  EXPECT_FALSE(Visible(helper_->installDriverButton));
-  EXPECT_EQ(Text(IDS_CAPTION_RUN_STARTED), helper_->captionText);
+  EXPECT_FALSE(Visible(helper_->Button(kInstallDriverButtonId)));
+  EXPECT_EQ(Text(IDS_CAPTION_RUN_STARTED), helper_->texts.caption);
   helper_->OnSetupNotify(rerozadez::NotifyDownloadStarted, 0);
   helper_->OnSetupNotify(rerozadez::NotifyProgress, 60);
   helper_->OnSetupNotify(rerozadez::NotifyDownloadFailed, 0);
-  EXPECT_EQ(Text(IDS_ERROR_DOWNLOAD_FAILED), helper_->errorText);
-  EXPECT_EQ(L"", helper_->statusText);
-  EXPECT_EQ(L"", helper_->captionText);
-  EXPECT_TRUE(Visible(helper_->retryButton));
+  EXPECT_EQ(Text(IDS_ERROR_DOWNLOAD_FAILED), helper_->texts.error);
+  EXPECT_EQ(L"", helper_->texts.status);
+  EXPECT_EQ(L"", helper_->texts.caption);
+  EXPECT_TRUE(Visible(helper_->Button(kRetryButtonId)));
 
   helper_->OnSetupNotify(rerozadez::NotifyDownloadRestarted, 0);
-  EXPECT_FALSE(Visible(helper_->retryButton));
-  EXPECT_EQ(L"", helper_->errorText);
+  EXPECT_FALSE(Visible(helper_->Button(kRetryButtonId)));
+  EXPECT_EQ(L"", helper_->texts.error);
   EXPECT_EQ(0, Position());
-  EXPECT_EQ(Text(IDS_STATUS_DOWNLOADING), helper_->statusText);
+  EXPECT_EQ(Text(IDS_STATUS_DOWNLOADING), helper_->texts.status);
 }
 
 TEST_F(MainWindowTest, RunStartOnTheHintScreenReturnsToTheMainScreen) {
@@ -191,8 +191,9 @@ TEST_F(MainWindowTest, RunStartOnTheHintScreenReturnsToTheMainScreen) {
   ASSERT_EQ(ScreenMediaDetails, helper_->screenState);
   helper_->OnSetupNotify(rerozadez::NotifyRunStarted, 0);
   EXPECT_EQ(ScreenMain, helper_->screenState);
-  for (HWND button : {helper_->detailsButton, helper_->openPageButton, helper_->backButton,
-                      helper_->installDriverButton, helper_->cancelButton}) {
+  for (HWND button : {helper_->Button(kDetailsButtonId), helper_->Button(kOpenPageButtonId),
+                      helper_->Button(kBackButtonId), helper_->Button(kInstallDriverButtonId),
+                      helper_->Button(kCancelButtonId)}) {
     EXPECT_FALSE(Visible(button));
   }
 }
@@ -228,13 +229,13 @@ TEST_F(MainWindowTest, TextChangesRepaintOnlyTheirOwnBand) {
 }
 
 TEST_F(MainWindowTest, UnknownOrContextlessNotificationsChangeNothing) {
-  helper_->statusText = L"unchanged";
+  helper_->texts.status = L"unchanged";
   helper_->OnSetupNotify(12, 0);
   helper_->OnSetupNotify(-1, 0);
   HandleSetupNotify(rerozadez::NotifyDownloadFailed, 0, nullptr);
   EXPECT_FALSE(Pump());
-  EXPECT_EQ(L"unchanged", helper_->statusText);
-  EXPECT_FALSE(Visible(helper_->retryButton));
+  EXPECT_EQ(L"unchanged", helper_->texts.status);
+  EXPECT_FALSE(Visible(helper_->Button(kRetryButtonId)));
   EXPECT_TRUE(IsWindow(helper_->mainWindow));
 }
 
@@ -248,13 +249,34 @@ TEST_F(MainWindowTest, NotificationsFromTheWorkerThreadArriveInOrderOnTheWindowT
   });
   worker.join();
   // Nothing touched the window's texts on the worker thread.
-  EXPECT_EQ(L"", helper_->errorText);
+  EXPECT_EQ(L"", helper_->texts.error);
   EXPECT_FALSE(Visible(helper_->progressBar));
   Pump();
   EXPECT_EQ(40, Position());
-  EXPECT_EQ(L"", helper_->statusText);  // the failure came last
-  EXPECT_EQ(Text(IDS_ERROR_DOWNLOAD_FAILED), helper_->errorText);
-  EXPECT_TRUE(Visible(helper_->retryButton));
+  EXPECT_EQ(L"", helper_->texts.status);  // the failure came last
+  EXPECT_EQ(Text(IDS_ERROR_DOWNLOAD_FAILED), helper_->texts.error);
+  EXPECT_TRUE(Visible(helper_->Button(kRetryButtonId)));
+}
+
+TEST_F(MainWindowTest, RepeatedProgressIsPostedOnceUntilAnotherNotificationComes) {
+  Pump();
+  // A download reports after every block, mostly with an unchanged percent.
+  for (int percent : {5, 5, 5, 6, 6}) {
+    HandleSetupNotify(rerozadez::NotifyProgress, percent, helper_);
+  }
+  HandleSetupNotify(rerozadez::NotifyChecksumMismatch, 0, helper_);
+  HandleSetupNotify(rerozadez::NotifyProgress, 6, helper_);  // a new transfer
+  std::vector<std::pair<WPARAM, LPARAM>> posted;
+  MSG message;
+  while (PeekMessageW(&message, helper_->mainWindow, kSetupNotifyMessage, kSetupNotifyMessage,
+                      PM_REMOVE)) {
+    posted.push_back({message.wParam, message.lParam});
+  }
+  const std::vector<std::pair<WPARAM, LPARAM>> expected = {{rerozadez::NotifyProgress, 5},
+                                                           {rerozadez::NotifyProgress, 6},
+                                                           {rerozadez::NotifyChecksumMismatch, 0},
+                                                           {rerozadez::NotifyProgress, 6}};
+  EXPECT_EQ(expected, posted);
 }
 
 TEST_F(MainWindowTest, EndOfRunClosesThroughTheCancelCommand) {
@@ -324,17 +346,17 @@ TEST_F(MainWindowTest, DetailsAndBackSwitchTheMediaScreens) {
   rerozadez::GetSetupSettings()->overSea = 0;
   Command(kDetailsButtonId);
   EXPECT_EQ(ScreenMediaDetails, helper_->screenState);
-  EXPECT_TRUE(Visible(helper_->openPageButton));
-  EXPECT_TRUE(Visible(helper_->backButton));
-  EXPECT_FALSE(Visible(helper_->detailsButton));
-  EXPECT_FALSE(Visible(helper_->installDriverButton));
+  EXPECT_TRUE(Visible(helper_->Button(kOpenPageButtonId)));
+  EXPECT_TRUE(Visible(helper_->Button(kBackButtonId)));
+  EXPECT_FALSE(Visible(helper_->Button(kDetailsButtonId)));
+  EXPECT_FALSE(Visible(helper_->Button(kInstallDriverButtonId)));
 
   Command(kBackButtonId);
   EXPECT_EQ(ScreenMediaHint, helper_->screenState);
-  EXPECT_TRUE(Visible(helper_->detailsButton));
-  EXPECT_TRUE(Visible(helper_->installDriverButton));
-  EXPECT_FALSE(Visible(helper_->openPageButton));
-  EXPECT_FALSE(Visible(helper_->backButton));
+  EXPECT_TRUE(Visible(helper_->Button(kDetailsButtonId)));
+  EXPECT_TRUE(Visible(helper_->Button(kInstallDriverButtonId)));
+  EXPECT_FALSE(Visible(helper_->Button(kOpenPageButtonId)));
+  EXPECT_FALSE(Visible(helper_->Button(kBackButtonId)));
 }
 
 TEST_F(MainWindowTest, BackWithOverSeaKeepsOpenPageAndNeverOffersInstallDriver) {
@@ -342,8 +364,8 @@ TEST_F(MainWindowTest, BackWithOverSeaKeepsOpenPageAndNeverOffersInstallDriver) 
   Command(kDetailsButtonId);
   Command(kBackButtonId);
   EXPECT_EQ(ScreenMediaHint, helper_->screenState);
-  EXPECT_TRUE(Visible(helper_->openPageButton));
-  EXPECT_FALSE(Visible(helper_->installDriverButton));
+  EXPECT_TRUE(Visible(helper_->Button(kOpenPageButtonId)));
+  EXPECT_FALSE(Visible(helper_->Button(kInstallDriverButtonId)));
   rerozadez::GetSetupSettings()->overSea = 0;
 }
 
@@ -352,16 +374,16 @@ TEST_F(MainWindowTest, MinimizeAndRestoreKeepTheButtonsInPlace) {
   EXPECT_TRUE(IsIconic(helper_->mainWindow));
   ShowWindow(helper_->mainWindow, SW_RESTORE);
   Pump();
-  const RECT close = PlaceOf(helper_->closeButton);
+  const RECT close = PlaceOf(helper_->Button(kCloseButtonId));
   EXPECT_EQ(458, close.left);
   EXPECT_EQ(10, close.top);
-  const RECT install = PlaceOf(helper_->installDriverButton);
+  const RECT install = PlaceOf(helper_->Button(kInstallDriverButtonId));
   EXPECT_EQ(263, install.left);
   EXPECT_EQ(232, install.top);
 }
 
 TEST_F(MainWindowTest, HoverFollowsTheMouseAndTheLeftButton) {
-  HWND button = helper_->installDriverButton;
+  HWND button = helper_->Button(kInstallDriverButtonId);
   SendMessageW(button, WM_MOUSEMOVE, 0, MAKELPARAM(10, 10));
   EXPECT_EQ(kInstallDriverButtonId, helper_->hoverButtonId);
   EXPECT_EQ(button, GetCapture());
@@ -385,7 +407,7 @@ TEST_F(MainWindowTest, MediaCheckOnANewerWindowsKeepsTheMainScreen) {
   settings->overSea = 0;
   EXPECT_TRUE(helper_->CheckMediaPlayer());
   EXPECT_EQ(ScreenMain, helper_->screenState);
-  EXPECT_FALSE(Visible(helper_->detailsButton));
+  EXPECT_FALSE(Visible(helper_->Button(kDetailsButtonId)));
   settings->overSea = 1;
   EXPECT_FALSE(helper_->CheckMediaPlayer());
   settings->mediaPlayer = 0;

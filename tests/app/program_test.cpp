@@ -14,7 +14,7 @@
 #include <string>
 
 #include "resources/resource_ids.h"
-#include "settings/resource_util.h"
+#include "app/resource_util.h"
 #include "settings/sys_util.h"
 #include "tests/support/fake_bridge_server.h"
 #include "tests/support/stand_ins.h"
@@ -287,8 +287,9 @@ TEST_F(ProgramTest, OverSeaWithPlayerElevenOnWindowsXpEndsWithZero) {
   EXPECT_EQ(0, ExitCode(first_, 15000));
 }
 
-// A whole run against the loopback package service (the test build asks
-// 127.0.0.1:18080) and a phone without a device, in working folders of its own.
+// A whole run against a loopback package service on a port of its own (the
+// test build of the program takes the address from QUILL_TEST_SERVICE_URL)
+// and a phone without a device, in working folders of its own.
 class ProgramRunTest : public ProgramTest {
  protected:
   void SetUp() override {
@@ -303,11 +304,13 @@ class ProgramRunTest : public ProgramTest {
     phone_.SetBehaviour(quilltest::FakeBridgeServer::Behaviour::kNoDevice);
     ASSERT_TRUE(phone_.Start());
     port_.reset(new quilltest::ScopedBridgePort(phone_.Port()));
-    ASSERT_TRUE(server_.Start(18080));
+    ASSERT_TRUE(server_.Start());
+    SetEnvironmentVariableA("QUILL_TEST_SERVICE_URL", server_.BaseUrl().c_str());
   }
   void TearDown() override {
     ProgramTest::TearDown();
     server_.Stop();
+    SetEnvironmentVariableA("QUILL_TEST_SERVICE_URL", nullptr);
     quilltest::EndProcessesNamed(L"Quillnest_SetUp_mini.exe");
     quilltest::EndProcessesNamed(L"adb.exe");
     DeleteKey(HKEY_CURRENT_USER, L"SOFTWARE\\VeziDazedera");

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "app/skin_layout.h"
-#include "app/wnd_helper.h"
+#include "app/main_window.h"
 #include "resources/resource_ids.h"
-#include "settings/resource_util.h"
+#include "app/resource_util.h"
 #include "tests/app/gdiplus_session.h"
 
 namespace {
@@ -119,8 +119,8 @@ class PaintTest : public ::testing::Test {
 
 TEST_F(PaintTest, MainScreenShowsBackgroundHeadingAndStatus) {
   drawer_.backgroundImage = Picture(IDP_BACKGROUND);
-  drawer_.statusText = Text(IDS_STATUS_DOWNLOADING);
-  drawer_.hintText = L"left over from another screen";
+  drawer_.texts.status = Text(IDS_STATUS_DOWNLOADING);
+  drawer_.texts.hint = L"left over from another screen";
   drawer_.Paint(canvas_.Dc(), window_.Get());
 
   EXPECT_EQ(RGB(171, 171, 171), canvas_.At(0, 0));
@@ -135,19 +135,19 @@ TEST_F(PaintTest, MainScreenShowsBackgroundHeadingAndStatus) {
   EXPECT_EQ(0, canvas_.Count(0, 235, 12, 253, IsDark));
   // Nothing where the hint line would be.
   EXPECT_EQ(0, canvas_.Count(27, 188, 482, 202, IsDark));
-  EXPECT_EQ(Text(IDS_WINDOW_TITLE), drawer_.headingText);
-  EXPECT_EQ(L"", drawer_.hintText);
+  EXPECT_EQ(Text(IDS_WINDOW_TITLE), drawer_.texts.heading);
+  EXPECT_EQ(L"", drawer_.texts.hint);
 }
 
 TEST_F(PaintTest, DetailsScreenDrawsTheAddressInLinkBlueAndDropsTheCaption) {
   drawer_.backgroundImage = Picture(IDP_BACKGROUND);
   drawer_.screenState = ScreenMediaDetails;
-  drawer_.captionText = Text(IDS_CAPTION_FETCH_STAGE);
+  drawer_.texts.caption = Text(IDS_CAPTION_FETCH_STAGE);
   drawer_.Paint(canvas_.Dc(), window_.Get());
 
-  EXPECT_EQ(L"", drawer_.captionText);
-  EXPECT_EQ(L"", drawer_.headingText);
-  EXPECT_EQ(Text(IDS_MEDIA_DETAIL_3), drawer_.detailLines[2]);
+  EXPECT_EQ(L"", drawer_.texts.caption);
+  EXPECT_EQ(L"", drawer_.texts.heading);
+  EXPECT_EQ(Text(IDS_MEDIA_DETAIL_3), drawer_.texts.details[2]);
   // Lines 3 and 4 in blue, lines 1 and 2 in dark grey.
   EXPECT_GT(canvas_.Count(27, 153, 482, 168, IsLinkBlue), 20);
   EXPECT_GT(canvas_.Count(27, 173, 300, 188, IsLinkBlue), 10);
@@ -158,13 +158,13 @@ TEST_F(PaintTest, DetailsScreenDrawsTheAddressInLinkBlueAndDropsTheCaption) {
 TEST_F(PaintTest, HintScreenShowsTheHintLineAndDropsTheCaption) {
   drawer_.backgroundImage = Picture(IDP_BACKGROUND);
   drawer_.screenState = ScreenMediaHint;
-  drawer_.captionText = Text(IDS_CAPTION_RUN_STARTED);
-  drawer_.detailLines[0] = L"stale";
+  drawer_.texts.caption = Text(IDS_CAPTION_RUN_STARTED);
+  drawer_.texts.details[0] = L"stale";
   drawer_.Paint(canvas_.Dc(), window_.Get());
 
-  EXPECT_EQ(L"", drawer_.captionText);
-  EXPECT_EQ(L"", drawer_.detailLines[0]);
-  EXPECT_EQ(Text(IDS_MEDIA_HINT), drawer_.hintText);
+  EXPECT_EQ(L"", drawer_.texts.caption);
+  EXPECT_EQ(L"", drawer_.texts.details[0]);
+  EXPECT_EQ(Text(IDS_MEDIA_HINT), drawer_.texts.hint);
   EXPECT_GT(canvas_.Count(27, 188, 482, 202, IsDark), 20);
   // The caption's place stays empty.
   EXPECT_EQ(0, canvas_.Count(194, 148, 482, 164, IsDark));
@@ -197,46 +197,50 @@ class DrawButtonTest : public PaintTest {
 };
 
 TEST_F(DrawButtonTest, HoveredPictureButtonShowsItsHoverFaceAndWhiteLabel) {
-  drawer_.installImage = Picture(IDP_WIDE_BUTTON);
-  drawer_.installHoverImage = Picture(IDP_WIDE_BUTTON_HOVER);
+  drawer_.Slot(kInstallDriverButtonId)->face = Picture(IDP_WIDE_BUTTON);
+  drawer_.Slot(kInstallDriverButtonId)->hoverFace = Picture(IDP_WIDE_BUTTON_HOVER);
   DRAWITEMSTRUCT item = Item(kInstallDriverButtonId, wideButton_.Get());
 
   EXPECT_EQ(1, drawer_.DrawButton(&item));
-  EXPECT_EQ(PictureAt(drawer_.installImage.get(), 10, 20), canvas_.At(10, 20));
+  EXPECT_EQ(PictureAt(drawer_.Slot(kInstallDriverButtonId)->face.get(), 10, 20),
+            canvas_.At(10, 20));
   EXPECT_GT(canvas_.Count(20, 5, 100, 30, IsWhitish), 20);
 
   drawer_.hoverButtonId = kInstallDriverButtonId;
   drawer_.DrawButton(&item);
-  EXPECT_EQ(PictureAt(drawer_.installHoverImage.get(), 10, 20), canvas_.At(10, 20));
-  EXPECT_NE(PictureAt(drawer_.installImage.get(), 10, 20), canvas_.At(10, 20));
+  EXPECT_EQ(PictureAt(drawer_.Slot(kInstallDriverButtonId)->hoverFace.get(), 10, 20),
+            canvas_.At(10, 20));
+  EXPECT_NE(PictureAt(drawer_.Slot(kInstallDriverButtonId)->face.get(), 10, 20),
+            canvas_.At(10, 20));
 
   // Hovering another button does not change this one.
   drawer_.hoverButtonId = kDetailsButtonId;
   drawer_.DrawButton(&item);
-  EXPECT_EQ(PictureAt(drawer_.installImage.get(), 10, 20), canvas_.At(10, 20));
+  EXPECT_EQ(PictureAt(drawer_.Slot(kInstallDriverButtonId)->face.get(), 10, 20),
+            canvas_.At(10, 20));
 }
 
 TEST_F(DrawButtonTest, MissingHoverFaceFallsBackToTheNormalOne) {
-  drawer_.retryImage = Picture(IDP_SMALL_BUTTON);
+  drawer_.Slot(kRetryButtonId)->face = Picture(IDP_SMALL_BUTTON);
   drawer_.hoverButtonId = kRetryButtonId;
   DRAWITEMSTRUCT item = Item(kRetryButtonId, wideButton_.Get());
   drawer_.DrawButton(&item);
-  EXPECT_EQ(PictureAt(drawer_.retryImage.get(), 5, 20), canvas_.At(5, 20));
+  EXPECT_EQ(PictureAt(drawer_.Slot(kRetryButtonId)->face.get(), 5, 20), canvas_.At(5, 20));
 }
 
 TEST_F(DrawButtonTest, ButtonWithoutPicturesOrWindowDrawsNothing) {
   const std::vector<DWORD> before = canvas_.Pixels();
   DRAWITEMSTRUCT item = Item(kCancelButtonId, wideButton_.Get());
   EXPECT_EQ(1, drawer_.DrawButton(&item));
-  drawer_.openPageImage = Picture(IDP_WIDE_BUTTON);
+  drawer_.Slot(kOpenPageButtonId)->face = Picture(IDP_WIDE_BUTTON);
   item = Item(kOpenPageButtonId, nullptr);
   EXPECT_EQ(1, drawer_.DrawButton(&item));
   EXPECT_EQ(before, canvas_.Pixels());
 }
 
 TEST_F(DrawButtonTest, DetailsLabelIsLinkBlueAtTheLeftBelowTheTop) {
-  drawer_.detailsImage = Picture(IDP_DETAILS_BUTTON);
-  drawer_.detailsHoverImage = Picture(IDP_DETAILS_BUTTON);
+  drawer_.Slot(kDetailsButtonId)->face = Picture(IDP_DETAILS_BUTTON);
+  drawer_.Slot(kDetailsButtonId)->hoverFace = Picture(IDP_DETAILS_BUTTON);
   SizedWindow detailsButton(100, 26);
   DRAWITEMSTRUCT item = Item(kDetailsButtonId, detailsButton.Get());
   drawer_.DrawButton(&item);
@@ -254,14 +258,14 @@ std::vector<DWORD> IconPixels(HICON icon) {
 
 TEST_F(DrawButtonTest, CloseButtonShowsItsPressedIconWhileHeldDown) {
   HMODULE module = GetModuleHandleW(nullptr);
-  drawer_.closeIcon = static_cast<HICON>(
+  drawer_.Slot(kCloseButtonId)->icon = static_cast<HICON>(
       LoadImageW(module, MAKEINTRESOURCEW(IDI_CLOSE), IMAGE_ICON, 14, 14, LR_DEFAULTCOLOR));
-  drawer_.closePressedIcon = static_cast<HICON>(
+  drawer_.Slot(kCloseButtonId)->pressedIcon = static_cast<HICON>(
       LoadImageW(module, MAKEINTRESOURCEW(IDI_CLOSE_PRESSED), IMAGE_ICON, 14, 14, LR_DEFAULTCOLOR));
-  ASSERT_NE(nullptr, drawer_.closeIcon);
-  ASSERT_NE(nullptr, drawer_.closePressedIcon);
-  const std::vector<DWORD> normal = IconPixels(drawer_.closeIcon);
-  const std::vector<DWORD> pressed = IconPixels(drawer_.closePressedIcon);
+  ASSERT_NE(nullptr, drawer_.Slot(kCloseButtonId)->icon);
+  ASSERT_NE(nullptr, drawer_.Slot(kCloseButtonId)->pressedIcon);
+  const std::vector<DWORD> normal = IconPixels(drawer_.Slot(kCloseButtonId)->icon);
+  const std::vector<DWORD> pressed = IconPixels(drawer_.Slot(kCloseButtonId)->pressedIcon);
   ASSERT_NE(normal, pressed);
 
   DRAWITEMSTRUCT item = Item(kCloseButtonId, nullptr, ODS_SELECTED);
@@ -273,7 +277,7 @@ TEST_F(DrawButtonTest, CloseButtonShowsItsPressedIconWhileHeldDown) {
   drawer_.DrawButton(&item);
   EXPECT_EQ(normal, canvas_.Pixels());
   // A missing pressed icon falls back to the normal one.
-  drawer_.closePressedIcon = nullptr;
+  drawer_.Slot(kCloseButtonId)->pressedIcon = nullptr;
   item.itemState = ODS_SELECTED;
   drawer_.DrawButton(&item);
   EXPECT_EQ(normal, canvas_.Pixels());

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "app/skin_layout.h"
-#include "app/wnd_helper.h"
+#include "app/main_window.h"
 #include "settings/setup_settings.h"
 #include "workflow/worker.h"
 
@@ -55,7 +55,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     }
     if (state == L"hover" && !hovered && GetTickCount() - start > 300) {
       // The pointer rests over Install-driver.
-      SendMessageW(helper->installDriverButton, WM_MOUSEMOVE, 0, MAKELPARAM(20, 10));
+      SendMessageW(helper->Button(kInstallDriverButtonId), WM_MOUSEMOVE, 0, MAKELPARAM(20, 10));
       hovered = true;
     }
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);

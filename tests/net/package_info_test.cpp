@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "settings/setup_settings.h"
 #include "tools/test_http_server/test_http_server.h"
 
 namespace rerozadez {
@@ -37,11 +36,6 @@ TEST(PackageInfoUrl, FixedQueryInOrderWithTheChannelLast) {
             std::string("http://host:81") + kFixedQuery + "store7");
   EXPECT_EQ(BuildPackageInfoUrl("http://host", ""),
             std::string("http://host") + kFixedQuery + "null");
-}
-
-TEST(PackageInfoUrl, ServiceIsPlainHttpOnLoopbackInTestBuilds) {
-  EXPECT_EQ(std::string(PackageServiceBaseUrl()).compare(0, 17, "http://127.0.0.1:"), 0)
-      << PackageServiceBaseUrl();
 }
 
 bool Parse(const std::string& body, PackageInfo* info, const std::string& headers = kOkHeaders) {
@@ -149,18 +143,13 @@ TEST(PackageInfoReply, ControlCharactersInAnyOfTheFourTextsFail) {
   }
 }
 
-// The query against the test server on the service's fixed loopback port.
+// The query against the test server on a free loopback port.
 class PackageInfoQueryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string base = PackageServiceBaseUrl();
-    size_t colon = base.rfind(':');
-    ASSERT_NE(colon, std::string::npos) << base;
-    ASSERT_TRUE(server_.Start(atoi(base.c_str() + colon + 1))) << base;
+    ASSERT_TRUE(server_.Start());
     Reply(kGoodReply);
-    savedChannel_ = GetSetupSettings()->channel;
   }
-  void TearDown() override { GetSetupSettings()->channel = savedChannel_; }
 
   void Reply(const std::string& body, int status = 200) {
     HttpRoute route;
@@ -172,7 +161,7 @@ class PackageInfoQueryTest : public ::testing::Test {
 
   bool Query() {
     verName_ = downloadUrl_ = size_ = fpmd5_ = "stale";
-    return QueryPackageInfo(verName_, downloadUrl_, size_, fpmd5_);
+    return QueryPackageInfo(server_.BaseUrl(), channel_, verName_, downloadUrl_, size_, fpmd5_);
   }
 
   // The request target of the one request the query sent.
@@ -183,12 +172,12 @@ class PackageInfoQueryTest : public ::testing::Test {
   }
 
   TestHttpServer server_;
-  std::wstring savedChannel_;
+  std::string channel_;
   std::string verName_, downloadUrl_, size_, fpmd5_;
 };
 
 TEST_F(PackageInfoQueryTest, GoodReplyFillsTheFourTexts) {
-  GetSetupSettings()->channel = L"";
+  channel_ = "";
   ASSERT_TRUE(Query());
   EXPECT_EQ(verName_, "3.2.1");
   EXPECT_EQ(downloadUrl_, "http://127.0.0.1:9/Quillnest_SetUp.exe");
@@ -202,16 +191,16 @@ TEST_F(PackageInfoQueryTest, GoodReplyFillsTheFourTexts) {
 
 TEST_F(PackageInfoQueryTest, ChannelRuleDecidesTheLastQueryValue) {
   const struct {
-    const wchar_t* channel;
+    const char* channel;
     const char* sent;
   } cases[] = {
-      {L"Trial", "null"},     // exactly Trial
-      {L"trial", "trial"},    // differs only in case
-      {L"Trial2", "Trial2"},  // only begins with Trial
-      {L"a&b=c", "a&b=c"},    // not escaped
+      {"Trial", "null"},     // exactly Trial
+      {"trial", "trial"},    // differs only in case
+      {"Trial2", "Trial2"},  // only begins with Trial
+      {"a&b=c", "a&b=c"},    // not escaped
   };
   for (const auto& c : cases) {
-    GetSetupSettings()->channel = c.channel;
+    channel_ = c.channel;
     EXPECT_TRUE(Query()) << c.sent;
     std::vector<quilltest::RecordedRequest> requests = server_.Requests();
     ASSERT_FALSE(requests.empty());
@@ -220,7 +209,7 @@ TEST_F(PackageInfoQueryTest, ChannelRuleDecidesTheLastQueryValue) {
 }
 
 TEST_F(PackageInfoQueryTest, ChannelWithBlanksIsEscapedOnlyByTheUrlSplit) {
-  GetSetupSettings()->channel = L"a b&c";
+  channel_ = "a b&c";
   EXPECT_EQ(BuildPackageInfoUrl("http://h", "a b&c"),
             std::string("http://h") + kFixedQuery + "a b&c");
   // WinINet's split (ICU_ESCAPE) turns the blank into %20, which keeps the

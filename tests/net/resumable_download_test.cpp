@@ -7,10 +7,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "settings/pause.h"
+#include "platform/pause.h"
 #include "tests/support/test_files.h"
 #include "tools/test_http_server/test_http_server.h"
-#include "workflow/worker.h"
 
 namespace rerozadez {
 namespace {
@@ -36,6 +35,11 @@ TEST(DownloadHeaders, OffsetsBeyondTwoGibibytesStayPositive) {
   EXPECT_NE(block.find(L"\r\nRange:bytes=3221225472-\r\n\r\n"), std::wstring::npos);
   block = BuildDownloadHeaders(18446744073709551615ULL);
   EXPECT_NE(block.find(L"Range:bytes=18446744073709551615-"), std::wstring::npos);
+}
+
+TEST(DownloadAddress, OnlyBytesOutsideAsciiAreEscaped) {
+  EXPECT_EQ(EscapeNonAsciiInUrl("http://h:81/a%20b c?x=1&y"), "http://h:81/a%20b c?x=1&y");
+  EXPECT_EQ(EscapeNonAsciiInUrl("http://h/\xe5\xae\x89.exe"), "http://h/%E5%AE%89.exe");
 }
 
 TEST(DownloadPercent, TruncatesAndIsNotClamped) {
@@ -91,8 +95,8 @@ void CountPause(DWORD milliseconds, void* context) {
   static_cast<std::vector<DWORD>*>(context)->push_back(milliseconds);
 }
 
+// One progress report of a download.
 struct Notification {
-  int type;
   int value;
 };
 
@@ -106,9 +110,8 @@ class DownloadFileTest : public ::testing::Test {
     }
     ASSERT_TRUE(server_.Start());
     Serve(HttpRoute());
-    worker_.notify = &DownloadFileTest::Record;
-    worker_.notifyContext = this;
-    worker_.stopRequested = 0;
+    control_.shouldStop = [this] { return stopRequested_; };
+    control_.progress = [this](int percent) { Record(percent); };
     SetPauseHook(&CountPause, &pauses_);
     path_ = dir_.File(L"\u5b89\u88c5_setup.exe");
   }
@@ -130,13 +133,12 @@ class DownloadFileTest : public ::testing::Test {
     notifications_.clear();
     error_ = -1;
     startOffset_ = 12345;
-    DownloadFile(&worker_, Url(), path_, totalSize, &startOffset_, &error_);
+    DownloadFile(control_, Url(), path_, totalSize, &startOffset_, &error_);
   }
 
   std::vector<int> Percentages() const {
     std::vector<int> values;
     for (const Notification& n : notifications_) {
-      EXPECT_EQ(n.type, NotifyProgress);
       values.push_back(n.value);
     }
     return values;
@@ -147,12 +149,11 @@ class DownloadFileTest : public ::testing::Test {
     return requests.empty() ? RecordedRequest() : requests.back();
   }
 
-  static void Record(int type, int value, void* context) {
-    DownloadFileTest* self = static_cast<DownloadFileTest*>(context);
-    self->notifications_.push_back({type, value});
-    if (self->stopAfterNotifications_ > 0 &&
-        static_cast<int>(self->notifications_.size()) >= self->stopAfterNotifications_) {
-      self->worker_.stopRequested = 1;
+  void Record(int percent) {
+    notifications_.push_back({percent});
+    if (stopAfterNotifications_ > 0 &&
+        static_cast<int>(notifications_.size()) >= stopAfterNotifications_) {
+      stopRequested_ = true;
     }
   }
 
@@ -160,7 +161,8 @@ class DownloadFileTest : public ::testing::Test {
   TestHttpServer server_;
   ScratchDir dir_;
   std::wstring path_;
-  CReroZadezHelper worker_;
+  DownloadControl control_;
+  bool stopRequested_ = false;
   std::vector<Notification> notifications_;
   std::vector<DWORD> pauses_;
   int stopAfterNotifications_ = 0;
@@ -329,7 +331,7 @@ TEST_F(DownloadFileTest, OversizedReplyHeadersDoNotDisturbTheBody) {
 }
 
 TEST_F(DownloadFileTest, StopBeforeTheCallSendsTheRequestButWritesNothing) {
-  worker_.stopRequested = 1;
+  stopRequested_ = true;
   Download(static_cast<int64_t>(content_.size()));
   EXPECT_EQ(error_, 0);
   EXPECT_EQ(server_.Requests().size(), 1u);
@@ -388,7 +390,7 @@ TEST_F(DownloadFileTest, FileBeyondThreeGibibytesResumesFromItsFullSize) {
 }
 
 TEST_F(DownloadFileTest, FileThatCannotBeOpenedFailsBeforeAnyRequest) {
-  DownloadFile(&worker_, Url(), dir_.File(L"no such folder\\setup.exe"),
+  DownloadFile(control_, Url(), dir_.File(L"no such folder\\setup.exe"),
                static_cast<int64_t>(content_.size()), &startOffset_, &error_);
   EXPECT_EQ(error_, kDownloadErrorOpenFile);
   EXPECT_EQ(startOffset_, 0u);
@@ -404,8 +406,18 @@ TEST_F(DownloadFileTest, ClosedPortFailsToSendAndLeavesTheFile) {
   EXPECT_EQ(ReadFileBytes(path_), "abc");
 }
 
+TEST_F(DownloadFileTest, WriteFailureEndsThePassWithoutReportingProgress) {
+  // Linux's /dev/full (Z: is the root under Wine) takes no byte: every
+  // write fails as on a full disk, once the reply has begun to arrive.
+  DownloadFile(control_, Url(), L"Z:\\dev\\full", static_cast<int64_t>(content_.size()),
+               &startOffset_, &error_);
+  EXPECT_EQ(error_, kDownloadErrorWriteFile);
+  EXPECT_EQ(server_.Requests().size(), 1u);
+  EXPECT_TRUE(notifications_.empty());
+}
+
 TEST_F(DownloadFileTest, UrlThatCannotBeSplitWritesNothing) {
-  DownloadFile(&worker_, L"not a url", path_, 100, &startOffset_, &error_);
+  DownloadFile(control_, L"not a url", path_, 100, &startOffset_, &error_);
   EXPECT_NE(error_, 0);
   EXPECT_EQ(ReadFileBytes(path_), "");
   EXPECT_TRUE(notifications_.empty());

@@ -230,14 +230,5 @@ TEST_F(ConfigFile, FileHeldOpenForWritingIsIgnored) {
   EXPECT_EQ(LoadFresh().channel, L"web");
 }
 
-TEST(SetupSettingsRecord, AccessorGivesOneRecordWithInitialValues) {
-  SetupSettings* first = GetSetupSettings();
-  ASSERT_NE(first, nullptr);
-  EXPECT_EQ(first, GetSetupSettings());
-  EXPECT_EQ(first->overSea, 0);
-  EXPECT_EQ(first->mediaPlayer, 0);
-  EXPECT_TRUE(first->moduleDir.empty());
-}
-
 }  // namespace
 }  // namespace rerozadez

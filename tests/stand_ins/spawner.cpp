@@ -1,6 +1,6 @@
 // Stand-in for a program with children: "spawner.exe N" starts one copy of
 // itself with N-1, which does the same, so N levels of descendants run below
-// the first. Each level then sleeps like the sleeper.
+// the first. Each level then sleeps like the sleeper, at most 20 s.
 #include <windows.h>
 
 #include <cwchar>
@@ -21,6 +21,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int) {
       CloseHandle(process.hProcess);
     }
   }
-  Sleep(120 * 1000);
+  Sleep(20 * 1000);
   return 0;
 }

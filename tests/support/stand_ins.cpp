@@ -1,7 +1,6 @@
 #include "tests/support/stand_ins.h"
 
-#include <tlhelp32.h>
-
+#include "platform/process_snapshot.h"
 #include "tests/support/test_files.h"
 
 namespace quilltest {
@@ -23,19 +22,13 @@ bool CopyStandIn(const std::wstring& exeName, const std::wstring& targetPath) {
 
 std::vector<DWORD> ProcessesNamed(const std::wstring& name) {
   std::vector<DWORD> ids;
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) {
-    return ids;
-  }
-  PROCESSENTRY32W entry = {};
-  entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32FirstW(snapshot, &entry); more;
-       more = Process32NextW(snapshot, &entry)) {
-    if (name == entry.szExeFile) {
-      ids.push_back(entry.th32ProcessID);
+  std::vector<rerozadez::ProcessEntry> processes;
+  rerozadez::TakeProcessSnapshot(&processes);
+  for (const rerozadez::ProcessEntry& process : processes) {
+    if (process.imageName == name) {
+      ids.push_back(process.link.id);
     }
   }
-  CloseHandle(snapshot);
   return ids;
 }
 

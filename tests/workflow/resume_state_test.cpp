@@ -6,55 +6,9 @@
 
 #include "settings/setup_settings.h"
 #include "tests/support/test_files.h"
-#include "workflow/setup_routes.h"
 
 namespace rerozadez {
 namespace {
-
-TEST(VersionParse, ReadsFourNumbersAndStopsTheLastAtAFullStop) {
-  int a = -1, b = -1, c = -1, d = -1;
-  ASSERT_TRUE(ParseVersion("1.2.3.4", a, b, c, d));
-  EXPECT_EQ(a, 1);
-  EXPECT_EQ(b, 2);
-  EXPECT_EQ(c, 3);
-  EXPECT_EQ(d, 4);
-  ASSERT_TRUE(ParseVersion("1.2.3.4.5", a, b, c, d));
-  EXPECT_EQ(d, 4);
-  ASSERT_TRUE(ParseVersion("..x.", a, b, c, d));  // empty parts read as 0
-  EXPECT_EQ(a, 0);
-  EXPECT_EQ(d, 0);
-}
-
-TEST(VersionParse, FailsWithoutThreeFullStopsKeepingWhatWasRead) {
-  int a = -1, b = -1, c = -1, d = 77;
-  EXPECT_FALSE(ParseVersion("7.8.9", a, b, c, d));
-  EXPECT_EQ(a, 7);
-  EXPECT_EQ(b, 8);
-  EXPECT_EQ(d, 77);
-  EXPECT_FALSE(ParseVersion("", a, b, c, d));
-}
-
-TEST(VersionCompare, OnlyTheBuildNumbersDecide) {
-  EXPECT_EQ(CompareVersion("1.0.0.6", "1.0.0.5"), 1);
-  EXPECT_EQ(CompareVersion("1.0.0.5", "1.0.0.5"), 0);
-  EXPECT_EQ(CompareVersion("9.9.9.5", "1.0.0.5"), 0);
-  EXPECT_EQ(CompareVersion("1.0.0.4", "1.0.0.5"), -1);
-  EXPECT_EQ(CompareVersion("2.0.0.1", "1.0.0.5"), -1);
-}
-
-TEST(VersionCompare, DateStyleInstalledBuildsAreOlderThanCurrentOnes) {
-  EXPECT_EQ(CompareVersion("2.0.0.100", "1.0.0.2011120501"), 1);
-  // Just below either threshold the ordinary rule holds.
-  EXPECT_EQ(CompareVersion("2.0.0.100", "1.0.0.2011000000"), -1);
-  EXPECT_EQ(CompareVersion("2.0.0.1000000000", "1.0.0.2011120501"), -1);
-}
-
-TEST(VersionCompare, UnparsableTextsNeverAskForADownload) {
-  EXPECT_EQ(CompareVersion("1.0.0.5", "1.0.0"), -1);
-  EXPECT_EQ(CompareVersion("", "1.0.0.5"), -1);
-  // An overlong number saturates instead of wrapping into a small build.
-  EXPECT_EQ(CompareVersion("1.0.0.99999999999999", "1.0.0.5"), 1);
-}
 
 TEST(ResumeRecordText, SizeReadsAsSigned64BitDecimal) {
   EXPECT_EQ(ParseSizeText(L"1048576"), 1048576);
@@ -72,17 +26,6 @@ TEST(ResumeRecordText, DigestsMatchIgnoringCaseAndNeedEqualLength) {
   EXPECT_FALSE(DigestsMatch("900150983cd24fb0", "900150983cd24fb1"));
   // Only letters fold: '@' is not '`'.
   EXPECT_FALSE(DigestsMatch("@", "`"));
-}
-
-TEST(PullParameters, RemotePathUnquotedLocalPathQuoted) {
-  std::wstring local =
-      L"C:\\Users\\u\\AppData\\Roaming\\Travik\\rerozadez\\Quillnest_SetUp_mini_backup.exe";
-  EXPECT_EQ(BuildPullParameters(L"", local),
-            L" pull /sdcard/Tools/Quillnest_setup.exe \"" + local + L"\"");
-  EXPECT_EQ(BuildPullParameters(L"/sdcard/Other/big.exe", local),
-            L" pull /sdcard/Other/big.exe \"" + local + L"\"");
-  EXPECT_EQ(BuildPullParameters(L"/sdcard/My Files/a.exe", L"D:\\x y\\b.exe"),
-            L" pull /sdcard/My Files/a.exe \"D:\\x y\\b.exe\"");
 }
 
 }  // namespace

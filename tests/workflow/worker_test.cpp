@@ -34,17 +34,6 @@ TEST(WorkerObject, StartsIdleWithAStopRequestAndNoCallback) {
   EXPECT_TRUE(g_received.empty());
 }
 
-TEST(WorkerObject, AccessorKeepsOneInstanceAndItsState) {
-  CReroZadezHelper* worker = GetReroZadezHelper();
-  worker->retryMode = 1;
-  worker->stopRequested = 0;
-  EXPECT_EQ(GetReroZadezHelper(), worker);
-  EXPECT_EQ(GetReroZadezHelper()->retryMode, 1);
-  EXPECT_EQ(GetReroZadezHelper()->stopRequested, 0);
-  worker->retryMode = 0;
-  worker->stopRequested = 1;
-}
-
 TEST(WorkerObject, NotificationsReachTheCallbackWithItsContext) {
   CReroZadezHelper* worker = GetReroZadezHelper();
   int context = 0;

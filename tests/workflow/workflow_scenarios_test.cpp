@@ -13,7 +13,8 @@
 #include <mutex>
 #include <vector>
 
-#include "settings/pause.h"
+#include "platform/pause.h"
+#include "platform/process_util.h"
 #include "settings/setup_settings.h"
 #include "tests/support/fake_bridge_server.h"
 #include "tests/support/stand_ins.h"
@@ -36,7 +37,6 @@ const REGSAM kView = KEY_WOW64_32KEY;
 const REGSAM kView = 0;
 #endif
 
-const int kServicePort = 18080;
 const char kQueryPath[] = "/adpserver/GetVIByAKFWPC";
 const char kSetupPath[] = "/files/Quillnest_full.exe";
 
@@ -84,7 +84,10 @@ class WorkflowWorld : public ::testing::Test {
     settings->bridgeToolPath = QUILL_BRIDGE_TOOL;
     setupPath_ = settings->GetSetupFilePath();
 
-    ASSERT_TRUE(server_.Start(kServicePort));
+    // The test build's program asks the service address of the environment,
+    // so each run serves on a port of its own.
+    ASSERT_TRUE(server_.Start());
+    SetEnvironmentVariableA("QUILL_TEST_SERVICE_URL", server_.BaseUrl().c_str());
     Offer("1.0.0.100", setupBytes_);
     ServeSetup(setupBytes_);
     phone_.reset(new quilltest::FakeBridgeServer());
@@ -103,6 +106,7 @@ class WorkflowWorld : public ::testing::Test {
     GetReroZadezHelper()->notify = nullptr;
     GetReroZadezHelper()->notifyContext = nullptr;
     server_.Stop();
+    SetEnvironmentVariableA("QUILL_TEST_SERVICE_URL", nullptr);
     port_.reset();
     phone_.reset();
     for (const wchar_t* name : {L"Quillnest_SetUp_mini.exe", L"driver.exe", L"Quillnest.exe"}) {
@@ -269,6 +273,58 @@ TEST_F(WorkflowWorld, FreshRunDownloadsRecordsAndLaunchesTheSetup) {
   EXPECT_EQ(starts[0].show, SW_SHOWNORMAL);
   EXPECT_EQ(Queries(), 2);  // the refresh, then the route's own
   EXPECT_EQ(LastProgress(), 100);
+}
+
+TEST_F(WorkflowWorld, DownloadAddressWithChineseCharactersIsFetched) {
+  // The service's JSON is UTF-8; the address must reach the server as sent.
+  const std::string path = "/files/\xe5\xae\x89\xe8\xa3\x85.exe";
+  HttpRoute query;
+  query.contentType = "application/json";
+  query.body = "{\"RES\":\"SUCCESS\",\"VerName\":\"1.0.0.100\",\"DownloadURL\":\"" +
+               server_.BaseUrl() + path + "\",\"Size\":\"" + std::to_string(setupBytes_.size()) +
+               "\",\"FPMD5\":\"" + Md5Of(setupBytes_) + "\"}";
+  server_.SetRoute(kQueryPath, query);
+  HttpRoute file;
+  file.body = setupBytes_;
+  server_.SetRoute(path, file);
+  RunWorker();
+  EXPECT_EQ(Sequence(), kLaunchedAfterDownload);
+  EXPECT_TRUE(SetupFileHolds(setupBytes_));
+  EXPECT_EQ(server_.Requests().back().target, "/files/%E5%AE%89%E8%A3%85.exe");
+}
+
+// A setup left running from an earlier start holds the file that is about to
+// be replaced; both routes end it first.
+TEST_F(WorkflowWorld, RunningSetupIsEndedBeforeEitherRouteReplacesItsFile) {
+  for (bool fromPhone : {false, true}) {
+    SCOPED_TRACE(fromPhone ? "phone" : "download");
+    // The old setup runs from the setup file and is one byte short of the
+    // offer, so it is neither verified nor deleted, only replaced.
+    const std::string offered = setupBytes_ + "x";
+    Offer("1.0.0.100", offered);
+    ServeSetup(offered);
+    port_.reset();
+    phone_.reset(new quilltest::FakeBridgeServer());
+    phone_->SetBehaviour(quilltest::FakeBridgeServer::Behaviour::kNoDevice);
+    if (fromPhone) {
+      ConnectPhone(offered);
+    }
+    ASSERT_TRUE(WriteFileBytes(setupPath_, setupBytes_));
+    ASSERT_TRUE(WriteFileBytes(setupPath_ + L".sleepms", "20000"));
+    ASSERT_TRUE(GetProcessUtil()->RunProgram(L"", setupPath_, L"", false, false));
+    ASSERT_TRUE(quilltest::WaitForProcessesNamed(L"Quillnest_SetUp_mini.exe", 1, 10000));
+    bool oldSetupGone = false;
+    onNotify_ = [&](int type, int) {
+      if (type == NotifyLaunchingSetup) {
+        oldSetupGone = quilltest::ProcessesNamed(L"Quillnest_SetUp_mini.exe").empty();
+      }
+    };
+    RunWorker();
+    EXPECT_TRUE(oldSetupGone);
+    EXPECT_TRUE(SetupFileHolds(offered));
+    quilltest::EndProcessesNamed(L"Quillnest_SetUp_mini.exe");
+    DeleteFileW((setupPath_ + L".sleepms").c_str());
+  }
 }
 
 TEST_F(WorkflowWorld, DriverInstallerRunsHiddenAndIsWaitedFor) {

@@ -6,7 +6,7 @@
 
 #include <shellapi.h>
 
-#include "settings/sys_util.h"
+#include "platform/text_encoding.h"
 #include "tools/bridge/bridge_client.h"
 
 extern "C" int AdbWinApiStandInVersion(void);

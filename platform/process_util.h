@@ -6,8 +6,7 @@
 
 namespace rerozadez {
 
-// Starts and ends other programs (the driver installer, the bridge tool, the
-// full setup, the installed suite). Stateless.
+// Starts other programs and ends running ones. Stateless.
 class ProcessUtil {
  public:
   // Starts file through the shell with no error UI. An empty folder or empty

@@ -27,6 +27,10 @@ class ResourceUtil {
 // The one ResourceUtil, created on first use and never destroyed.
 ResourceUtil* GetResourceUtil();
 
+// The string-table text with that id from the running executable; empty for
+// id 0, which stands for "no text" wherever a text id is chosen.
+std::wstring LoadTextOrEmpty(int id);
+
 // The text of entry id from the bytes of its string-table block (16 entries,
 // each a 16-bit length and that many UTF-16 units), cut at its first null.
 // Empty when the entry is empty or the block ends before it.

@@ -3,11 +3,11 @@
 
 #include <vector>
 
-#include "settings/pause.h"
-#include "settings/process_util.h"
+#include "platform/pause.h"
+#include "platform/process_util.h"
 #include "tests/support/stand_ins.h"
 #include "tests/support/test_files.h"
-#include "workflow/process_tree.h"
+#include "platform/process_tree.h"
 
 namespace rerozadez {
 namespace {

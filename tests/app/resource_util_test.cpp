@@ -10,7 +10,7 @@
 
 #include "app/media_player_check.h"
 #include "resources/resource_ids.h"
-#include "settings/resource_util.h"
+#include "app/resource_util.h"
 #include "tests/app/gdiplus_session.h"
 #include "tests/support/test_files.h"
 

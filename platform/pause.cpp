@@ -1,4 +1,4 @@
-#include "settings/pause.h"
+#include "platform/pause.h"
 
 namespace rerozadez {
 namespace {

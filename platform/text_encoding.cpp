@@ -1,14 +1,13 @@
-#include <windows.h>
-
-#include "settings/sys_util.h"
+#include "platform/text_encoding.h"
 
 namespace rerozadez {
-namespace {
 
-std::wstring MultiByteToWide(UINT codePage, DWORD flags, const char* text) {
+std::wstring MultiByteToWide(UINT codePage, const char* text) {
   if (text == nullptr) {
     return std::wstring();
   }
+  // UTF-8 takes no flags; the ANSI code pages compose accented letters.
+  const DWORD flags = codePage == CP_UTF8 ? 0 : MB_PRECOMPOSED;
   int length = MultiByteToWideChar(codePage, flags, text, -1, nullptr, 0);
   if (length <= 0) {
     return std::wstring();
@@ -37,18 +36,8 @@ std::string WideToMultiByte(UINT codePage, const wchar_t* text) {
   return result;
 }
 
-}  // namespace
-
-std::wstring SysUtil::AnsiToWide(const char* text) const {
-  return MultiByteToWide(CP_ACP, MB_PRECOMPOSED, text);
-}
-
-std::string SysUtil::WideToAnsi(const wchar_t* text) const {
-  return WideToMultiByte(CP_ACP, text);
-}
-
 std::wstring Utf8ToWide(const char* text) {
-  return MultiByteToWide(CP_UTF8, 0, text);
+  return MultiByteToWide(CP_UTF8, text);
 }
 
 std::string WideToUtf8(const wchar_t* text) {

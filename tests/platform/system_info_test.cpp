@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "settings/sys_util.h"
+#include "platform/system_info.h"
 #include "tests/support/test_files.h"
 
 namespace rerozadez {
@@ -12,11 +12,11 @@ using quilltest::WriteFileBytes;
 
 TEST(FileLength, MissingAndEmptyFilesBothGiveZero) {
   ScratchDir dir;
-  EXPECT_EQ(GetSysUtil()->GetFileLength(dir.File(L"missing.exe")), 0u);
+  EXPECT_EQ(FileLength(dir.File(L"missing.exe")), 0u);
   ASSERT_TRUE(WriteFileBytes(dir.File(L"empty.exe"), ""));
-  EXPECT_EQ(GetSysUtil()->GetFileLength(dir.File(L"empty.exe")), 0u);
+  EXPECT_EQ(FileLength(dir.File(L"empty.exe")), 0u);
   ASSERT_TRUE(WriteFileBytes(dir.File(L"\u5b89\u88c5.exe"), std::string(2049, 'x')));
-  EXPECT_EQ(GetSysUtil()->GetFileLength(dir.File(L"\u5b89\u88c5.exe")), 2049u);
+  EXPECT_EQ(FileLength(dir.File(L"\u5b89\u88c5.exe")), 2049u);
 }
 
 TEST(FileLength, SizesBeyondFourGibibytesDoNotWrap) {
@@ -30,7 +30,7 @@ TEST(FileLength, SizesBeyondFourGibibytesDoNotWrap) {
   ASSERT_TRUE(SetFilePointerEx(file, end, nullptr, FILE_BEGIN));
   ASSERT_TRUE(SetEndOfFile(file));
   CloseHandle(file);
-  EXPECT_EQ(GetSysUtil()->GetFileLength(path), (5ULL << 30) + 7);
+  EXPECT_EQ(FileLength(path), (5ULL << 30) + 7);
 }
 
 TEST(FileLength, FileHeldOpenForWritingGivesZero) {
@@ -40,18 +40,18 @@ TEST(FileLength, FileHeldOpenForWritingGivesZero) {
   HANDLE writer = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(writer, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetSysUtil()->GetFileLength(path), 0u);
+  EXPECT_EQ(FileLength(path), 0u);
   CloseHandle(writer);
-  EXPECT_EQ(GetSysUtil()->GetFileLength(path), 5u);
+  EXPECT_EQ(FileLength(path), 5u);
 }
 
-TEST(WindowsVersion, TestPrefixReportsAVersionAfterXp) {
-  // The project's Wine prefix reports Windows 7 unless a test asks otherwise.
-  OSVERSIONINFOW version = {};
-  version.dwOSVersionInfoSize = sizeof(version);
-  ASSERT_TRUE(GetVersionExW(&version));
-  ASSERT_GE(version.dwMajorVersion, 6u);
-  EXPECT_FALSE(GetSysUtil()->IsXpOrEarlier());
+TEST(WindowsVersion, XpAndOlderAreTheVersionsBelowFivePointTwo) {
+  EXPECT_TRUE(IsXpOrEarlierVersion(5, 1));
+  EXPECT_TRUE(IsXpOrEarlierVersion(5, 0));
+  EXPECT_TRUE(IsXpOrEarlierVersion(4, 90));
+  EXPECT_FALSE(IsXpOrEarlierVersion(5, 2));
+  EXPECT_FALSE(IsXpOrEarlierVersion(6, 0));
+  EXPECT_FALSE(IsXpOrEarlierVersion(10, 0));
 }
 
 }  // namespace

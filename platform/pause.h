@@ -10,7 +10,9 @@ namespace rerozadez {
 void Pause(DWORD milliseconds);
 
 // Replaces Sleep inside Pause; null restores it. For tests only; set it
-// before the code under test runs and clear it afterwards.
+// before the code under test runs and clear it afterwards. A hook that
+// returns at once turns a wait loop into a busy loop, so loops bounded by
+// time must also be bounded by count.
 typedef void (*PauseHook)(DWORD milliseconds, void* context);
 void SetPauseHook(PauseHook hook, void* context);
 

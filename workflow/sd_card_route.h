@@ -17,11 +17,4 @@ std::wstring BuildPullParameters(const std::wstring& remotePath, const std::wstr
 // NotifyReadingSdCard before the pull.
 bool FetchFromSdCard(CReroZadezHelper* worker);
 
-// Queries the package service and downloads the full setup into the setup
-// file, resuming whatever it holds, until the file is complete and its
-// digest matches. True then, and also when the installed suite is at least
-// as new as the offered one (the setup file is removed: nothing to fetch).
-// False when the route failed (after NotifyDownloadFailed) or was stopped.
-bool DownloadSetupFile(CReroZadezHelper* worker);
-
 }  // namespace rerozadez

@@ -1,5 +1,3 @@
-// The resource utility's loaders: texts from the string table and pictures
-// from "PNG" resources.
 #include <windows.h>
 // GDI+ needs the COM declarations that WIN32_LEAN_AND_MEAN leaves out.
 #include <objidl.h>
@@ -9,27 +7,11 @@
 #include <cstring>
 #include <vector>
 
-#include "settings/resource_util.h"
+#include "app/resource_util.h"
+#include "platform/scoped.h"
 
 namespace rerozadez {
 namespace {
-
-// Owns a movable global memory block.
-class ScopedGlobal {
- public:
-  explicit ScopedGlobal(HGLOBAL memory) : memory_(memory) {}
-  ~ScopedGlobal() {
-    if (memory_ != nullptr) {
-      GlobalFree(memory_);
-    }
-  }
-  ScopedGlobal(const ScopedGlobal&) = delete;
-  ScopedGlobal& operator=(const ScopedGlobal&) = delete;
-  HGLOBAL Get() const { return memory_; }
-
- private:
-  HGLOBAL memory_;
-};
 
 // A bitmap decoded from a stream may keep reading that stream while it lives
 // (GDI+ decodes lazily on Windows). The stream goes away right after
@@ -109,6 +91,10 @@ std::wstring ResourceUtil::LoadStringText(UINT id) const {
   return StringFromTableBlock(block, size, id);
 }
 
+std::wstring LoadTextOrEmpty(int id) {
+  return id == 0 ? std::wstring() : GetResourceUtil()->LoadStringText(static_cast<UINT>(id));
+}
+
 std::unique_ptr<Gdiplus::Bitmap> ResourceUtil::LoadPngImage(UINT id, HMODULE module) const {
   HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), L"PNG");
   if (found == nullptr) {
@@ -145,6 +131,13 @@ std::unique_ptr<Gdiplus::Bitmap> ResourceUtil::LoadPngImage(UINT id, HMODULE mod
   }
   stream->Release();
   return result;
+}
+
+ResourceUtil* GetResourceUtil() {
+  // Deliberately leaked, like every utility object: usable while the
+  // process exits.
+  static ResourceUtil* const instance = new ResourceUtil();
+  return instance;
 }
 
 }  // namespace rerozadez

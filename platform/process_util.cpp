@@ -1,13 +1,10 @@
-#include <windows.h>
+#include "platform/process_util.h"
+
 #include <shellapi.h>
-#include <tlhelp32.h>
 
-#include <string>
-
-#include "settings/pause.h"
-#include "settings/process_util.h"
-#include "settings/scoped_handle.h"
-#include "workflow/process_tree.h"
+#include "platform/pause.h"
+#include "platform/process_snapshot.h"
+#include "platform/scoped.h"
 
 namespace rerozadez {
 namespace {
@@ -19,33 +16,12 @@ const DWORD kPauseAfterEnding = 100;
 const DWORD kVanishPollInterval = 200;
 const DWORD kVanishWaitLimit = 30000;
 
-struct SnapshotEntry {
-  ProcessLink link;
-  std::wstring imageName;
-};
-
-// All processes, in snapshot order; false when no snapshot could be taken.
-bool TakeSnapshot(std::vector<SnapshotEntry>& entries) {
-  entries.clear();
-  ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot.IsValid()) {
-    return false;
-  }
-  PROCESSENTRY32W entry = {};
-  entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
-       more = Process32NextW(snapshot.Get(), &entry)) {
-    entries.push_back({{entry.th32ProcessID, entry.th32ParentProcessID}, entry.szExeFile});
-  }
-  return true;
-}
-
 bool IsRunning(DWORD processId) {
-  std::vector<SnapshotEntry> entries;
-  if (!TakeSnapshot(entries)) {
+  std::vector<ProcessEntry> entries;
+  if (!TakeProcessSnapshot(&entries)) {
     return false;
   }
-  for (const SnapshotEntry& entry : entries) {
+  for (const ProcessEntry& entry : entries) {
     if (entry.link.id == processId) {
       return true;
     }
@@ -63,17 +39,18 @@ void EndProcess(DWORD processId) {
   process.Reset();
 
   Pause(kPauseAfterEnding);
-  // Elapsed time by unsigned difference, so the tick count's wrap does no harm.
-  DWORD waitStart = GetTickCount();
-  while (IsRunning(processId) && GetTickCount() - waitStart < kVanishWaitLimit) {
+  // Bounded by count, not by the clock: a test's pause hook returns at once,
+  // and a clock-bounded loop would then spin for the whole limit.
+  for (DWORD waited = 0; waited < kVanishWaitLimit && IsRunning(processId);
+       waited += kVanishPollInterval) {
     Pause(kVanishPollInterval);
   }
 }
 
-void KillTree(DWORD root, const std::vector<SnapshotEntry>& entries, std::set<DWORD>& visited) {
+void KillTree(DWORD root, const std::vector<ProcessEntry>& entries, std::set<DWORD>& visited) {
   std::vector<ProcessLink> links;
   links.reserve(entries.size());
-  for (const SnapshotEntry& entry : entries) {
+  for (const ProcessEntry& entry : entries) {
     links.push_back(entry.link);
   }
   for (DWORD id : PlanProcessTreeKill(root, links, GetCurrentProcessId(), visited)) {
@@ -81,27 +58,7 @@ void KillTree(DWORD root, const std::vector<SnapshotEntry>& entries, std::set<DW
   }
 }
 
-void PlanFrom(DWORD id, const std::vector<ProcessLink>& processes, DWORD currentProcessId,
-              std::set<DWORD>& visited, std::vector<DWORD>& order) {
-  if (id == currentProcessId || !visited.insert(id).second) {
-    return;
-  }
-  for (const ProcessLink& child : processes) {
-    if (child.parentId == id && child.id != 0) {
-      PlanFrom(child.id, processes, currentProcessId, visited, order);
-    }
-  }
-  order.push_back(id);
-}
-
 }  // namespace
-
-std::vector<DWORD> PlanProcessTreeKill(DWORD root, const std::vector<ProcessLink>& processes,
-                                       DWORD currentProcessId, std::set<DWORD>& visited) {
-  std::vector<DWORD> order;
-  PlanFrom(root, processes, currentProcessId, visited, order);
-  return order;
-}
 
 bool ProcessUtil::RunProgram(std::wstring folder, std::wstring file, std::wstring parameters,
                              bool wait, bool show) const {
@@ -127,8 +84,8 @@ bool ProcessUtil::KillProcessesByName(std::wstring text) const {
     if (pass > 1) {
       Pause(kPauseBetweenPasses);
     }
-    std::vector<SnapshotEntry> entries;
-    if (!TakeSnapshot(entries)) {
+    std::vector<ProcessEntry> entries;
+    if (!TakeProcessSnapshot(&entries)) {
       return true;
     }
     bool found = false;
@@ -136,7 +93,7 @@ bool ProcessUtil::KillProcessesByName(std::wstring text) const {
     // match's child is not walked again; the next pass starts afresh and
     // tries again whatever resisted.
     std::set<DWORD> visited;
-    for (const SnapshotEntry& entry : entries) {
+    for (const ProcessEntry& entry : entries) {
       if (entry.imageName.find(text) == std::wstring::npos) {
         continue;
       }
@@ -154,12 +111,19 @@ bool ProcessUtil::KillProcessesByName(std::wstring text) const {
 }
 
 void ProcessUtil::KillProcessTree(DWORD processId) const {
-  std::vector<SnapshotEntry> entries;
-  if (!TakeSnapshot(entries)) {
+  std::vector<ProcessEntry> entries;
+  if (!TakeProcessSnapshot(&entries)) {
     return;
   }
   std::set<DWORD> visited;
   KillTree(processId, entries, visited);
+}
+
+ProcessUtil* GetProcessUtil() {
+  // Deliberately leaked, like every utility object: usable while the
+  // process exits.
+  static ProcessUtil* const instance = new ProcessUtil();
+  return instance;
 }
 
 }  // namespace rerozadez

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-namespace rerozadezGUI {
+namespace rerozadez {
 
 // Keeps this elevated program from loading a DLL planted beside it (it is
 // often started from a downloads folder): takes the program's and the
@@ -17,4 +17,4 @@ void RestrictDllSearchToSystemFolder();
 // Null when the DLL is not there.
 HMODULE LoadSystemLibrary(const wchar_t* name);
 
-}  // namespace rerozadezGUI
+}  // namespace rerozadez

@@ -2,7 +2,7 @@
 #include <shlwapi.h>
 #include <windows.h>
 
-#include "settings/registry_util.h"
+#include "platform/registry_util.h"
 #include "settings/setup_settings.h"
 
 namespace rerozadez {

@@ -1,18 +1,18 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "settings/sys_util.h"
+#include "platform/text_encoding.h"
 
 namespace rerozadez {
 namespace {
 
 TEST(TextEncoding, NullAndEmptySourcesGiveEmptyText) {
-  EXPECT_EQ(GetSysUtil()->AnsiToWide(nullptr), L"");
-  EXPECT_EQ(GetSysUtil()->WideToAnsi(nullptr), "");
+  EXPECT_EQ(MultiByteToWide(CP_ACP, nullptr), L"");
+  EXPECT_EQ(WideToMultiByte(CP_ACP, nullptr), "");
   EXPECT_EQ(Utf8ToWide(nullptr), L"");
   EXPECT_EQ(WideToUtf8(nullptr), "");
-  EXPECT_EQ(GetSysUtil()->AnsiToWide(""), L"");
-  EXPECT_EQ(GetSysUtil()->WideToAnsi(L""), "");
+  EXPECT_EQ(MultiByteToWide(CP_ACP, ""), L"");
+  EXPECT_EQ(WideToMultiByte(CP_ACP, L""), "");
   EXPECT_EQ(Utf8ToWide(""), L"");
   EXPECT_EQ(WideToUtf8(L""), "");
 }
@@ -20,12 +20,12 @@ TEST(TextEncoding, NullAndEmptySourcesGiveEmptyText) {
 TEST(TextEncoding, ConversionStopsAtTheFirstNull) {
   const char narrow[] = "ab\0cd";
   const wchar_t wide[] = L"ab\0cd";
-  EXPECT_EQ(GetSysUtil()->AnsiToWide(narrow), L"ab");
-  EXPECT_EQ(GetSysUtil()->WideToAnsi(wide), "ab");
+  EXPECT_EQ(MultiByteToWide(CP_ACP, narrow), L"ab");
+  EXPECT_EQ(WideToMultiByte(CP_ACP, wide), "ab");
   EXPECT_EQ(Utf8ToWide(narrow), L"ab");
   EXPECT_EQ(WideToUtf8(wide), "ab");
   // The result carries no terminator of its own.
-  EXPECT_EQ(GetSysUtil()->AnsiToWide("abc").size(), 3u);
+  EXPECT_EQ(MultiByteToWide(CP_ACP, "abc").size(), 3u);
   EXPECT_EQ(WideToUtf8(L"abc").size(), 3u);
 }
 
@@ -43,9 +43,9 @@ TEST(TextEncoding, AnsiRoundTripKeepsEveryCharacterOfTheCodePage) {
   for (int byte = 0x20; byte < 0x7f; ++byte) {
     ansi.push_back(static_cast<char>(byte));
   }
-  std::wstring wide = GetSysUtil()->AnsiToWide(ansi.c_str());
+  std::wstring wide = MultiByteToWide(CP_ACP, ansi.c_str());
   EXPECT_EQ(wide.size(), ansi.size());
-  EXPECT_EQ(GetSysUtil()->WideToAnsi(wide.c_str()), ansi);
+  EXPECT_EQ(WideToMultiByte(CP_ACP, wide.c_str()), ansi);
 
   CPINFO info = {};
   ASSERT_TRUE(GetCPInfo(CP_ACP, &info));
@@ -54,8 +54,8 @@ TEST(TextEncoding, AnsiRoundTripKeepsEveryCharacterOfTheCodePage) {
     for (int byte = 0xa0; byte <= 0xff; ++byte) {
       high.push_back(static_cast<char>(byte));
     }
-    std::wstring highWide = GetSysUtil()->AnsiToWide(high.c_str());
-    EXPECT_EQ(GetSysUtil()->WideToAnsi(highWide.c_str()), high);
+    std::wstring highWide = MultiByteToWide(CP_ACP, high.c_str());
+    EXPECT_EQ(WideToMultiByte(CP_ACP, highWide.c_str()), high);
   }
 }
 
@@ -64,7 +64,7 @@ TEST(TextEncoding, CharacterMissingFromTheCodePageBecomesTheDefaultCharacter) {
   const wchar_t text[] = L"a\U00010400b";
   CPINFO info = {};
   ASSERT_TRUE(GetCPInfo(CP_ACP, &info));
-  std::string ansi = GetSysUtil()->WideToAnsi(text);
+  std::string ansi = WideToMultiByte(CP_ACP, text);
   ASSERT_FALSE(ansi.empty());
   EXPECT_EQ(ansi.front(), 'a');
   EXPECT_EQ(ansi.back(), 'b');

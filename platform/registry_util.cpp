@@ -1,8 +1,8 @@
-#include "settings/registry_util.h"
+#include "platform/registry_util.h"
 
 #include <vector>
 
-#include "settings/setup_settings.h"
+#include "platform/scoped.h"
 
 namespace rerozadez {
 namespace {
@@ -17,23 +17,6 @@ const REGSAM kRegistryView = 0;
 
 const size_t kWideReadBytes = 2048;
 const size_t kAnsiReadBytes = 1024;
-
-class ScopedKey {
- public:
-  ScopedKey() : key_(nullptr) {}
-  ~ScopedKey() {
-    if (key_ != nullptr) {
-      RegCloseKey(key_);
-    }
-  }
-  ScopedKey(const ScopedKey&) = delete;
-  ScopedKey& operator=(const ScopedKey&) = delete;
-  HKEY* Receive() { return &key_; }
-  HKEY Get() const { return key_; }
-
- private:
-  HKEY key_;
-};
 
 }  // namespace
 
@@ -100,11 +83,11 @@ std::string RegistryUtil::QueryStringA(HKEY root, std::string subKey, std::strin
   return buffer.data();
 }
 
-int SetupSettings::IsSuiteInstalled(std::string& version, std::wstring& installDir) const {
-  version = GetRegistryUtil()->QueryStringA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quillnest", "Version");
-  installDir =
-      GetRegistryUtil()->QueryStringW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quillnest", L"InstallDir");
-  return !version.empty() && !installDir.empty() ? 1 : 0;
+RegistryUtil* GetRegistryUtil() {
+  // Deliberately leaked, like every utility object: usable while the
+  // process exits.
+  static RegistryUtil* const instance = new RegistryUtil();
+  return instance;
 }
 
 }  // namespace rerozadez

@@ -2,13 +2,13 @@
 // every Windows from XP to 11 takes from its own folder (kernel32, user32,
 // gdi32, advapi32, ole32, msvcrt); the rest are delay-loaded
 // (cmake/QuillDelayLoad.cmake) and reach the loader through the hook below.
-#include "app/system_libraries.h"
+#include "platform/system_libraries.h"
 
 #include <delayimp.h>
 
 #include <string>
 
-namespace rerozadezGUI {
+namespace rerozadez {
 namespace {
 
 // Windows 8, and Vista or 7 with update KB2533623, have
@@ -71,4 +71,4 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
   return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
-}  // namespace rerozadezGUI
+}  // namespace rerozadez

@@ -1,0 +1,72 @@
+#pragma once
+
+// The main window: its class, creation, messages, commands, the reaction to
+// the worker's notifications and the closing sequence. The window's state
+// and painting are CQuillWndHelperDrawer's (app/skin_painter.h).
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/skin_painter.h"
+
+namespace rerozadezGUI {
+
+// The window itself. Adds no data to its drawer.
+class CQuillWndHelper : public CQuillWndHelperDrawer {
+ public:
+  CQuillWndHelper() {}
+  ~CQuillWndHelper() override {}
+
+  // Loads the title and class name, then registers the window class.
+  void RegisterWindowClass(HINSTANCE module);
+
+  // Creates the window with its controls, pictures and icons, hooks the
+  // worker's notifications, deploys the bridge tool and shows the window.
+  // Always true.
+  bool CreateMainWindow(HINSTANCE module);
+
+  // Switches to a media-player hint screen when the installed player is too
+  // old. False when the program has nothing to show (overSea and no hint).
+  bool CheckMediaPlayer();
+
+  // The window's reaction to one notification; types outside 0..11 are
+  // ignored. Runs on the user-interface thread.
+  void OnSetupNotify(int type, int value);
+
+  // Set a text and repaint the part of the window that shows it.
+  void SetStatusText(std::wstring text);
+  void SetCaptionText(std::wstring text);
+  // Repaints everything below the title area.
+  void InvalidateBody();
+
+  // Commands 1002..1009; false for other ids.
+  bool OnCommand(HWND window, int controlId);
+  // Places the controls for a client area of cx × cy.
+  void LayoutControls(int cx, int cy);
+  // Stop request, a bounded wait for the worker, bridge tool processes
+  // ended, window destroyed.
+  void CloseWindowAndStop();
+};
+
+// The one window helper, created on first use and never destroyed.
+CQuillWndHelper* GetWndHelper();
+
+// The window procedure of the main window.
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Installed on every button: tracks the hover state, then calls the standard
+// button procedure.
+LRESULT CALLBACK ButtonSubclassProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The worker's notification callback (context: the helper). Runs on the
+// worker thread and only hands the notification to the window's thread, in
+// order; a progress value equal to the last one posted is not posted again.
+// Without a context or a window it does nothing.
+void HandleSetupNotify(int type, int value, void* context);
+
+// Private message carrying a notification to the window: wParam the type,
+// lParam the value.
+const UINT kSetupNotifyMessage = WM_APP + 1;
+
+}  // namespace rerozadezGUI

@@ -1,0 +1,54 @@
+#include "workflow/version_compare.h"
+
+#include <gtest/gtest.h>
+
+namespace rerozadez {
+namespace {
+
+TEST(VersionParse, ReadsFourNumbersAndStopsTheLastAtAFullStop) {
+  int a = -1, b = -1, c = -1, d = -1;
+  ASSERT_TRUE(ParseVersion("1.2.3.4", a, b, c, d));
+  EXPECT_EQ(a, 1);
+  EXPECT_EQ(b, 2);
+  EXPECT_EQ(c, 3);
+  EXPECT_EQ(d, 4);
+  ASSERT_TRUE(ParseVersion("1.2.3.4.5", a, b, c, d));
+  EXPECT_EQ(d, 4);
+  ASSERT_TRUE(ParseVersion("..x.", a, b, c, d));  // empty parts read as 0
+  EXPECT_EQ(a, 0);
+  EXPECT_EQ(d, 0);
+}
+
+TEST(VersionParse, FailsWithoutThreeFullStopsKeepingWhatWasRead) {
+  int a = -1, b = -1, c = -1, d = 77;
+  EXPECT_FALSE(ParseVersion("7.8.9", a, b, c, d));
+  EXPECT_EQ(a, 7);
+  EXPECT_EQ(b, 8);
+  EXPECT_EQ(d, 77);
+  EXPECT_FALSE(ParseVersion("", a, b, c, d));
+}
+
+TEST(VersionCompare, OnlyTheBuildNumbersDecide) {
+  EXPECT_EQ(CompareVersion("1.0.0.6", "1.0.0.5"), 1);
+  EXPECT_EQ(CompareVersion("1.0.0.5", "1.0.0.5"), 0);
+  EXPECT_EQ(CompareVersion("9.9.9.5", "1.0.0.5"), 0);
+  EXPECT_EQ(CompareVersion("1.0.0.4", "1.0.0.5"), -1);
+  EXPECT_EQ(CompareVersion("2.0.0.1", "1.0.0.5"), -1);
+}
+
+TEST(VersionCompare, DateStyleInstalledBuildsAreOlderThanCurrentOnes) {
+  EXPECT_EQ(CompareVersion("2.0.0.100", "1.0.0.2011120501"), 1);
+  // Just below either threshold the ordinary rule holds.
+  EXPECT_EQ(CompareVersion("2.0.0.100", "1.0.0.2011000000"), -1);
+  EXPECT_EQ(CompareVersion("2.0.0.1000000000", "1.0.0.2011120501"), -1);
+}
+
+TEST(VersionCompare, UnparsableTextsNeverAskForADownload) {
+  EXPECT_EQ(CompareVersion("1.0.0.5", "1.0.0"), -1);
+  EXPECT_EQ(CompareVersion("", "1.0.0.5"), -1);
+  // An overlong number saturates instead of wrapping into a small build.
+  EXPECT_EQ(CompareVersion("1.0.0.99999999999999", "1.0.0.5"), 1);
+}
+
+}  // namespace
+}  // namespace rerozadez

@@ -1,0 +1,63 @@
+#include "workflow/version_compare.h"
+
+#include <climits>
+#include <cstdlib>
+
+namespace rerozadez {
+namespace {
+
+const int kInstalledBuildThreshold = 2011000000;
+const int kOfferedBuildThreshold = 1000000000;
+
+// A decimal number from the start of text, saturated to the int range like
+// the runtime's conversion of an overlong number.
+int ParseVersionNumber(const std::string& text) {
+  long value = strtol(text.c_str(), nullptr, 10);
+  if (value > INT_MAX) {
+    return INT_MAX;
+  }
+  if (value < INT_MIN) {
+    return INT_MIN;
+  }
+  return static_cast<int>(value);
+}
+
+}  // namespace
+
+bool ParseVersion(std::string text, int& major, int& minor, int& patch, int& build) {
+  int* leading[] = {&major, &minor, &patch};
+  for (int* number : leading) {
+    size_t stop = text.find('.');
+    if (stop == std::string::npos) {
+      return false;
+    }
+    *number = ParseVersionNumber(text.substr(0, stop));
+    text.erase(0, stop + 1);
+  }
+  build = ParseVersionNumber(text);
+  return true;
+}
+
+int CompareVersion(std::string offered, std::string installed) {
+  int offeredParts[4] = {};
+  int installedParts[4] = {};
+  if (!ParseVersion(offered, offeredParts[0], offeredParts[1], offeredParts[2], offeredParts[3]) ||
+      !ParseVersion(installed, installedParts[0], installedParts[1], installedParts[2],
+                    installedParts[3])) {
+    return -1;
+  }
+  int offeredBuild = offeredParts[3];
+  int installedBuild = installedParts[3];
+  if (offeredBuild > installedBuild) {
+    return 1;
+  }
+  if (offeredBuild == installedBuild) {
+    return 0;
+  }
+  // Builds above the threshold came from an older numbering scheme (dates);
+  // any build of the current scheme supersedes them.
+  return installedBuild > kInstalledBuildThreshold && offeredBuild < kOfferedBuildThreshold ? 1
+                                                                                            : -1;
+}
+
+}  // namespace rerozadez

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+
+namespace rerozadez {
+
+// Reads "a.b.c.d" into four numbers; false when fewer than three full stops.
+// Numbers already read stay in their outputs.
+bool ParseVersion(std::string text, int& major, int& minor, int& patch, int& build);
+
+// 1 when the offered version should be installed over the installed one, 0
+// when they are the same, -1 otherwise or when either does not parse. Only
+// the build numbers count; an installed build above 2,011,000,000 is older
+// than any offered build below 1,000,000,000.
+int CompareVersion(std::string offered, std::string installed);
+
+}  // namespace rerozadez
