@@ -8,13 +8,46 @@
 
 #include "app/main_window.h"
 #include "app/single_instance.h"
+#include "platform/diagnostic_log.h"
 #include "platform/process_util.h"
 #include "platform/registry_util.h"
 #include "platform/system_libraries.h"
 #include "platform/system_info.h"
+#include "settings/service_address.h"
 #include "settings/setup_settings.h"
 
 namespace rerozadezGUI {
+namespace {
+
+// Opens this run's log (unless the configuration turned it off) and writes
+// what start-up found: the program, the system, the configuration.
+void StartDiagnosticLog(const rerozadez::SetupSettings& settings) {
+  if (settings.diagnosticLog == 0 ||
+      !rerozadez::GetDiagnosticLog()->Open(settings.GetDiagnosticLogPath())) {
+    return;
+  }
+  using rerozadez::LogLine;
+  using rerozadez::LogText;
+  wchar_t exe[MAX_PATH] = L"";
+  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  DWORD major = 0;
+  DWORD minor = 0;
+  rerozadez::GetWindowsVersion(&major, &minor);
+  LogLine("QuillnestMini started: %s, Windows %lu.%lu, process %lu", LogText(exe).c_str(), major,
+          minor, GetCurrentProcessId());
+  const std::wstring config = settings.moduleDir + L"SetupConfig.txt";
+  LogLine("configuration %s: %s", LogText(config).c_str(),
+          rerozadez::PathExists(config) ? "read" : "absent, defaults used");
+  LogLine(
+      "settings: Channel \"%s\", Driver \"%s\", DriverParams \"%s\", SetupBigPackage \"%s\", "
+      "OverSea %d, MediaPlayer %d",
+      LogText(settings.channel).c_str(), LogText(settings.driverPath).c_str(),
+      LogText(settings.driverParams).c_str(), LogText(settings.setupBigPackage).c_str(),
+      settings.overSea, settings.mediaPlayer);
+  LogLine("package service %s", rerozadez::PackageServiceBaseUrl().c_str());
+}
+
+}  // namespace
 
 int RunApplication(HINSTANCE module) {
   rerozadez::RestrictDllSearchToSystemFolder();
@@ -29,11 +62,14 @@ int RunApplication(HINSTANCE module) {
 
   rerozadez::SetupSettings* settings = rerozadez::GetSetupSettings();
   settings->LoadSetupConfig();
+  StartDiagnosticLog(*settings);
 
   std::string version;
   std::wstring installDir;
   if (settings->IsSuiteInstalled(version, installDir) != 0) {
     // The suite is there already: only the driver installer is wanted.
+    rerozadez::LogLine("installed suite %s in %s: only the driver installer runs", version.c_str(),
+                       rerozadez::LogText(installDir).c_str());
     if (!settings->driverPath.empty() && rerozadez::PathExists(settings->driverPath)) {
       rerozadez::GetProcessUtil()->RunProgram(L"", settings->driverPath, settings->driverParams,
                                               false, true);
@@ -41,6 +77,7 @@ int RunApplication(HINSTANCE module) {
     return 0;
   }
 
+  rerozadez::LogLine("no installed suite: the window opens");
   rerozadez::GetRegistryUtil()->SetCurrentUserStringW(L"SOFTWARE\\QuillnestMini", L"installed",
                                                       L"true");
 
@@ -50,12 +87,15 @@ int RunApplication(HINSTANCE module) {
 
   helper->RegisterWindowClass(module);
   if (!helper->CreateMainWindow(module)) {
+    rerozadez::LogLine("window not created, Windows error %lu", GetLastError());
     return 0;
   }
   if (!helper->CheckMediaPlayer()) {
     // overSea without a hint to show: nothing more to do.
+    rerozadez::LogLine("overseas build with no media player hint to show: the program ends");
     return 0;
   }
+  rerozadez::LogLine("window shown");
 
   MSG message = {};
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -63,6 +103,7 @@ int RunApplication(HINSTANCE module) {
     DispatchMessageW(&message);
   }
   Gdiplus::GdiplusShutdown(helper->gdiplusToken);
+  rerozadez::LogLine("window closed: the program ends with %d", static_cast<int>(message.wParam));
   return static_cast<int>(message.wParam);
 }
 

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "platform/diagnostic_log.h"
 #include "platform/scoped.h"
 
 namespace rerozadez {
@@ -26,12 +27,32 @@ const DWORD kHostBufferSize = 2084;
 // Also the size of every body read and the limit of the raw headers.
 const DWORD kPathBufferSize = 2048;
 
+// WinINet follows the service's redirects. From http to https it may ask
+// first on older Windows; the flag lets it go on. The way back from https to
+// plain http is refused below, since Wine's WinINet takes it silently.
 const DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
-                            INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_COOKIES;
+                            INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_COOKIES |
+                            INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
 const DWORD kReplaceHeader = HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE;
 
 DWORD LengthOf(const char* text) {
   return static_cast<DWORD>(lstrlenA(text));
+}
+
+// True when the reply came from an https address; WinINet has followed any
+// redirects by then.
+bool ReplyCameOverHttps(HINTERNET request) {
+  char url[INTERNET_MAX_URL_LENGTH + 1] = "";
+  DWORD size = sizeof(url) - 1;
+  return InternetQueryOptionA(request, INTERNET_OPTION_URL, url, &size) &&
+         _strnicmp(url, "https://", 8) == 0;
+}
+
+DWORD StatusOf(HINTERNET request) {
+  DWORD status = 0;
+  DWORD size = sizeof(status);
+  HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr);
+  return status;
 }
 
 }  // namespace
@@ -70,6 +91,7 @@ bool HttpClient::SendRequest(std::string url, std::string data, const char* meth
   MoveGetPayloadIntoUrl(method, &url, &data);
 
   bool ok = false;
+  DWORD status = 0;
   std::vector<char> host(kHostBufferSize, 0);
   std::vector<char> path(kPathBufferSize, 0);
   // One buffer, zeroed before each use, for the body and the raw headers.
@@ -90,6 +112,9 @@ bool HttpClient::SendRequest(std::string url, std::string data, const char* meth
       error = kHttpErrorCrackUrl;
       return;
     }
+    // https asks for TLS with the server's certificate checked; any other
+    // scheme is plain HTTP on the port the address gives or implies.
+    const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
     session.Reset(InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, "", "", 0));
     if (!session.IsValid()) {
       error = kHttpErrorOpenSession;
@@ -107,7 +132,8 @@ bool HttpClient::SendRequest(std::string url, std::string data, const char* meth
     }
     const char* acceptTypes[] = {kAcceptType, nullptr};
     request.Reset(HttpOpenRequestA(connection.Get(), method, path.data(), kHttpVersion, "",
-                                   acceptTypes, kRequestFlags, 0));
+                                   acceptTypes, kRequestFlags | (secure ? INTERNET_FLAG_SECURE : 0),
+                                   0));
     if (!request.IsValid()) {
       error = kHttpErrorOpenRequest;
       return;
@@ -146,6 +172,13 @@ bool HttpClient::SendRequest(std::string url, std::string data, const char* meth
       error = kHttpErrorSendRequest;
       return;
     }
+    if (secure && !ReplyCameOverHttps(request.Get())) {
+      // Redirected to plain http: the reply could have been forged on the way.
+      error = kHttpErrorSendRequest;
+      SetLastError(ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR);
+      return;
+    }
+    status = StatusOf(request.Get());
 
     // A failed read ends the body like its end does; what came stays.
     size_t total = 0;
@@ -167,8 +200,16 @@ bool HttpClient::SendRequest(std::string url, std::string data, const char* meth
     ok = total > 0;
   }();
 
-  if (!ok && systemError != nullptr)
-    *systemError = GetLastError();
+  const DWORD lastError = ok ? 0 : GetLastError();
+  if (systemError != nullptr)
+    *systemError = lastError;
+  if (error != 0) {
+    LogLine("request %s %s failed at step %d, Windows error %lu", method, url.c_str(), error,
+            lastError);
+  } else {
+    LogLine("request %s %s: status %lu, %u body bytes", method, url.c_str(), status,
+            static_cast<unsigned>(responseBody.size()));
+  }
   return ok;
 }
 

@@ -32,16 +32,20 @@ void MoveGetPayloadIntoUrl(const char* method, std::string* url, std::string* da
 // session, connection and request; nothing is cached or kept between calls.
 class HttpClient {
  public:
-  // Sends method to url (always plain HTTP; the scheme only picks the default
-  // port) with data as payload, and replaces responseBody with the reply body
-  // and responseHeaders with the raw reply headers (status line first, CR LF
-  // after each line). True only when every step worked and the body holds at
-  // least one byte. errorCode receives 0 or the failed step's
-  // HttpRequestError; systemError, on failure, GetLastError. Headers longer
+  // Sends method to url with data as payload: over TLS with the server's
+  // certificate checked when the scheme is https, else plain HTTP; the port
+  // is the address's or its scheme's default. WinINet follows redirects; one
+  // from https to plain http fails the request. Replaces responseBody with
+  // the reply body and responseHeaders with the raw reply headers (status
+  // line first, CR LF after each line). True only when every step worked and
+  // the body holds at least one byte. errorCode receives 0 or the failed
+  // step's HttpRequestError; systemError, on failure, GetLastError (a refused
+  // certificate gives the WinINet error, e.g. 12057 or 12038). Headers longer
   // than 2048 bytes fail with kHttpErrorQueryHeaders, the body already read.
   // A server silent for receiveTimeoutMs ends the request: before the reply
   // it fails with kHttpErrorSendRequest; within the body the body ends there
   // (WinINet drops the bytes of the read that timed out).
+  // Each request leaves one line in the diagnostic log.
   bool SendRequest(std::string url, std::string data, const char* method, std::string& responseBody,
                    std::string& responseHeaders, DWORD connectTimeoutMs, DWORD receiveTimeoutMs,
                    int* errorCode = nullptr, DWORD* systemError = nullptr);

@@ -28,6 +28,7 @@ enum DownloadError {
   kDownloadErrorQueryStatus = 1009,
   kDownloadErrorWriteFile = 1010,
   kDownloadErrorReplyStatus = 1011,  // an error status: nothing was written
+  kDownloadErrorRedirect = 1012,     // a redirect not followed: nothing was written
 };
 
 // What a reply's status means for the local file.
@@ -42,6 +43,30 @@ enum DownloadReplyAction {
 // startOffset. 206 appends; another 2xx sends the whole file, which appends
 // to an empty file and restarts a partial one.
 DownloadReplyAction JudgeDownloadStatus(DWORD status, uint64_t startOffset);
+
+// Redirects. The downloader follows them itself, hop by hop, instead of
+// leaving them to WinINet, whose following differs by version: Wine's and
+// XP's WinINet stop at 308, XP's asks before moving from http to https, and
+// Wine's moves from https to plain http without a word. Each hop sends the
+// same request again, the Range line included, to the address in Location
+// (resolved against the current one), so a resumed download asks the
+// server that holds the file for the missing bytes; the final reply is
+// judged as any other (JudgeDownloadStatus: 206 appends, another 2xx
+// restarts, an error writes nothing). Followed: 301, 302, 303, 307 and 308,
+// at most kMaxRedirects in a row. Not followed, ending the pass with
+// kDownloadErrorRedirect and nothing written: one redirect too many, one to
+// a scheme other than http and https, or from https to plain http. A
+// redirect without Location is an error reply (kDownloadErrorReplyStatus).
+const int kMaxRedirects = 5;
+
+// True for 301, 302, 303, 307 and 308.
+bool IsRedirectStatus(DWORD status);
+
+// The address a redirect leads to: location resolved against currentUrl.
+// False when it must not be followed: its scheme is neither http nor https,
+// or it leaves https for plain http.
+bool ResolveRedirect(const std::wstring& currentUrl, const std::wstring& location,
+                     std::wstring* next);
 
 // A download address as it goes on the wire: the service's addresses are
 // UTF-8 text, and every byte outside ASCII is sent percent-escaped, as
@@ -65,14 +90,17 @@ int DownloadPercent(uint64_t bytesInFile, int64_t totalSize);
 // sending well within that, and the cost of a false alarm is one read.
 const DWORD kDownloadReceiveTimeoutMs = 30000;
 
-// Fetches url with a Range request from the local file's size and appends the
-// reply to the file at path (created when missing), or starts the file again
-// when the server ignored the range. Reports the percent of totalSize after
-// every read through control.progress and stops when control.shouldStop
-// answers true. Returns when the body ends (eleven empty reads in a
-// row), a read fails, a stop is requested or a step fails. startOffset
-// receives the file's size at the start; errorCode 0 or a DownloadError. The
-// caller judges the file by its size and digest.
+// Fetches url (https over TLS with the server's certificate checked, else
+// plain HTTP; the port is the address's or the scheme's default) with a Range
+// request from the local file's size and appends the reply to the file at
+// path (created when missing), or starts the file again when the server
+// ignored the range; redirects as described above. Reports the percent of
+// totalSize after every read through control.progress and stops when
+// control.shouldStop answers true. Returns when the body ends (eleven empty
+// reads in a row), a read fails, a stop is requested or a step fails.
+// startOffset receives the file's size at the start; errorCode 0 or a
+// DownloadError. The caller judges the file by its size and digest. Each
+// request, redirect and ending leaves a line in the diagnostic log.
 void DownloadFile(const DownloadControl& control, std::wstring url, std::wstring path,
                   int64_t totalSize, uint64_t* startOffset = nullptr, int* errorCode = nullptr);
 

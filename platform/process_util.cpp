@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include "platform/diagnostic_log.h"
 #include "platform/pause.h"
 #include "platform/process_snapshot.h"
 #include "platform/scoped.h"
@@ -70,11 +71,17 @@ bool ProcessUtil::RunProgram(std::wstring folder, std::wstring file, std::wstrin
   info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
   info.nShow = show ? SW_SHOWNORMAL : SW_HIDE;
   if (!ShellExecuteExW(&info)) {
+    LogLine("program %s not started, Windows error %lu", LogText(file).c_str(), GetLastError());
     return false;
   }
+  LogLine("program %s started (parameters \"%s\", folder \"%s\")", LogText(file).c_str(),
+          LogText(parameters).c_str(), LogText(folder).c_str());
   if (wait && info.hProcess != nullptr) {
     ScopedHandle process(info.hProcess);
     WaitForSingleObject(process.Get(), INFINITE);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.Get(), &exitCode);
+    LogLine("program %s ended with exit code %lu", LogText(file).c_str(), exitCode);
   }
   return true;
 }

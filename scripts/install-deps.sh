@@ -10,7 +10,7 @@ packages=(
   googletest libcpp-httplib-dev g++
   gcab cabextract
   fonts-wqy-microhei
-  xvfb xauth x11-apps imagemagick python3
+  xvfb xauth x11-apps imagemagick python3 openssl
   curl
 )
 

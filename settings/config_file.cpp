@@ -57,4 +57,10 @@ int ReadConfigFlag(const std::wstring& text) {
   return wcstol(text.c_str(), nullptr, 10) == 1 ? 1 : 0;
 }
 
+int ReadConfigSwitch(const std::wstring& text) {
+  wchar_t* end = nullptr;
+  long value = wcstol(text.c_str(), &end, 10);
+  return end != text.c_str() && value == 0 ? 0 : 1;
+}
+
 }  // namespace rerozadez

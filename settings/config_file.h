@@ -20,4 +20,8 @@ std::wstring GetConfigValue(const std::wstring& text, const std::wstring& key);
 // else 0.
 int ReadConfigFlag(const std::wstring& text);
 
+// 0 when the text reads as the decimal integer 0 ("0", "00", "0 off"), else
+// 1, also for an empty text: a switch that is on unless turned off.
+int ReadConfigSwitch(const std::wstring& text);
+
 }  // namespace rerozadez

@@ -18,6 +18,7 @@ namespace {
 
 const wchar_t kConfigFileName[] = L"SetupConfig.txt";
 const wchar_t kBackupSetupFileName[] = L"Quillnest_SetUp_mini_backup.exe";
+const wchar_t kDiagnosticLogFileName[] = L"QuillnestMini.log";
 const wchar_t kSuiteKey[] = L"SOFTWARE\\Quillnest";
 
 // A configuration is a few lines; anything larger is not one of ours, and
@@ -26,7 +27,7 @@ const DWORD kMaxConfigBytes = 1024 * 1024;
 
 }  // namespace
 
-SetupSettings::SetupSettings() : overSea(0), mediaPlayer(0) {}
+SetupSettings::SetupSettings() : overSea(0), mediaPlayer(0), diagnosticLog(1) {}
 
 SetupSettings* GetSetupSettings() {
   // Deliberately leaked: it must outlive anything that runs during exit.
@@ -76,6 +77,9 @@ int SetupSettings::LoadSetupConfig() {
   channel = GetConfigValue(text, L"Channel");
   overSea = ReadConfigFlag(GetConfigValue(text, L"OverSea"));
   mediaPlayer = ReadConfigFlag(GetConfigValue(text, L"MediaPlayer"));
+  // A key no other key contains, nor is contained in: found by substring
+  // like the others, it must not be matched inside another key's name.
+  diagnosticLog = ReadConfigSwitch(GetConfigValue(text, L"DiagnosticLog"));
   return 0;
 }
 
@@ -85,6 +89,10 @@ std::wstring SetupSettings::GetWorkFolder() const {
 
 std::wstring SetupSettings::GetSetupFilePath() const {
   return GetWorkFolder() + L"\\" + kSetupFileName;
+}
+
+std::wstring SetupSettings::GetDiagnosticLogPath() const {
+  return GetSysUtil()->GetTempWorkFolder() + L"\\" + kDiagnosticLogFileName;
 }
 
 std::wstring SetupSettings::GetBackupSetupFilePath() const {

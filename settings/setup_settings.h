@@ -24,6 +24,8 @@ class SetupSettings {
   std::wstring GetWorkFolder() const;
   // The full setup: <work folder>\Quillnest_SetUp_mini.exe.
   std::wstring GetSetupFilePath() const;
+  // The run's diagnostic log: <temp work folder>\QuillnestMini.log.
+  std::wstring GetDiagnosticLogPath() const;
   // Where the SD-card pull lands first: <work folder>\Quillnest_SetUp_mini_backup.exe.
   std::wstring GetBackupSetupFilePath() const;
 
@@ -38,6 +40,7 @@ class SetupSettings {
   std::wstring channel;
   int overSea;                  // 0 or 1
   int mediaPlayer;              // 0 or 1
+  int diagnosticLog;            // 1 unless "DiagnosticLog" reads as 0
   std::wstring bridgeToolPath;  // set by the bridge tool deployment
   std::wstring moduleDir;       // folder of the executable, with its closing backslash
 };

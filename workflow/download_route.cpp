@@ -4,6 +4,7 @@
 
 #include "net/package_info.h"
 #include "net/resumable_download.h"
+#include "platform/diagnostic_log.h"
 #include "platform/pause.h"
 #include "platform/process_util.h"
 #include "platform/system_info.h"
@@ -31,9 +32,12 @@ bool QueryConfiguredPackage(std::string& verName, std::string& downloadUrl, std:
 bool DownloadSetupFile(CReroZadezHelper* worker) {
   std::string verName, downloadUrl, size, fpmd5;
   if (!QueryConfiguredPackage(verName, downloadUrl, size, fpmd5)) {
+    LogLine("download route: the package service gave no usable answer");
     worker->Notify(NotifyDownloadFailed);
     return false;
   }
+  LogLine("download route: offered version %s at %s, size %s, digest %s", verName.c_str(),
+          downloadUrl.c_str(), size.c_str(), fpmd5.c_str());
 
   SetupSettings* settings = GetSetupSettings();
   std::wstring setupPath = settings->GetSetupFilePath();
@@ -42,6 +46,8 @@ bool DownloadSetupFile(CReroZadezHelper* worker) {
   if (settings->IsSuiteInstalled(installedVersion, installDir) &&
       CompareVersion(verName, installedVersion) <= 0) {
     // The installed suite is as new as the offer: nothing to fetch.
+    LogLine("download route: installed version %s is current, nothing to fetch",
+            installedVersion.c_str());
     DeleteFileW(setupPath.c_str());
     return true;
   }
@@ -76,13 +82,17 @@ bool DownloadSetupFile(CReroZadezHelper* worker) {
       DeleteFileW(setupPath.c_str());
       pass = 0;
       if (--digestBudget <= 0) {
+        LogLine("download route: gives up after %d wrong digests", kDigestBudget);
         worker->Notify(NotifyDownloadFailed);
         return false;
       }
       worker->Notify(NotifyChecksumMismatch);
     } else {
+      LogLine("download route: pass %d left the setup file incomplete (%I64u bytes)", pass + 1,
+              GetSysUtil()->GetFileLength(setupPath));
       Pause(kPauseAfterIncompletePass);
       if (pass == kPassLimit - 1) {
+        LogLine("download route: gives up after %d incomplete passes", kPassLimit);
         worker->Notify(NotifyDownloadFailed);
       }
     }

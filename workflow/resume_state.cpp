@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "platform/diagnostic_log.h"
 #include "platform/registry_util.h"
 #include "settings/setup_settings.h"
 #include "settings/sys_util.h"
@@ -66,7 +67,10 @@ bool IsDigestMatching() {
   bool fullForm = recorded.size() == kFullDigestLength;
   std::string computed = GetFileMd5(GetSetupSettings()->GetSetupFilePath(), fullForm);
   // A file that could not be read was not verified, whatever the record says.
-  return !computed.empty() && DigestsMatch(computed, recorded);
+  const bool matching = !computed.empty() && DigestsMatch(computed, recorded);
+  LogLine("digest of the setup file: %s, expected \"%s\", computed \"%s\"",
+          matching ? "matches" : "MISMATCH", recorded.c_str(), computed.c_str());
+  return matching;
 }
 
 }  // namespace rerozadez

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/diagnostic_log.h"
 #include "platform/pause.h"
 #include "platform/process_util.h"
 #include "platform/system_info.h"
@@ -17,12 +18,30 @@ namespace {
 const DWORD kStagePause = 500;
 const int kLaunchAttempts = 3;
 
+// Notification names as the log shows them, by type.
+const char* const kNotifyNames[] = {"run started",
+                                    "fetch stage",
+                                    "installing driver",
+                                    "reading SD card",
+                                    "download started",
+                                    "download restarted",
+                                    "download failed (Retry offered)",
+                                    "checksum mismatch",
+                                    "progress",
+                                    "launching setup",
+                                    "setup launched",
+                                    "run finished"};
+
 }  // namespace
 
 CReroZadezHelper::CReroZadezHelper()
     : running(0), stopRequested(1), retryMode(0), notify(nullptr), notifyContext(nullptr) {}
 
 void CReroZadezHelper::Notify(int type, int value) const {
+  // Progress comes with every read; the log keeps the screens only.
+  if (type != NotifyProgress && type >= 0 && type <= NotifyRunFinished) {
+    LogLine("screen: %s", kNotifyNames[type]);
+  }
   if (notify != nullptr) {
     notify(type, value, notifyContext);
   }
@@ -47,9 +66,16 @@ int CReroZadezHelper::Run() {
     std::atomic<int>& running;
     ~RunningFlag() { running = 0; }
   } clearOnExit{running};
-  auto stopChecked = [this] { return stopRequested != 0; };
+  auto stopChecked = [this] {
+    if (stopRequested == 0) {
+      return false;
+    }
+    LogLine("run stops: asked to");
+    return true;
+  };
 
   SetupSettings* settings = GetSetupSettings();
+  LogLine("run begins (%s)", retryMode == 0 ? "full run" : "retry: the download only");
   if (retryMode == 0) {
     Notify(NotifyRunStarted);
   }
@@ -74,14 +100,21 @@ int CReroZadezHelper::Run() {
     if (QueryConfiguredPackage(verName, downloadUrl, size, fpmd5)) {
       OutputDebugStringA("update the download size and md5\n");
       StoreResumeRecord(size, fpmd5);
+      LogLine("resume record: size %s, digest %s (version %s)", size.c_str(), fpmd5.c_str(),
+              verName.c_str());
+    } else {
+      LogLine("resume record kept: the package service gave no usable answer");
     }
 
     std::wstring setupPath = settings->GetSetupFilePath();
     if (IsDownloadComplete()) {
+      LogLine("earlier copy: complete, verifying it");
       if (IsDigestMatching() && LaunchSetupFile()) {
         return 0;
       }
       DeleteFileW(setupPath.c_str());
+    } else {
+      LogLine("earlier copy: %I64u bytes, not complete", GetSysUtil()->GetFileLength(setupPath));
     }
     if (stopChecked()) {
       return 1;
@@ -89,6 +122,7 @@ int CReroZadezHelper::Run() {
 
     // A file from the phone is started on its size alone.
     if (FetchFromSdCard(this) && GetSysUtil()->GetFileLength(setupPath) > 0) {
+      LogLine("SD card: pulled %I64u bytes", GetSysUtil()->GetFileLength(setupPath));
       if (LaunchSetupFile()) {
         return 0;
       }
@@ -119,6 +153,7 @@ int CReroZadezHelper::Run() {
     std::string version;
     std::wstring installDir;
     if (settings->IsSuiteInstalled(version, installDir)) {
+      LogLine("starting the installed suite %s", version.c_str());
       GetProcessUtil()->RunProgram(installDir, installDir + L"\\Quillnest.exe", L"", false, true);
     }
     Notify(NotifyRunFinished);

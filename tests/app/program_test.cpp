@@ -350,6 +350,7 @@ class ProgramRunTest : public ProgramTest {
   std::wstring SetupFile() const {
     return appData_.Path() + L"\\Travik\\rerozadez\\Quillnest_SetUp_mini.exe";
   }
+  std::wstring LogFile() const { return temp_.Path() + L"\\Travik\\rerozadez\\QuillnestMini.log"; }
   // Presses a button of the program's window as a user would.
   static void Press(HWND window, int id) {
     DWORD_PTR result = 0;
@@ -384,6 +385,29 @@ TEST_F(ProgramRunTest, InstallDriverPressedRunsToTheFullSetupAndTheProgramEnds) 
   }
   ASSERT_EQ(1u, starts.size());
   EXPECT_EQ(L"Quillnest_SetUp_mini.exe", starts[0].program);
+  // The run's log, in the temporary working folder, tells the same story.
+  const std::string log = quilltest::ReadFileBytes(LogFile());
+  for (const char* line :
+       {"no installed suite: the window opens", "/files/full.exe Range bytes=0-: status 206",
+        "digest of the setup file: matches", "screen: setup launched"}) {
+    EXPECT_NE(std::string::npos, log.find(line)) << line << " in\n" << log;
+  }
+}
+
+TEST_F(ProgramRunTest, LogIsWrittenUnlessTheConfigurationTurnsItOff) {
+  // An overseas build with nothing to hint at ends right after its window.
+  WriteConfig("OverSea=1\r\n");
+  first_ = Start();
+  ASSERT_NE(nullptr, first_);
+  EXPECT_EQ(0, ExitCode(first_, 15000));
+  EXPECT_NE(std::string::npos, quilltest::ReadFileBytes(LogFile()).find("OverSea 1"));
+  CloseHandle(first_);
+  WriteConfig("OverSea=1\r\nDiagnosticLog=0\r\n");
+  ASSERT_TRUE(DeleteFileW(LogFile().c_str()));
+  first_ = Start();
+  ASSERT_NE(nullptr, first_);
+  EXPECT_EQ(0, ExitCode(first_, 15000));
+  EXPECT_FALSE(quilltest::FileExists(LogFile()));
 }
 
 TEST_F(ProgramRunTest, DllsPlantedBesideTheProgramAreNeverLoaded) {

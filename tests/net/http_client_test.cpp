@@ -217,7 +217,7 @@ TEST(HttpClientUrl, UrlThatCannotBeSplitFailsFirst) {
   EXPECT_EQ(headers, "");
 }
 
-TEST(HttpClientUrl, UrlWithoutPortUsesPortEightyAndHttpsStaysPlain) {
+TEST(HttpClientUrl, UrlWithoutPortUsesPortEightyAndHttpsIsNeverPlain) {
   // Port 80 may be taken on the machine; the case is then not observable.
   TestHttpServer server;
   if (!server.Start(80))
@@ -229,11 +229,12 @@ TEST(HttpClientUrl, UrlWithoutPortUsesPortEightyAndHttpsStaysPlain) {
   EXPECT_TRUE(
       GetHttpClient()->SendRequest("http://127.0.0.1/p", "", "GET", body, headers, 10000, 10000));
   EXPECT_EQ(body, "eighty");
-  // An explicit port in an https URL is still spoken to in plain HTTP.
-  EXPECT_TRUE(GetHttpClient()->SendRequest("https://127.0.0.1:80/p", "", "GET", body, headers,
-                                           10000, 10000));
-  EXPECT_EQ(body, "eighty");
-  EXPECT_EQ(server.Requests().size(), 2u);
+  // An https address asks for TLS whatever its port; a plain server cannot
+  // answer it.
+  EXPECT_FALSE(GetHttpClient()->SendRequest("https://127.0.0.1:80/p", "", "GET", body, headers,
+                                            10000, 10000));
+  EXPECT_EQ(body, "");
+  EXPECT_EQ(server.Requests().size(), 1u);
 }
 
 }  // namespace

@@ -120,6 +120,7 @@ class ConfigFile : public ::testing::Test {
     EXPECT_EQ(settings.overSea, 0);
     EXPECT_EQ(settings.mediaPlayer, 0);
     EXPECT_EQ(settings.bridgeToolPath, L"");
+    EXPECT_EQ(settings.diagnosticLog, 1);
   }
 
   std::wstring dir_;
@@ -143,6 +144,17 @@ TEST_F(ConfigFile, ExampleFileFillsEveryField) {
   EXPECT_EQ(settings.overSea, 0);
   EXPECT_EQ(settings.mediaPlayer, 1);
   EXPECT_EQ(settings.moduleDir, dir_);
+}
+
+// The log is on unless its own key reads as 0; the key is not mistaken for
+// a word in another line.
+TEST_F(ConfigFile, DiagnosticLogIsTurnedOffOnlyByItsKeyReadingZero) {
+  EXPECT_EQ(Load("Channel=web\r\nDiagnosticLog=0\r\n").diagnosticLog, 0);
+  EXPECT_EQ(Load("DiagnosticLog= 00 \r\n").diagnosticLog, 0);
+  for (const char* on : {"DiagnosticLog=1\r\n", "DiagnosticLog=\r\n", "DiagnosticLog=off\r\n",
+                         "DriverParams=/Log=0\r\nChannel=Log=0\r\n"}) {
+    EXPECT_EQ(Load(on).diagnosticLog, 1) << on;
+  }
 }
 
 TEST_F(ConfigFile, MissingOrEmptyFileKeepsDefaultsButSetsModuleDir) {

@@ -13,12 +13,14 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/diagnostic_log.h"
 #include "platform/pause.h"
 #include "platform/process_util.h"
 #include "settings/setup_settings.h"
 #include "tests/support/fake_bridge_server.h"
 #include "tests/support/stand_ins.h"
 #include "tests/support/test_files.h"
+#include "tests/support/tls_test_server.h"
 #include "tools/test_http_server/test_http_server.h"
 #include "workflow/file_digest.h"
 #include "workflow/worker.h"
@@ -127,12 +129,15 @@ class WorkflowWorld : public ::testing::Test {
   }
 
   // The package service offers version with these bytes' size and digest.
-  void Offer(const std::string& version, const std::string& bytes, const std::string& digest = "") {
+  // The download address is the test server's unless address names another.
+  void Offer(const std::string& version, const std::string& bytes, const std::string& digest = "",
+             const std::string& address = "") {
     HttpRoute route;
     route.contentType = "application/json";
     route.body = "{\"RES\":\"SUCCESS\",\"VerName\":\"" + version + "\",\"DownloadURL\":\"" +
-                 server_.BaseUrl() + kSetupPath + "\",\"Size\":\"" + std::to_string(bytes.size()) +
-                 "\",\"FPMD5\":\"" + (digest.empty() ? Md5Of(bytes) : digest) + "\"}";
+                 (address.empty() ? server_.BaseUrl() + kSetupPath : address) + "\",\"Size\":\"" +
+                 std::to_string(bytes.size()) + "\",\"FPMD5\":\"" +
+                 (digest.empty() ? Md5Of(bytes) : digest) + "\"}";
     server_.SetRoute(kQueryPath, route);
   }
   void ServeSetup(const std::string& bytes, long long closeAfterBytes = -1) {
@@ -466,6 +471,53 @@ TEST_F(WorkflowWorld, FiveIncompletePassesFailOnce) {
   EXPECT_EQ(sequence, (std::vector<int>{0, 1, 3, 4, 8, 6}));
   EXPECT_EQ(FileRequests(), 5);
   EXPECT_EQ(ReadFileBytes(setupPath_).size(), 5u * 4096u);
+}
+
+// A service, or a download host, whose certificate is refused: the run
+// fails with Retry offered, and nothing is written or started.
+TEST_F(WorkflowWorld, RefusedCertificatesFailTheRunWithNothingWrittenOrStarted) {
+  quilltest::TestTlsServer untrusted(quilltest::TlsCertificate::kUntrusted);
+  quilltest::TestTlsServer otherHost(quilltest::TlsCertificate::kOtherHost);
+  ASSERT_TRUE(untrusted.Start());
+  ASSERT_TRUE(otherHost.Start());
+  SetEnvironmentVariableA("QUILL_TEST_SERVICE_URL", untrusted.BaseUrl().c_str());
+  RunWorker();
+  EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 6}));
+  EXPECT_EQ(ResumeValue(L"downLoadSize"), "");
+  EXPECT_FALSE(quilltest::FileExists(setupPath_));
+
+  SetEnvironmentVariableA("QUILL_TEST_SERVICE_URL", server_.BaseUrl().c_str());
+  Offer("1.0.0.100", setupBytes_, "", otherHost.BaseUrl() + kSetupPath);
+  RunWorker(1);
+  EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 6, 5, 6}));
+  EXPECT_EQ(ReadFileBytes(setupPath_), "");
+  EXPECT_TRUE(untrusted.Requests().empty());
+  EXPECT_TRUE(otherHost.Requests().empty());
+  EXPECT_TRUE(Starts().empty());
+}
+
+// What support reads: a failed download names its status, a wrong file both
+// digests.
+TEST_F(WorkflowWorld, LogNamesTheFailedStatusAndBothDigests) {
+  ASSERT_TRUE(GetDiagnosticLog()->Open(other_.File(L"run.log")));
+  HttpRoute gone;
+  gone.status = 404;
+  server_.SetRoute(kSetupPath, gone);
+  RunWorker(1);
+  std::string wrong = setupBytes_;
+  wrong[7] ^= 0x01;
+  ServeSetup(wrong);
+  RunWorker(1);
+  GetDiagnosticLog()->Close();
+  EXPECT_EQ(Sequence(), (std::vector<int>{5, 6, 5, 8, 7, 8, 6}));
+  const std::string log = ReadFileBytes(other_.File(L"run.log"));
+  EXPECT_NE(log.find(kSetupPath + std::string(" Range bytes=0-: status 404")), std::string::npos)
+      << log;
+  EXPECT_NE(log.find("status 404 rejected: nothing written"), std::string::npos);
+  EXPECT_NE(log.find("MISMATCH, expected \"" + Md5Of(setupBytes_) + "\", computed \"" +
+                     Md5Of(wrong) + "\""),
+            std::string::npos);
+  EXPECT_NE(log.find("screen: download failed (Retry offered)"), std::string::npos);
 }
 
 TEST_F(WorkflowWorld, UpToDateSuiteIsStartedInsteadOfDownloading) {

@@ -1,0 +1,191 @@
+// The package query and the download over TLS against a real HTTPS server on
+// loopback, whose CA only the tests' Wine prefix trusts, and the download's
+// redirects between plain and secure addresses.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <wininet.h>
+
+#include "net/http_client.h"
+#include "net/package_info.h"
+#include "net/resumable_download.h"
+#include "platform/pause.h"
+#include "tests/support/test_files.h"
+#include "tests/support/tls_test_server.h"
+#include "tools/test_http_server/test_http_server.h"
+
+namespace rerozadez {
+namespace {
+
+using quilltest::HttpRoute;
+using quilltest::ReadFileBytes;
+using quilltest::TestHttpServer;
+using quilltest::TestTlsServer;
+using quilltest::TlsCertificate;
+using quilltest::WriteFileBytes;
+
+std::wstring Wide(const std::string& text) {
+  return std::wstring(text.begin(), text.end());
+}
+
+HttpRoute Redirect(int status, const std::string& location) {
+  HttpRoute route;
+  route.status = status;
+  route.headers = {{"Location", location}};
+  return route;
+}
+
+class HttpsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    content_.resize(300000);
+    for (size_t i = 0; i < content_.size(); ++i)
+      content_[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
+    ASSERT_TRUE(tls_.Start());
+    ASSERT_TRUE(plain_.Start());
+    path_ = dir_.File(L"setup.exe");
+    // The end of a body is eleven empty reads; no need to sit through their pauses.
+    SetPauseHook([](DWORD, void*) {}, nullptr);
+  }
+  void TearDown() override { SetPauseHook(nullptr, nullptr); }
+
+  HttpRoute File(long long closeAfterBytes = -1) const {
+    HttpRoute route;
+    route.body = content_;
+    route.closeAfterBytes = closeAfterBytes;
+    return route;
+  }
+
+  // One pass of the download; its error code.
+  int Download(const std::string& url) {
+    int error = -1;
+    DownloadFile(DownloadControl(), Wide(url), path_, static_cast<int64_t>(content_.size()),
+                 nullptr, &error);
+    return error;
+  }
+
+  std::string content_;
+  TestTlsServer tls_;
+  TestHttpServer plain_;
+  quilltest::ScratchDir dir_;
+  std::wstring path_;
+};
+
+TEST_F(HttpsTest, QueryAndADownloadResumedAcrossADroppedConnection) {
+  HttpRoute reply;
+  reply.body = "{\"RES\":\"SUCCESS\",\"VerName\":\"1.0.0.7\",\"DownloadURL\":\"" + tls_.BaseUrl() +
+               "/setup.exe\",\"Size\":\"300000\",\"FPMD5\":\"\"}";
+  tls_.SetRoute("/adpserver/GetVIByAKFWPC", reply);
+  std::string version, address, size, digest;
+  ASSERT_TRUE(QueryPackageInfo(tls_.BaseUrl(), "web", version, address, size, digest));
+  EXPECT_EQ(version, "1.0.0.7");
+
+  tls_.SetRoute("/setup.exe", File(120000));
+  EXPECT_EQ(Download(address), 0);
+  EXPECT_EQ(ReadFileBytes(path_).size(), 120000u);
+  tls_.SetRoute("/setup.exe", File());
+  EXPECT_EQ(Download(address), 0);
+  EXPECT_TRUE(ReadFileBytes(path_) == content_);
+  const std::vector<std::string> requests = tls_.Requests();
+  ASSERT_EQ(requests.size(), 3u);
+  EXPECT_EQ(requests[1], "GET /setup.exe Range=bytes=0-");
+  EXPECT_EQ(requests[2], "GET /setup.exe Range=bytes=120000-");
+}
+
+// A certificate from a CA nobody trusts, or for another name: no request
+// gets through, the query fails with WinINet's reason and the download
+// writes nothing.
+TEST(HttpsRefusal, UntrustedCertificateAndAnotherHostNameAreRefused) {
+  const struct {
+    TlsCertificate certificate;
+    DWORD windowsError;
+  } cases[] = {{TlsCertificate::kUntrusted, ERROR_INTERNET_SEC_CERT_REV_FAILED},
+               {TlsCertificate::kOtherHost, ERROR_INTERNET_SEC_CERT_CN_INVALID}};
+  for (const auto& c : cases) {
+    TestTlsServer server(c.certificate);
+    ASSERT_TRUE(server.Start());
+    std::string body, headers;
+    int error = -1;
+    DWORD windowsError = 0;
+    EXPECT_FALSE(GetHttpClient()->SendRequest(server.BaseUrl() + "/q", "", "GET", body, headers,
+                                              10000, 10000, &error, &windowsError));
+    EXPECT_EQ(error, kHttpErrorSendRequest);
+    EXPECT_EQ(windowsError, c.windowsError);
+
+    quilltest::ScratchDir dir;
+    DownloadFile(DownloadControl(), Wide(server.BaseUrl() + "/setup.exe"), dir.File(L"f"), 100,
+                 nullptr, &error);
+    EXPECT_EQ(error, kDownloadErrorSendRequest);
+    EXPECT_EQ(ReadFileBytes(dir.File(L"f")), "");
+    EXPECT_TRUE(server.Requests().empty());
+  }
+}
+
+// The first pass gets part of the file from its plain address; then that
+// address redirects to https, and the second pass's Range reaches the
+// file's new home, whichever redirect status says so.
+TEST_F(HttpsTest, ResumeRedirectedFromHttpToHttpsAsksTheNewHomeForTheRest) {
+  tls_.SetRoute("/mirror/setup.exe", File());
+  const std::string address = plain_.BaseUrl() + "/setup.exe";
+  for (int status : {301, 302, 303, 307, 308}) {
+    DeleteFileW(path_.c_str());
+    plain_.SetRoute("/setup.exe", File(70000));
+    EXPECT_EQ(Download(address), 0);
+    plain_.SetRoute("/setup.exe", Redirect(status, tls_.BaseUrl() + "/mirror/setup.exe"));
+    EXPECT_EQ(Download(address), 0) << status;
+    EXPECT_TRUE(ReadFileBytes(path_) == content_) << status;
+    EXPECT_EQ(tls_.Requests().back(), "GET /mirror/setup.exe Range=bytes=70000-") << status;
+  }
+}
+
+// Redirects that would leave TLS, never end, or end at something that is not
+// the file leave the partial file as it was; so does a query led from https
+// to plain http.
+TEST_F(HttpsTest, RedirectsThatCannotLeadToTheFileWriteNothing) {
+  const std::string partial = content_.substr(0, 1000);
+  plain_.SetRoute("/setup.exe", File());
+  plain_.SetRoute("/loop", Redirect(302, "/loop"));
+  plain_.SetRoute("/to-page", Redirect(307, "/page"));  // no route: 404
+  tls_.SetRoute("/down", Redirect(302, plain_.BaseUrl() + "/setup.exe"));
+  const struct {
+    std::string url;
+    int error;
+  } cases[] = {{tls_.BaseUrl() + "/down", kDownloadErrorRedirect},
+               {plain_.BaseUrl() + "/loop", kDownloadErrorRedirect},
+               {plain_.BaseUrl() + "/to-page", kDownloadErrorReplyStatus}};
+  for (const auto& c : cases) {
+    ASSERT_TRUE(WriteFileBytes(path_, partial));
+    EXPECT_EQ(Download(c.url), c.error) << c.url;
+    EXPECT_TRUE(ReadFileBytes(path_) == partial) << c.url;
+  }
+  int fileRequests = 0, loopRequests = 0;
+  for (const auto& request : plain_.Requests()) {
+    fileRequests += request.target == "/setup.exe" ? 1 : 0;
+    loopRequests += request.target == "/loop" ? 1 : 0;
+  }
+  EXPECT_EQ(fileRequests, 0);
+  EXPECT_EQ(loopRequests, 1 + kMaxRedirects);
+
+  std::string body, headers;
+  int error = -1;
+  DWORD windowsError = 0;
+  EXPECT_FALSE(GetHttpClient()->SendRequest(tls_.BaseUrl() + "/down", "", "GET", body, headers,
+                                            10000, 10000, &error, &windowsError));
+  EXPECT_EQ(windowsError, static_cast<DWORD>(ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR));
+}
+
+TEST(RedirectTarget, ResolvedAgainstTheCurrentAddressAndNeverDownToPlainHttp) {
+  std::wstring next;
+  ASSERT_TRUE(ResolveRedirect(L"http://h:81/a/b.exe", L"c.exe?x=1", &next));
+  EXPECT_EQ(next, L"http://h:81/a/c.exe?x=1");
+  ASSERT_TRUE(ResolveRedirect(L"https://h/a", L"//m:8443/f", &next));
+  EXPECT_EQ(next, L"https://m:8443/f");
+  EXPECT_FALSE(ResolveRedirect(L"https://h/a", L"http://h/a", &next));
+  EXPECT_FALSE(ResolveRedirect(L"http://h/a", L"ftp://h/a", &next));
+  for (DWORD followed : {301u, 302u, 303u, 307u, 308u})
+    EXPECT_TRUE(IsRedirectStatus(followed)) << followed;
+  for (DWORD other : {300u, 304u, 305u, 306u})
+    EXPECT_FALSE(IsRedirectStatus(other)) << other;
+}
+
+}  // namespace
+}  // namespace rerozadez
