@@ -15,6 +15,7 @@
 
 #include "resources/resource_ids.h"
 #include "app/resource_util.h"
+#include "platform/scoped.h"
 #include "settings/sys_util.h"
 #include "tests/support/fake_bridge_server.h"
 #include "tests/support/stand_ins.h"
@@ -133,20 +134,16 @@ class ProgramTest : public ::testing::Test {
 // The full path of the module name (compared without regard to case) in the
 // process processId, or empty.
 std::wstring ModulePath(DWORD processId, const wchar_t* name) {
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
-  if (snapshot == INVALID_HANDLE_VALUE) {
-    return L"";
-  }
+  rerozadez::ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
   std::wstring path;
   MODULEENTRY32W module = {};
   module.dwSize = sizeof(module);
-  for (BOOL more = Module32FirstW(snapshot, &module); more && path.empty();
-       more = Module32NextW(snapshot, &module)) {
+  for (BOOL more = snapshot.IsValid() && Module32FirstW(snapshot.Get(), &module);
+       more && path.empty(); more = Module32NextW(snapshot.Get(), &module)) {
     if (lstrcmpiW(module.szModule, name) == 0) {
       path = module.szExePath;
     }
   }
-  CloseHandle(snapshot);
   std::transform(path.begin(), path.end(), path.begin(), towlower);
   return path;
 }
