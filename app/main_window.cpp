@@ -331,6 +331,9 @@ bool CQuillWndHelper::OnCommand(HWND window, int controlId) {
         return true;
       }
       worker->retryMode = controlId == kRetryButtonId ? 1 : 0;
+      // Cleared here, not by the run: a stop left by an earlier run must
+      // not end this one, and a close from now on must.
+      worker->stopRequested = 0;
       uintptr_t thread =
           _beginthreadex(nullptr, 0, rerozadez::WorkerThreadProc, worker, 0, nullptr);
       if (thread != 0) {

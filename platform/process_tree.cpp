@@ -3,17 +3,27 @@
 namespace rerozadez {
 namespace {
 
-void PlanFrom(DWORD id, const std::vector<ProcessLink>& processes, DWORD currentProcessId,
-              std::set<DWORD>& visited, std::vector<DWORD>& order) {
-  if (id == currentProcessId || !visited.insert(id).second) {
+const ProcessLink* FindProcess(DWORD id, const std::vector<ProcessLink>& processes) {
+  for (const ProcessLink& process : processes) {
+    if (process.id == id) {
+      return &process;
+    }
+  }
+  return nullptr;
+}
+
+void PlanFrom(const ProcessLink& parent, const std::vector<ProcessLink>& processes,
+              DWORD currentProcessId, std::set<DWORD>& visited, std::vector<DWORD>& order) {
+  if (parent.id == currentProcessId || !visited.insert(parent.id).second) {
     return;
   }
   for (const ProcessLink& child : processes) {
-    if (child.parentId == id && child.id != 0) {
-      PlanFrom(child.id, processes, currentProcessId, visited, order);
+    if (child.parentId == parent.id && child.id != 0 && parent.created != 0 &&
+        child.created >= parent.created) {
+      PlanFrom(child, processes, currentProcessId, visited, order);
     }
   }
-  order.push_back(id);
+  order.push_back(parent.id);
 }
 
 }  // namespace
@@ -21,7 +31,10 @@ void PlanFrom(DWORD id, const std::vector<ProcessLink>& processes, DWORD current
 std::vector<DWORD> PlanProcessTreeKill(DWORD root, const std::vector<ProcessLink>& processes,
                                        DWORD currentProcessId, std::set<DWORD>& visited) {
   std::vector<DWORD> order;
-  PlanFrom(root, processes, currentProcessId, visited, order);
+  const ProcessLink* rootProcess = FindProcess(root, processes);
+  if (rootProcess != nullptr) {
+    PlanFrom(*rootProcess, processes, currentProcessId, visited, order);
+  }
   return order;
 }
 

@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <cwchar>
+
 #include "platform/diagnostic_log.h"
 #include "platform/pause.h"
 #include "platform/process_snapshot.h"
@@ -17,24 +19,63 @@ const DWORD kPauseAfterEnding = 100;
 const DWORD kVanishPollInterval = 200;
 const DWORD kVanishWaitLimit = 30000;
 
-bool IsRunning(DWORD processId) {
-  std::vector<ProcessEntry> entries;
-  if (!TakeProcessSnapshot(&entries)) {
-    return false;
-  }
-  for (const ProcessEntry& entry : entries) {
-    if (entry.link.id == processId) {
-      return true;
-    }
-  }
-  return false;
+bool SameImageName(const std::wstring& a, const std::wstring& b) {
+  return _wcsicmp(a.c_str(), b.c_str()) == 0;
 }
 
-// Ends one process and waits (bounded) until it has left the process list.
-void EndProcess(DWORD processId) {
-  ScopedHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, processId));
+// Gives the snapshot's entries their creation times, for planning trees.
+// Each costs opening the process, so only a pass that ends something pays.
+void AddCreationTimes(std::vector<ProcessEntry>* entries) {
+  for (ProcessEntry& entry : *entries) {
+    entry.link.created = ProcessCreationTime(entry.link.id);
+  }
+}
+
+// The image name the process list gives the id now; empty when it is gone.
+std::wstring CurrentImageName(DWORD processId) {
+  std::vector<ProcessEntry> entries;
+  TakeProcessSnapshot(&entries);
+  for (const ProcessEntry& entry : entries) {
+    if (entry.link.id == processId) {
+      return entry.imageName;
+    }
+  }
+  return std::wstring();
+}
+
+bool IsRunning(DWORD processId) {
+  return !CurrentImageName(processId).empty();
+}
+
+void KillTree(DWORD root, const std::vector<ProcessEntry>& entries, std::set<DWORD>& visited) {
+  std::vector<ProcessLink> links;
+  links.reserve(entries.size());
+  for (const ProcessEntry& entry : entries) {
+    links.push_back(entry.link);
+  }
+  for (DWORD id : PlanProcessTreeKill(root, links, GetCurrentProcessId(), visited)) {
+    for (const ProcessEntry& entry : entries) {
+      if (entry.link.id == id) {
+        EndPlannedProcess(id, entry.imageName, entry.link.created);
+        break;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+bool EndPlannedProcess(DWORD processId, const std::wstring& imageName, uint64_t created) {
+  ScopedHandle process(
+      OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE, processId));
   if (!process.IsValid()) {
-    return;
+    return false;
+  }
+  // The open handle pins the process, so these checks cannot go stale: an id
+  // handed to another process since the snapshot is left alone.
+  if (created == 0 || CreationTimeOf(process.Get()) != created ||
+      !SameImageName(CurrentImageName(processId), imageName)) {
+    return false;
   }
   TerminateProcess(process.Get(), kEndedExitCode);
   process.Reset();
@@ -46,20 +87,8 @@ void EndProcess(DWORD processId) {
        waited += kVanishPollInterval) {
     Pause(kVanishPollInterval);
   }
+  return true;
 }
-
-void KillTree(DWORD root, const std::vector<ProcessEntry>& entries, std::set<DWORD>& visited) {
-  std::vector<ProcessLink> links;
-  links.reserve(entries.size());
-  for (const ProcessEntry& entry : entries) {
-    links.push_back(entry.link);
-  }
-  for (DWORD id : PlanProcessTreeKill(root, links, GetCurrentProcessId(), visited)) {
-    EndProcess(id);
-  }
-}
-
-}  // namespace
 
 bool ProcessUtil::RunProgram(std::wstring folder, std::wstring file, std::wstring parameters,
                              bool wait, bool show) const {
@@ -95,22 +124,25 @@ bool ProcessUtil::KillProcessesByName(std::wstring text) const {
     if (!TakeProcessSnapshot(&entries)) {
       return true;
     }
-    bool found = false;
+    // The whole image name: "adb.exe" must not end "xadb.exe".
+    std::vector<DWORD> matches;
+    for (const ProcessEntry& entry : entries) {
+      if (SameImageName(entry.imageName, text)) {
+        matches.push_back(entry.link.id);
+      }
+    }
+    if (matches.empty()) {
+      return true;
+    }
+    AddCreationTimes(&entries);
     // Shared by the trees of one pass, so a match already ended as another
     // match's child is not walked again; the next pass starts afresh and
     // tries again whatever resisted.
     std::set<DWORD> visited;
-    for (const ProcessEntry& entry : entries) {
-      if (entry.imageName.find(text) == std::wstring::npos) {
-        continue;
+    for (DWORD id : matches) {
+      if (id != 0) {
+        KillTree(id, entries, visited);
       }
-      found = true;
-      if (entry.link.id != 0) {
-        KillTree(entry.link.id, entries, visited);
-      }
-    }
-    if (!found) {
-      return true;
     }
   }
   Pause(kPauseBetweenPasses);
@@ -122,6 +154,7 @@ void ProcessUtil::KillProcessTree(DWORD processId) const {
   if (!TakeProcessSnapshot(&entries)) {
     return;
   }
+  AddCreationTimes(&entries);
   std::set<DWORD> visited;
   KillTree(processId, entries, visited);
 }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 namespace rerozadez {
@@ -15,18 +16,26 @@ class ProcessUtil {
   bool RunProgram(std::wstring folder, std::wstring file, std::wstring parameters, bool wait,
                   bool show) const;
 
-  // Ends every process whose image name contains text (case-sensitive), each
-  // with its descendants, children first. Up to 11 passes 500 ms apart; true
-  // when the last pass found no match. The current process is never ended,
-  // though it still counts as a match.
+  // Ends every process whose image name is text (ignoring case), each with
+  // its descendants, children first. Up to 11 passes 500 ms apart; true when
+  // the last pass found no match. The current process is never ended, though
+  // it still counts as a match.
   bool KillProcessesByName(std::wstring text) const;
 
-  // Ends the process and its descendants, children first, waiting up to 30 s
-  // for each to vanish. Never ends the current process or descends from it.
+  // Ends the process and its descendants (processes naming it as parent and
+  // created after it), children first, waiting up to 30 s for each to
+  // vanish. A process whose id or name changed since the snapshot is left
+  // alone. Never ends the current process or descends from it.
   void KillProcessTree(DWORD processId) const;
 };
 
 // The one ProcessUtil, created on first use and never destroyed.
 ProcessUtil* GetProcessUtil();
+
+// Ends the process with exit code 4 and waits up to 30 s for it to leave the
+// process list, but only while the id still names the process that was
+// planned: created at created (see ProcessCreationTime) and with the image
+// name imageName (ignoring case). True when it was ended.
+bool EndPlannedProcess(DWORD processId, const std::wstring& imageName, uint64_t created);
 
 }  // namespace rerozadez

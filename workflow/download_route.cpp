@@ -29,7 +29,16 @@ bool QueryConfiguredPackage(std::string& verName, std::string& downloadUrl, std:
   return QueryPackageInfo(PackageServiceBaseUrl(), channel, verName, downloadUrl, size, fpmd5);
 }
 
-bool DownloadSetupFile(CReroZadezHelper* worker) {
+std::wstring FindSuiteProgram(const std::wstring& installDir) {
+  std::wstring program = installDir + L"\\Quillnest.exe";
+  DWORD attributes = GetFileAttributesW(program.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return std::wstring();
+  }
+  return program;
+}
+
+bool DownloadSetupFile(CReroZadezHelper* worker, ScopedHandle* verifiedFile) {
   std::string verName, downloadUrl, size, fpmd5;
   if (!QueryConfiguredPackage(verName, downloadUrl, size, fpmd5)) {
     LogLine("download route: the package service gave no usable answer");
@@ -44,8 +53,9 @@ bool DownloadSetupFile(CReroZadezHelper* worker) {
   std::string installedVersion;
   std::wstring installDir;
   if (settings->IsSuiteInstalled(installedVersion, installDir) &&
-      CompareVersion(verName, installedVersion) <= 0) {
-    // The installed suite is as new as the offer: nothing to fetch.
+      IsInstalledSuiteCurrent(verName, installedVersion) && !FindSuiteProgram(installDir).empty()) {
+    // The installed suite is as new as the offer and can be started: nothing
+    // to fetch. A suite whose program is gone is repaired by the setup.
     LogLine("download route: installed version %s is current, nothing to fetch",
             installedVersion.c_str());
     DeleteFileW(setupPath.c_str());
@@ -75,10 +85,15 @@ bool DownloadSetupFile(CReroZadezHelper* worker) {
       return false;
     }
     DownloadFile(control, url, setupPath, totalSize, nullptr, nullptr);
+    // Held from before the digest is checked until the caller has started
+    // the file, so nothing can replace it in between.
+    ScopedHandle held(HoldSetupFile());
     if (IsDownloadComplete()) {
-      if (IsDigestMatching()) {
+      if (held.IsValid() && IsDigestMatching()) {
+        verifiedFile->Reset(held.Detach());
         return true;
       }
+      held.Reset();
       DeleteFileW(setupPath.c_str());
       pass = 0;
       if (--digestBudget <= 0) {
@@ -88,6 +103,7 @@ bool DownloadSetupFile(CReroZadezHelper* worker) {
       }
       worker->Notify(NotifyChecksumMismatch);
     } else {
+      held.Reset();
       LogLine("download route: pass %d left the setup file incomplete (%I64u bytes)", pass + 1,
               GetSysUtil()->GetFileLength(setupPath));
       Pause(kPauseAfterIncompletePass);

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/scoped.h"
 #include "workflow/worker.h"
 
 namespace rerozadez {
@@ -14,9 +15,15 @@ bool QueryConfiguredPackage(std::string& verName, std::string& downloadUrl, std:
 
 // Queries the package service and downloads the full setup into the setup
 // file, resuming whatever it holds, until the file is complete and its
-// digest matches. True then, and also when the installed suite is at least
-// as new as the offered one (the setup file is removed: nothing to fetch).
+// digest matches. True then, with verifiedFile holding the setup file (see
+// HoldSetupFile) from before its digest was checked; true also, with
+// verifiedFile left invalid, when the installed suite is known to be current
+// and its program exists (the setup file is removed: nothing to fetch).
 // False when the route failed (after NotifyDownloadFailed) or was stopped.
-bool DownloadSetupFile(CReroZadezHelper* worker);
+bool DownloadSetupFile(CReroZadezHelper* worker, ScopedHandle* verifiedFile);
+
+// The installed suite's program, installDir\Quillnest.exe, when that file
+// exists; empty otherwise.
+std::wstring FindSuiteProgram(const std::wstring& installDir);
 
 }  // namespace rerozadez

@@ -13,6 +13,15 @@ namespace {
 
 const size_t kMd5Bytes = 16;
 
+// 0 when no provider could be had.
+HCRYPTPROV AcquireMd5Provider() {
+  HCRYPTPROV provider = 0;
+  if (!CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
+    return 0;
+  }
+  return provider;
+}
+
 }  // namespace
 
 std::string FormatMd5(const unsigned char* digest, bool fullForm) {
@@ -34,11 +43,14 @@ std::string GetFileMd5WithReadSize(std::wstring path, bool fullForm, size_t read
   if (!file.IsValid()) {
     return std::string();
   }
-  ScopedCryptProvider provider;
+  // Acquiring a provider costs milliseconds (under Wine some tens for the
+  // first), and the start-up checks several files: one serves the whole
+  // process and is never released. Should it fail, each call tries its own.
+  static const HCRYPTPROV shared = AcquireMd5Provider();
+  ScopedCryptProvider own(shared == 0 ? AcquireMd5Provider() : 0);
+  HCRYPTPROV provider = shared != 0 ? shared : own.Get();
   ScopedCryptHash hash;
-  if (!CryptAcquireContextW(provider.Receive(), nullptr, nullptr, PROV_RSA_FULL,
-                            CRYPT_VERIFYCONTEXT) ||
-      !CryptCreateHash(provider.Get(), CALG_MD5, 0, 0, hash.Receive())) {
+  if (provider == 0 || !CryptCreateHash(provider, CALG_MD5, 0, 0, hash.Receive())) {
     return std::string();
   }
   std::vector<BYTE> buffer(readSize);

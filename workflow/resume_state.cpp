@@ -18,6 +18,12 @@ namespace {
 
 const size_t kFullDigestLength = 32;
 
+// The recorded "downLoadSize"; 0 when missing or not numeric.
+int64_t RecordedSize() {
+  return ParseSizeText(GetRegistryUtil()->QueryStringW(
+      HKEY_CURRENT_USER, GetSysUtil()->AnsiToWide(kResumeKey), L"downLoadSize"));
+}
+
 }  // namespace
 
 void StoreResumeRecord(const std::string& size, const std::string& fpmd5) {
@@ -35,11 +41,23 @@ bool IsDownloadComplete() {
   if (length == 0) {
     return false;
   }
-  int64_t expected = ParseSizeText(GetRegistryUtil()->QueryStringW(
-      HKEY_CURRENT_USER, GetSysUtil()->AnsiToWide(kResumeKey), L"downLoadSize"));
+  int64_t expected = RecordedSize();
   // A negative (tampered) record makes every non-empty file complete; the
   // digest then decides.
   return expected < 0 || static_cast<uint64_t>(expected) <= length;
+}
+
+bool IsSetupFileAsRecorded() {
+  uint64_t length = GetSysUtil()->GetFileLength(GetSetupSettings()->GetSetupFilePath());
+  int64_t expected = RecordedSize();
+  // Sizes first: a file of the wrong size is not hashed at all.
+  return length > 0 && expected > 0 && static_cast<uint64_t>(expected) == length &&
+         IsDigestMatching();
+}
+
+HANDLE HoldSetupFile() {
+  return CreateFileW(GetSetupSettings()->GetSetupFilePath().c_str(), GENERIC_READ, FILE_SHARE_READ,
+                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 bool DigestsMatch(const std::string& computed, const std::string& recorded) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 #include <string>
 
@@ -14,6 +16,16 @@ void StoreResumeRecord(const std::string& size, const std::string& fpmd5);
 // True when the setup file is not empty and at least as long as the recorded
 // "downLoadSize". Without a recorded size any non-empty file is complete.
 bool IsDownloadComplete();
+
+// True when the setup file is exactly as long as the recorded "downLoadSize"
+// and IsDigestMatching holds: the file is the offer the record describes.
+bool IsSetupFileAsRecorded();
+
+// Opens the setup file for reading, sharing reading only: while the handle
+// is open no process can write, rename or delete the file, so the file that
+// was verified under it is the one a start runs. Invalid when it cannot be
+// opened (missing, or open for writing elsewhere).
+HANDLE HoldSetupFile();
 
 // True when the setup file's MD5 equals the recorded "FPMD5", ignoring case:
 // full form for a 32-character record, short form otherwise. An unreadable

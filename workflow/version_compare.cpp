@@ -60,4 +60,13 @@ int CompareVersion(std::string offered, std::string installed) {
                                                                                             : -1;
 }
 
+bool IsInstalledSuiteCurrent(const std::string& offered, const std::string& installed) {
+  int parts[4] = {};
+  // CompareVersion answers -1 for an unparseable text too, which must not
+  // read as "the installed suite is newer".
+  return ParseVersion(offered, parts[0], parts[1], parts[2], parts[3]) &&
+         ParseVersion(installed, parts[0], parts[1], parts[2], parts[3]) &&
+         CompareVersion(offered, installed) <= 0;
+}
+
 }  // namespace rerozadez

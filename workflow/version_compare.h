@@ -14,4 +14,9 @@ bool ParseVersion(std::string text, int& major, int& minor, int& patch, int& bui
 // than any offered build below 1,000,000,000.
 int CompareVersion(std::string offered, std::string installed);
 
+// True when the installed suite is known to be current: both versions parse
+// and CompareVersion finds nothing to install. A version that does not parse
+// leaves that unknown.
+bool IsInstalledSuiteCurrent(const std::string& offered, const std::string& installed);
+
 }  // namespace rerozadez

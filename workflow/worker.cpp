@@ -5,6 +5,7 @@
 #include "platform/diagnostic_log.h"
 #include "platform/pause.h"
 #include "platform/process_util.h"
+#include "platform/scoped.h"
 #include "platform/system_info.h"
 #include "settings/setup_settings.h"
 #include "settings/sys_util.h"
@@ -59,7 +60,6 @@ int CReroZadezHelper::Run() {
   if (!running.compare_exchange_strong(idle, 1)) {
     return 0;
   }
-  stopRequested = 0;
 
   // Every way out clears running; a stop check answers 1, the other ends 0.
   struct RunningFlag {
@@ -73,6 +73,11 @@ int CReroZadezHelper::Run() {
     LogLine("run stops: asked to");
     return true;
   };
+  // The window clears the stop flag before it starts a run, so a close that
+  // came since, even before this thread got going, ends the run here.
+  if (stopChecked()) {
+    return 1;
+  }
 
   SetupSettings* settings = GetSetupSettings();
   LogLine("run begins (%s)", retryMode == 0 ? "full run" : "retry: the download only");
@@ -97,7 +102,8 @@ int CReroZadezHelper::Run() {
     // Refresh the expected size and digest, so that an earlier copy is
     // judged against the package on offer now.
     std::string verName, downloadUrl, size, fpmd5;
-    if (QueryConfiguredPackage(verName, downloadUrl, size, fpmd5)) {
+    bool offerKnown = QueryConfiguredPackage(verName, downloadUrl, size, fpmd5);
+    if (offerKnown) {
       OutputDebugStringA("update the download size and md5\n");
       StoreResumeRecord(size, fpmd5);
       LogLine("resume record: size %s, digest %s (version %s)", size.c_str(), fpmd5.c_str(),
@@ -106,27 +112,43 @@ int CReroZadezHelper::Run() {
       LogLine("resume record kept: the package service gave no usable answer");
     }
 
+    // Each file is held from before it is verified until it has been
+    // started, so what starts is what was verified.
     std::wstring setupPath = settings->GetSetupFilePath();
-    if (IsDownloadComplete()) {
-      LogLine("earlier copy: complete, verifying it");
-      if (IsDigestMatching() && LaunchSetupFile()) {
-        return 0;
+    {
+      ScopedHandle held(HoldSetupFile());
+      if (IsDownloadComplete()) {
+        LogLine("earlier copy: complete, verifying it");
+        if (held.IsValid() && IsDigestMatching() && LaunchSetupFile()) {
+          return 0;
+        }
+        held.Reset();
+        DeleteFileW(setupPath.c_str());
+      } else {
+        LogLine("earlier copy: %I64u bytes, not complete", GetSysUtil()->GetFileLength(setupPath));
       }
-      DeleteFileW(setupPath.c_str());
-    } else {
-      LogLine("earlier copy: %I64u bytes, not complete", GetSysUtil()->GetFileLength(setupPath));
     }
     if (stopChecked()) {
       return 1;
     }
 
-    // A file from the phone is started on its size alone.
-    if (FetchFromSdCard(this) && GetSysUtil()->GetFileLength(setupPath) > 0) {
-      LogLine("SD card: pulled %I64u bytes", GetSysUtil()->GetFileLength(setupPath));
-      if (LaunchSetupFile()) {
-        return 0;
+    if (FetchFromSdCard(this)) {
+      ScopedHandle held(HoldSetupFile());
+      if (held.IsValid() && GetSysUtil()->GetFileLength(setupPath) > 0) {
+        LogLine("SD card: pulled %I64u bytes", GetSysUtil()->GetFileLength(setupPath));
+        // With this run's offer known, the phone's copy must be exactly that
+        // offer. Without it the card is the offline route, and its copy is
+        // taken as it is.
+        bool acceptable = !offerKnown || IsSetupFileAsRecorded();
+        if (!acceptable) {
+          LogLine("SD card: the pulled file is not the offered setup, deleted");
+        }
+        if (acceptable && LaunchSetupFile()) {
+          return 0;
+        }
+        held.Reset();
+        DeleteFileW(setupPath.c_str());
       }
-      DeleteFileW(setupPath.c_str());
     }
   }
 
@@ -136,15 +158,21 @@ int CReroZadezHelper::Run() {
     if (stopChecked()) {
       return 1;
     }
-    if (!DownloadSetupFile(this)) {
+    ScopedHandle verified;
+    if (!DownloadSetupFile(this, &verified)) {
       return 0;
     }
-    if (IsDownloadComplete()) {
+    if (verified.IsValid()) {
       if (LaunchSetupFile()) {
         return 0;
       }
+      verified.Reset();
       DeleteFileW(settings->GetSetupFilePath().c_str());
       if (++launchAttempts >= kLaunchAttempts) {
+        // The user can act on a failed download (Retry); a silent end would
+        // leave the window on the launching text.
+        LogLine("the downloaded setup did not start %d times", kLaunchAttempts);
+        Notify(NotifyDownloadFailed);
         return 0;
       }
       continue;
@@ -153,8 +181,11 @@ int CReroZadezHelper::Run() {
     std::string version;
     std::wstring installDir;
     if (settings->IsSuiteInstalled(version, installDir)) {
-      LogLine("starting the installed suite %s", version.c_str());
-      GetProcessUtil()->RunProgram(installDir, installDir + L"\\Quillnest.exe", L"", false, true);
+      std::wstring program = FindSuiteProgram(installDir);
+      if (!program.empty()) {
+        LogLine("starting the installed suite %s", version.c_str());
+        GetProcessUtil()->RunProgram(installDir, program, L"", false, true);
+      }
     }
     Notify(NotifyRunFinished);
     return 0;

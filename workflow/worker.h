@@ -58,14 +58,16 @@ class CReroZadezHelper : public CReroZadezHelperNormal {
   // One whole setup run on the calling thread: driver installer, then the
   // full setup from a verified earlier copy, the SD card or the download,
   // then its start. 1 when it ended at a stop check, else 0 (also when a run
-  // is already in progress, which it leaves alone).
+  // is already in progress, which it leaves alone). The run does not clear
+  // stopRequested: whoever starts it does, so a stop asked before the run
+  // began ends it at once.
   int Run();
 
   // Starts the setup file when it exists; true when it was started.
   bool LaunchSetupFile();
 
   std::atomic<int> running;        // 1 while a run is in progress
-  std::atomic<int> stopRequested;  // 1 asks the run to stop; set until a run starts
+  std::atomic<int> stopRequested;  // 1 asks the run to stop; set until a start clears it
   std::atomic<int> retryMode;      // 1 = retry run (download phase only)
   SetupNotifyCallback notify;      // set once by the window before any run
   void* notifyContext;             // handed back to notify unchanged

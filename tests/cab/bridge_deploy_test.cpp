@@ -66,7 +66,10 @@ class DeployBridgeToolsTest : public ::testing::Test {
     folder_ = GetSysUtil()->GetTempWorkFolder();  // made again, empty
     GetSetupSettings()->bridgeToolPath.clear();
   }
-  void TearDown() override { quilltest::RemoveTree(folder_); }
+  void TearDown() override {
+    ReleaseBridgeTools();
+    quilltest::RemoveTree(folder_);
+  }
 
   std::wstring InFolder(const std::wstring& name) const { return folder_ + L"\\" + name; }
 
@@ -87,6 +90,62 @@ TEST_F(DeployBridgeToolsTest, FirstStartWritesTheCabinetAndTheThreeTools) {
   EXPECT_TRUE(DeployBridgeTools(ModuleWithCabinet()));
   EXPECT_EQ(GetSetupSettings()->bridgeToolPath, InFolder(L"adb.exe"));
   ExpectDeployedTools();
+  // Held until the program ends: no writer, renamer or deleter gets in.
+  for (const wchar_t* name : kBridgeFiles) {
+    std::wstring path = InFolder(name);
+    HANDLE writer = CreateFileW(path.c_str(), GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_EQ(writer, INVALID_HANDLE_VALUE) << path;
+    if (writer != INVALID_HANDLE_VALUE) {
+      CloseHandle(writer);
+    }
+    EXPECT_FALSE(MoveFileW(path.c_str(), (path + L".old").c_str())) << path;
+    EXPECT_FALSE(DeleteFileW(path.c_str())) << path;
+  }
+}
+
+// A copy of a small module carrying cabinet as its "BIN" #176, loaded as
+// data, as the deployment reads its own module.
+HINSTANCE ModuleCarrying(const std::string& cabinet, const std::wstring& path) {
+  if (!CopyFileW(quilltest::BridgeStandIn(L"AdbWinUsbApi.dll").c_str(), path.c_str(), FALSE)) {
+    return nullptr;
+  }
+  HANDLE update = BeginUpdateResourceW(path.c_str(), FALSE);
+  if (update == nullptr ||
+      !UpdateResourceW(update, L"BIN", MAKEINTRESOURCEW(176), 0, const_cast<char*>(cabinet.data()),
+                       static_cast<DWORD>(cabinet.size())) ||
+      !EndUpdateResourceW(update, FALSE)) {
+    return nullptr;
+  }
+  return LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+}
+
+TEST_F(DeployBridgeToolsTest, CabinetUnlikeTheOnePackedIsNotUnpacked) {
+  // Both crash Wine's cabinet library when handed to it.
+  std::string noFolders = ReadFileBytes(quilltest::BridgeCabinetPath());
+  ASSERT_GT(noFolders.size(), 1000u);
+  std::string flippedBit = noFolders;
+  noFolders[0x1A] = noFolders[0x1B] = 0;
+  size_t block =
+      static_cast<unsigned char>(flippedBit[36]) | static_cast<unsigned char>(flippedBit[37]) << 8;
+  flippedBit.replace(block, 4, std::string(4, '\0'));  // no checksum
+  flippedBit[block + 8 + 100] ^= 0x10;
+
+  quilltest::ScratchDir modules;
+  const std::string cabinets[] = {noFolders, flippedBit};
+  for (int i = 0; i < 2; ++i) {
+    const std::string& cabinet = cabinets[i];
+    HINSTANCE module = ModuleCarrying(cabinet, modules.File(L"m" + std::to_wstring(i) + L".dll"));
+    ASSERT_NE(module, nullptr);
+    EXPECT_FALSE(DeployBridgeTools(module));
+    FreeLibrary(module);
+    EXPECT_EQ(ReadFileBytes(InFolder(L"res.cab")), cabinet);
+    for (const wchar_t* name : kBridgeFiles) {
+      EXPECT_FALSE(FileExists(InFolder(name))) << name;
+    }
+    EXPECT_EQ(GetSetupSettings()->bridgeToolPath, L"");
+  }
 }
 
 TEST_F(DeployBridgeToolsTest, DeployedStandInRunsWithItsLibraries) {
@@ -151,19 +210,27 @@ TEST_F(DeployBridgeToolsTest, RunningToolFromAnEarlierStartIsEndedFirst) {
 
 TEST_F(DeployBridgeToolsTest, MissingResourceWritesNothingAndFails) {
   EXPECT_FALSE(DeployBridgeTools(ModuleWithoutCabinet()));
-  // The path is recorded all the same.
-  EXPECT_EQ(GetSetupSettings()->bridgeToolPath, InFolder(L"adb.exe"));
+  EXPECT_EQ(GetSetupSettings()->bridgeToolPath, L"");
   for (const wchar_t* name : {L"res.cab", L"adb.exe", L"AdbWinApi.dll", L"AdbWinUsbApi.dll"}) {
     EXPECT_FALSE(FileExists(InFolder(name))) << name;
   }
 }
 
-TEST_F(DeployBridgeToolsTest, MissingResourceKeepsAnEarlierStartsTools) {
+TEST_F(DeployBridgeToolsTest, MissingResourceKeepsAnEarlierStartsToolsWhenTheyAreThePackedOnes) {
   ASSERT_TRUE(DeployBridgeTools(ModuleWithCabinet()));
   EXPECT_TRUE(DeployBridgeTools(ModuleWithoutCabinet()));
+  EXPECT_EQ(GetSetupSettings()->bridgeToolPath, InFolder(L"adb.exe"));
   ExpectDeployedTools();
-  // One library gone, and the check says so.
+  // A library replaced while the program was not running: not the packed
+  // one, so no tool is offered.
+  ReleaseBridgeTools();
   ASSERT_TRUE(DeleteFileW(InFolder(L"res.cab").c_str()));
+  std::string library = ReadFileBytes(InFolder(L"AdbWinUsbApi.dll"));
+  library[library.size() / 2] ^= 0x01;
+  ASSERT_TRUE(WriteFileBytes(InFolder(L"AdbWinUsbApi.dll"), library));
+  EXPECT_FALSE(DeployBridgeTools(ModuleWithoutCabinet()));
+  EXPECT_EQ(GetSetupSettings()->bridgeToolPath, L"");
+  // One library gone.
   ASSERT_TRUE(DeleteFileW(InFolder(L"AdbWinUsbApi.dll").c_str()));
   EXPECT_FALSE(DeployBridgeTools(ModuleWithoutCabinet()));
 }

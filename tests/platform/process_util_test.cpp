@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/pause.h"
+#include "platform/process_snapshot.h"
 #include "platform/process_util.h"
 #include "tests/support/stand_ins.h"
 #include "tests/support/test_files.h"
@@ -25,15 +26,32 @@ using quilltest::WriteFileBytes;
 
 TEST(ProcessTreePlan, EndsChildrenBeforeParentsDepthFirst) {
   // 10 -> {11 -> {13}, 12}; 20 is unrelated; entry 0 is the idle process.
-  std::vector<ProcessLink> processes = {{0, 0}, {20, 1}, {10, 1}, {11, 10}, {12, 10}, {13, 11}};
+  std::vector<ProcessLink> processes = {{0, 0, 1},     {20, 1, 5},    {10, 1, 100},
+                                        {11, 10, 110}, {12, 10, 100}, {13, 11, 130}};
   std::set<DWORD> visited;
   EXPECT_EQ(PlanProcessTreeKill(10, processes, 99, visited), (std::vector<DWORD>{13, 11, 12, 10}));
   // A second tree of the same pass skips what was planned already.
   EXPECT_EQ(PlanProcessTreeKill(11, processes, 99, visited), std::vector<DWORD>{});
 }
 
+TEST(ProcessTreePlan, StaleParentIdsMakeNoChildren) {
+  // 10 took the id of an ended process: 14 and 15 named it as parent but
+  // were created before 10, and 16 below 15 goes with them. 17's time is
+  // unknown, so it cannot be shown to be 10's; neither can anything below a
+  // root whose own time is unknown (30).
+  std::vector<ProcessLink> processes = {{10, 1, 100},  {14, 10, 90}, {15, 10, 99}, {16, 15, 120},
+                                        {11, 10, 101}, {17, 10, 0},  {30, 1, 0},   {31, 30, 50}};
+  std::set<DWORD> visited;
+  EXPECT_EQ(PlanProcessTreeKill(10, processes, 99, visited), (std::vector<DWORD>{11, 10}));
+  std::set<DWORD> unknownRoot;
+  EXPECT_EQ(PlanProcessTreeKill(30, processes, 99, unknownRoot), std::vector<DWORD>{30});
+  std::set<DWORD> absentRoot;
+  EXPECT_EQ(PlanProcessTreeKill(40, processes, 99, absentRoot), std::vector<DWORD>{});
+}
+
 TEST(ProcessTreePlan, ParentCyclesFromReusedIdsEndTheWalk) {
-  std::vector<ProcessLink> cycle = {{5, 6}, {6, 5}, {7, 7}};
+  // Equal creation times (one clock tick) still count as parent and child.
+  std::vector<ProcessLink> cycle = {{5, 6, 50}, {6, 5, 50}, {7, 7, 70}};
   std::set<DWORD> visited;
   EXPECT_EQ(PlanProcessTreeKill(5, cycle, 99, visited), (std::vector<DWORD>{6, 5}));
   std::set<DWORD> selfParent;
@@ -42,7 +60,7 @@ TEST(ProcessTreePlan, ParentCyclesFromReusedIdsEndTheWalk) {
 
 TEST(ProcessTreePlan, NeverPlansTheCurrentProcessOrItsChildren) {
   // 30 is "us", a child of 20; 31 is our child.
-  std::vector<ProcessLink> processes = {{20, 1}, {30, 20}, {31, 30}, {21, 20}};
+  std::vector<ProcessLink> processes = {{20, 1, 20}, {30, 20, 30}, {31, 30, 31}, {21, 20, 21}};
   std::set<DWORD> visited;
   EXPECT_EQ(PlanProcessTreeKill(20, processes, 30, visited), (std::vector<DWORD>{21, 20}));
   std::set<DWORD> fresh;
@@ -126,7 +144,8 @@ TEST_F(RunProgramTest, MissingProgramIsNotStarted) {
 class KillByName : public ::testing::Test {
  protected:
   void TearDown() override {
-    for (const wchar_t* name : {L"myadb.exe", L"ADB.EXE", L"quilltree.exe", L"bystander.exe"}) {
+    for (const wchar_t* name :
+         {L"xadb.exe", L"adb.exe.bak.exe", L"ADB.EXE", L"quilltree.exe", L"bystander.exe"}) {
       EndProcessesNamed(name);
     }
   }
@@ -141,17 +160,34 @@ class KillByName : public ::testing::Test {
   ScratchDir dir_;
 };
 
-TEST_F(KillByName, MatchesCaseSensitiveSubstringsOfTheImageName) {
-  Start(L"sleeper.exe", L"myadb.exe");
+TEST_F(KillByName, MatchesTheWholeImageNameIgnoringCase) {
+  Start(L"sleeper.exe", L"xadb.exe");
+  Start(L"sleeper.exe", L"adb.exe.bak.exe");
   Start(L"sleeper.exe", L"ADB.EXE");
-  ASSERT_TRUE(WaitForProcessesNamed(L"myadb.exe", 1, 10000));
+  ASSERT_TRUE(WaitForProcessesNamed(L"xadb.exe", 1, 10000));
+  ASSERT_TRUE(WaitForProcessesNamed(L"adb.exe.bak.exe", 1, 10000));
   ASSERT_TRUE(WaitForProcessesNamed(L"ADB.EXE", 1, 10000));
 
   CountedPauses pauses;
   EXPECT_TRUE(GetProcessUtil()->KillProcessesByName(L"adb.exe"));
-  EXPECT_TRUE(ProcessesNamed(L"myadb.exe").empty());
-  EXPECT_EQ(ProcessesNamed(L"ADB.EXE").size(), 1u);
+  EXPECT_TRUE(ProcessesNamed(L"ADB.EXE").empty());
+  EXPECT_EQ(ProcessesNamed(L"xadb.exe").size(), 1u);
+  EXPECT_EQ(ProcessesNamed(L"adb.exe.bak.exe").size(), 1u);
   EXPECT_EQ(pauses.Count(500), 1);  // the match pass, then one pass that finds none
+}
+
+TEST_F(KillByName, AnIdNoLongerNamingThePlannedProcessIsLeftAlone) {
+  Start(L"sleeper.exe", L"bystander.exe");
+  ASSERT_TRUE(WaitForProcessesNamed(L"bystander.exe", 1, 10000));
+  DWORD id = ProcessesNamed(L"bystander.exe")[0];
+  uint64_t created = ProcessCreationTime(id);
+  ASSERT_NE(created, 0u);
+
+  EXPECT_FALSE(EndPlannedProcess(id, L"adb.exe", created));
+  EXPECT_FALSE(EndPlannedProcess(id, L"bystander.exe", created - 1));
+  EXPECT_EQ(ProcessesNamed(L"bystander.exe").size(), 1u);
+  EXPECT_TRUE(EndPlannedProcess(id, L"BYSTANDER.EXE", created));
+  EXPECT_TRUE(ProcessesNamed(L"bystander.exe").empty());
 }
 
 TEST_F(KillByName, EndsAWholeTreeAndLeavesOthersAlone) {
@@ -161,7 +197,7 @@ TEST_F(KillByName, EndsAWholeTreeAndLeavesOthersAlone) {
   ASSERT_TRUE(WaitForProcessesNamed(L"bystander.exe", 1, 10000));
 
   CountedPauses pauses;
-  EXPECT_TRUE(GetProcessUtil()->KillProcessesByName(L"quilltree"));
+  EXPECT_TRUE(GetProcessUtil()->KillProcessesByName(L"quilltree.exe"));
   EXPECT_TRUE(ProcessesNamed(L"quilltree.exe").empty());
   EXPECT_EQ(ProcessesNamed(L"bystander.exe").size(), 1u);
   EXPECT_EQ(pauses.Count(100), 3);  // one settling pause per ended process

@@ -43,9 +43,15 @@ TEST(VersionCompare, DateStyleInstalledBuildsAreOlderThanCurrentOnes) {
   EXPECT_EQ(CompareVersion("2.0.0.1000000000", "1.0.0.2011120501"), -1);
 }
 
-TEST(VersionCompare, UnparsableTextsNeverAskForADownload) {
+TEST(VersionCompare, UnparsableTextsLeaveTheInstalledSuiteNotKnownToBeCurrent) {
   EXPECT_EQ(CompareVersion("1.0.0.5", "1.0.0"), -1);
   EXPECT_EQ(CompareVersion("", "1.0.0.5"), -1);
+  // That -1 is no verdict: only two parsed versions can show the suite current.
+  EXPECT_FALSE(IsInstalledSuiteCurrent("1.0.0.5", "1.0.0"));
+  EXPECT_FALSE(IsInstalledSuiteCurrent("", "1.0.0.5"));
+  EXPECT_TRUE(IsInstalledSuiteCurrent("1.0.0.4", "1.0.0.5"));
+  EXPECT_TRUE(IsInstalledSuiteCurrent("1.0.0.5", "1.0.0.5"));
+  EXPECT_FALSE(IsInstalledSuiteCurrent("1.0.0.6", "1.0.0.5"));
   // An overlong number saturates instead of wrapping into a small build.
   EXPECT_EQ(CompareVersion("1.0.0.99999999999999", "1.0.0.5"), 1);
 }

@@ -166,6 +166,7 @@ class WorkflowWorld : public ::testing::Test {
     port_.reset(new quilltest::ScopedBridgePort(phone_->Port()));
     CReroZadezHelper* worker = GetReroZadezHelper();
     worker->retryMode = retryMode;
+    worker->stopRequested = 0;  // as the window does before it starts a run
     uintptr_t thread = _beginthreadex(nullptr, 0, &WorkerThreadProc, worker, 0, nullptr);
     ASSERT_NE(thread, 0u);
     ASSERT_EQ(WaitForSingleObject(reinterpret_cast<HANDLE>(thread), 90000),
@@ -232,6 +233,25 @@ class WorkflowWorld : public ::testing::Test {
     return buffer;
   }
 
+  // While the setup is being started, tries to write, rename and delete the
+  // file; each attempt must be refused. Call before the run, check after it.
+  void TryToReplaceTheSetupWhileItStarts() {
+    onNotify_ = [this](int type, int) {
+      if (type != NotifyLaunchingSetup) {
+        return;
+      }
+      HANDLE writer = CreateFileW(setupPath_.c_str(), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (writer != INVALID_HANDLE_VALUE) {
+        CloseHandle(writer);
+        ++replacements_;
+      }
+      replacements_ += MoveFileW(setupPath_.c_str(), other_.File(L"moved.exe").c_str()) ? 1 : 0;
+      replacements_ += DeleteFileW(setupPath_.c_str()) ? 1 : 0;
+    };
+  }
+
   static void Record(int type, int value, void* context) {
     WorkflowWorld* world = static_cast<WorkflowWorld*>(context);
     {
@@ -260,13 +280,16 @@ class WorkflowWorld : public ::testing::Test {
   std::vector<std::pair<int, int>> received_;
   std::function<void(int, int)> onNotify_;
   std::function<void(DWORD)> onPause_;
+  int replacements_ = 0;
 };
 
 const std::vector<int> kLaunchedAfterDownload = {0, 1, 3, 4, 8, 9, 10};
 
 TEST_F(WorkflowWorld, FreshRunDownloadsRecordsAndLaunchesTheSetup) {
+  TryToReplaceTheSetupWhileItStarts();
   RunWorker();
   EXPECT_EQ(Sequence(), kLaunchedAfterDownload);
+  EXPECT_EQ(replacements_, 0);
   EXPECT_TRUE(SetupFileHolds(setupBytes_));
   EXPECT_EQ(ResumeValue(L"downLoadSize"), std::to_string(setupBytes_.size()));
   EXPECT_EQ(ResumeValue(L"FPMD5"), Md5Of(setupBytes_));
@@ -368,8 +391,10 @@ TEST_F(WorkflowWorld, RetryRunGoesStraightToTheDownload) {
 
 TEST_F(WorkflowWorld, VerifiedEarlierCopyIsLaunchedWithoutFetching) {
   ASSERT_TRUE(WriteFileBytes(setupPath_, setupBytes_));
+  TryToReplaceTheSetupWhileItStarts();
   RunWorker();
   EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 9, 10}));
+  EXPECT_EQ(replacements_, 0);
   EXPECT_EQ(Queries(), 1);
   EXPECT_EQ(FileRequests(), 0);
   EXPECT_EQ(phone_->Connections(), 0);
@@ -413,16 +438,46 @@ TEST_F(WorkflowWorld, PartialFileIsResumedByTheNextRun) {
   EXPECT_TRUE(resumed);
 }
 
-TEST_F(WorkflowWorld, SdCardCopyIsLaunchedOnItsSizeAlone) {
-  // Not the offered package at all: the phone's copy is trusted as it is.
+TEST_F(WorkflowWorld, SdCardCopyOfTheOfferIsLaunched) {
+  ConnectPhone(setupBytes_);
+  ASSERT_TRUE(WriteFileBytes(setupPath_, "partial download"));
+  TryToReplaceTheSetupWhileItStarts();
+  RunWorker();
+  EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 9, 10}));
+  EXPECT_EQ(replacements_, 0);
+  EXPECT_TRUE(SetupFileHolds(setupBytes_));
+  EXPECT_FALSE(quilltest::FileExists(GetSetupSettings()->GetBackupSetupFilePath()));
+  EXPECT_EQ(FileRequests(), 0);
+}
+
+TEST_F(WorkflowWorld, SdCardCopyUnlikeTheOfferIsReplacedByTheDownload) {
+  // A copy one byte short, and one of the right size but other bytes.
+  std::string altered = setupBytes_;
+  altered[setupBytes_.size() / 2] ^= 0x20;
+  for (const std::string& phoneCopy : {setupBytes_.substr(0, setupBytes_.size() - 1), altered}) {
+    received_.clear();
+    ConnectPhone(phoneCopy);
+    DeleteFileW(setupPath_.c_str());
+    RunWorker();
+    EXPECT_EQ(Sequence(), kLaunchedAfterDownload);
+    EXPECT_TRUE(SetupFileHolds(setupBytes_));
+    std::vector<quilltest::RecordedRequest> requests = server_.Requests();
+    EXPECT_EQ(requests.back().target, kSetupPath);
+    EXPECT_EQ(requests.back().Header("Range"), "bytes=0-");
+    quilltest::EndProcessesNamed(L"Quillnest_SetUp_mini.exe");
+  }
+  EXPECT_EQ(FileRequests(), 2);
+}
+
+TEST_F(WorkflowWorld, WithoutTheServiceTheSdCardCopyIsLaunchedOnItsSizeAlone) {
+  HttpRoute unavailable;
+  unavailable.status = 503;
+  server_.SetRoute(kQueryPath, unavailable);
   std::string phoneCopy = setupBytes_ + "phone";
   ConnectPhone(phoneCopy);
-  ASSERT_TRUE(WriteFileBytes(setupPath_, "partial download"));
   RunWorker();
   EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 9, 10}));
   EXPECT_TRUE(SetupFileHolds(phoneCopy));
-  EXPECT_FALSE(quilltest::FileExists(GetSetupSettings()->GetBackupSetupFilePath()));
-  EXPECT_EQ(FileRequests(), 0);
 }
 
 TEST_F(WorkflowWorld, EmptyPulledFileIsNeitherLaunchedNorDeletedButResumed) {
@@ -537,6 +592,30 @@ TEST_F(WorkflowWorld, UpToDateSuiteIsStartedInsteadOfDownloading) {
   EXPECT_EQ(starts[0].show, SW_SHOWNORMAL);
 }
 
+TEST_F(WorkflowWorld, SuiteNotKnownToBeCurrentOrWithoutItsProgramIsDownloaded) {
+  std::wstring installDir = other_.Path() + L"\\Quillnest suite";
+  CreateDirectoryW(installDir.c_str(), nullptr);
+  SetMachineString(L"Version", L"1.0.0.100");
+  SetMachineString(L"InstallDir", installDir);
+  // The same version, but the suite's program is gone.
+  RunWorker();
+  EXPECT_EQ(Sequence(), kLaunchedAfterDownload);
+  ASSERT_EQ(StartsOnceLogged(1).size(), 1u);
+  quilltest::EndProcessesNamed(L"Quillnest_SetUp_mini.exe");
+
+  // The program is there, but the offered version does not parse.
+  PlaceRecorder(installDir, L"Quillnest.exe");
+  Offer("1.0.100", setupBytes_);
+  DeleteFileW(setupPath_.c_str());
+  received_.clear();
+  RunWorker();
+  EXPECT_EQ(Sequence(), kLaunchedAfterDownload);
+  EXPECT_EQ(FileRequests(), 2);
+  std::vector<quilltest::RecordedStart> starts = StartsOnceLogged(2);
+  ASSERT_EQ(starts.size(), 2u);
+  EXPECT_EQ(starts[1].program, L"Quillnest_SetUp_mini.exe");
+}
+
 TEST_F(WorkflowWorld, DateStyleInstalledBuildIsUpgraded) {
   SetMachineString(L"Version", L"1.0.0.2011120501");
   SetMachineString(L"InstallDir", other_.Path());
@@ -551,7 +630,8 @@ TEST_F(WorkflowWorld, SetupThatCannotStartIsFetchedThreeTimesAtMost) {
   Offer("1.0.0.100", notAProgram);
   ServeSetup(notAProgram);
   RunWorker();
-  EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 8, 9, 8, 9, 8, 9}));
+  // The last failed start ends on the download-failed screen, with Retry.
+  EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 8, 9, 8, 9, 8, 9, 6}));
   EXPECT_EQ(FileRequests(), 3);
   EXPECT_FALSE(quilltest::FileExists(setupPath_));
 }
@@ -590,6 +670,17 @@ TEST_F(WorkflowWorld, StopBetweenPassesEndsTheRoute) {
   RunWorker();
   EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 8}));
   EXPECT_EQ(FileRequests(), 2);
+}
+
+TEST_F(WorkflowWorld, StopAskedBeforeTheRunBeganEndsIt) {
+  // The window cleared the flag and started the thread; the close came
+  // before the thread ran.
+  CReroZadezHelper* worker = GetReroZadezHelper();
+  worker->stopRequested = 1;
+  EXPECT_EQ(worker->Run(), 1);
+  EXPECT_EQ(worker->running, 0);
+  EXPECT_TRUE(Sequence().empty());
+  EXPECT_TRUE(server_.Requests().empty());
 }
 
 TEST(WorkflowRun, SecondRunWhileOneIsInProgressChangesNothing) {
