@@ -1,6 +1,6 @@
-# The two commands of the README. Both run as root on Debian 12 and install
+# The commands of the README. All run as root on Debian 12 and install
 # what they need first.
-.PHONY: demo demo-resume test build clean
+.PHONY: demo demo-resume test build release clean
 
 demo:
 	scripts/demo.sh
@@ -11,9 +11,13 @@ demo-resume:
 test:
 	scripts/test.sh
 
+# The distributed executable in dist/: make release [SERVICE_URL=...] [BRIDGE_TOOLS=/path]
+release:
+	SERVICE_URL='$(SERVICE_URL)' BRIDGE_TOOLS='$(BRIDGE_TOOLS)' scripts/release.sh
+
 build:
 	scripts/install-deps.sh
 	scripts/build.sh
 
 clean:
-	rm -rf build
+	rm -rf build dist

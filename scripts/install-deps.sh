@@ -6,12 +6,15 @@ set -euo pipefail
 packages=(
   cmake make git ca-certificates
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 file
+  g++-mingw-w64-i686-posix
   wine64
   googletest libcpp-httplib-dev g++
   gcab cabextract
   fonts-wqy-microhei
   xvfb xauth x11-apps imagemagick python3 openssl
   curl
+  # The i386 guest that runs the shipped 32-bit program (scripts/i386/).
+  qemu-system-x86 qemu-user-static binfmt-support mmdebstrap arch-test e2fsprogs
 )
 
 missing=()

@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
-# The whole test run from nothing: dependencies, both builds, the Wine prefix,
-# then every test through CTest (unit tests under Wine, the shipped
-# executable's import check).
+# The whole test run from nothing: dependencies, the builds (the shipped
+# executable as a release build), the Wine prefix, then every test through
+# CTest (unit tests under Wine, the shipped executable's import check, and the
+# shipped executable end to end in an emulated i386 machine).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 scripts/install-deps.sh
+# The i386 guest image (built once per machine, then cached) is made while
+# the program compiles; the i386 stage waits for it.
+mkdir -p build
+scripts/i386/guest-image.sh >/dev/null 2>build/i386-guest-image.log &
 scripts/build.sh
 scripts/wine-prefix.sh null
 
@@ -17,4 +22,12 @@ source scripts/wine-env.sh
 quill_wine wineboot </dev/null >/dev/null 2>&1 || true
 trap '"$WINESERVER" -k >/dev/null 2>&1 || true' EXIT
 
-ctest --test-dir build/test --output-on-failure --timeout 600 "$@"
+if [ $# -gt 0 ]; then
+  exec ctest --test-dir build/test --output-on-failure --timeout 600 "$@"
+fi
+# The i386 stage first and on its own, so that its per-case results are
+# printed; then everything else. A failure of either fails the run.
+status=0
+ctest --test-dir build/test --output-on-failure --verbose -R '^I386Guest\.' || status=1
+ctest --test-dir build/test --output-on-failure --timeout 600 -E '^I386Guest\.' || status=1
+exit $status

@@ -1,9 +1,14 @@
 // Plays the user in the unattended demo: finds the installer's window by its
 // class name and presses a button, or closes the window, or waits for it.
-//   demo_press.exe wait            until the window is shown (exit 0) or 30 s pass (1)
+//   demo_press.exe wait [ms]       until the window is shown (exit 0) or ms pass (1;
+//                                  30 s when not given)
 //   demo_press.exe click <id>      presses the button with that control id
+//   demo_press.exe press <id>      once the button shows, presses it until it hides
+//                                  (0), as a user presses again a press that was
+//                                  lost; 1 when it never shows or never hides
 //   demo_press.exe close           asks the window to close, as Alt+F4 does
 //   demo_press.exe gone <ms>       until no such window is left (0) or ms pass (1)
+//   demo_press.exe shown <id> <ms> until that control is visible (0) or ms pass (1)
 #include <windows.h>
 
 #include <cstdio>
@@ -31,6 +36,28 @@ HWND WaitForWindow(DWORD timeoutMs) {
   return window;
 }
 
+// Owner-drawn buttons still turn BM_CLICK into the parent's WM_COMMAND.
+void Click(HWND button) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 10000, &result);
+}
+
+// Waits until the control is visible (shown true) or hidden or gone (false).
+bool WaitForControl(int id, bool shown, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    HWND window = FindInstallerWindow();
+    HWND control = window != nullptr ? GetDlgItem(window, id) : nullptr;
+    if ((control != nullptr && IsWindowVisible(control)) == shown) {
+      return true;
+    }
+    if (GetTickCount() - start > timeoutMs) {
+      return false;
+    }
+    Sleep(50);
+  }
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -46,13 +73,32 @@ int wmain(int argc, wchar_t** argv) {
     }
     return 0;
   }
-  HWND window = WaitForWindow(30000);
+  if (command == L"press" && argc > 2) {
+    const int id = _wtoi(argv[2]);
+    for (int attempt = 0; attempt < 5; ++attempt) {
+      if (!WaitForControl(id, true, 30000)) {
+        fprintf(stderr, "demo_press: control %ls is not shown\n", argv[2]);
+        return 1;
+      }
+      Click(GetDlgItem(FindInstallerWindow(), id));
+      if (WaitForControl(id, false, 3000)) {
+        return 0;
+      }
+    }
+    fprintf(stderr, "demo_press: control %ls still shown after 5 presses\n", argv[2]);
+    return 1;
+  }
+  DWORD waitMs = command == L"wait" && argc > 2 ? static_cast<DWORD>(_wtoi(argv[2])) : 30000;
+  HWND window = WaitForWindow(waitMs);
   if (window == nullptr) {
     fprintf(stderr, "demo_press: the installer's window did not appear\n");
     return 1;
   }
   if (command == L"wait") {
     return 0;
+  }
+  if (command == L"shown" && argc > 3) {
+    return WaitForControl(_wtoi(argv[2]), true, static_cast<DWORD>(_wtoi(argv[3]))) ? 0 : 1;
   }
   if (command == L"close") {
     PostMessageW(window, WM_CLOSE, 0, 0);
@@ -64,11 +110,11 @@ int wmain(int argc, wchar_t** argv) {
       fprintf(stderr, "demo_press: no control %ls\n", argv[2]);
       return 1;
     }
-    // Owner-drawn buttons still turn BM_CLICK into the parent's WM_COMMAND.
-    DWORD_PTR result = 0;
-    SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 10000, &result);
+    Click(button);
     return 0;
   }
-  fprintf(stderr, "usage: demo_press wait | click <id> | close | gone <ms>\n");
+  fprintf(stderr,
+          "usage: demo_press wait [ms] | click <id> | press <id> | close | gone <ms> | shown <id> "
+          "<ms>\n");
   return 2;
 }

@@ -1,0 +1,242 @@
+#!/bin/bash
+# Runs inside the i386 guest as /payload/run.sh: the shipped 32-bit program's
+# whole-program cases, one after another on one machine, each asserting what
+# the 64-bit acceptance tests assert (window, programs started, exit code,
+# file, MD5, registry). The demo's package service answers for packages.test
+# inside the guest. One line per case goes to /payload/out/results:
+#   PASS <case> <seconds>      or      FAIL <case> <seconds>: <what>; <what>
+# The host decides; this script only reports.
+set -u
+P=/payload O=/payload/out
+mkdir -p "$O"
+: >"$O/results"
+export HOME=/root WINEPREFIX=/root/.wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+  LANG=C.UTF-8 DISPLAY=:1 QUILL_DEMO_LOG='C:\quill\programs.log'
+up() { cut -d' ' -f1 /proc/uptime; }
+since() { awk "BEGIN { printf \"%.1f\", $(up) - $1 }"; }
+
+# The program's service address names this machine.
+echo "127.0.0.1 packages.test" >>/etc/hosts
+Xvfb :1 -screen 0 1024x768x24 -nolisten tcp >"$O/xvfb.log" 2>&1 &
+for _ in $(seq 1 100); do [ -e /tmp/.X11-unix/X1 ] && break; sleep 0.2; done
+t=$(up)
+wineserver -p
+wine wineboot </dev/null >/dev/null 2>&1
+echo "Wine up in $(since "$t") s"
+
+# Programs run from the guest's own disk: Wine maps them into memory, and
+# pages mapped from the 9p share read as zeros (a crash at the entry point).
+C=$WINEPREFIX/drive_c
+app=$C/quill
+T=$C/tools
+mkdir -p "$app" "$T"
+cp "$P"/program/* "$app/"
+cp "$P"/tools/* "$T/"
+log=$app/programs.log
+setup=$C/users/$(id -un)/AppData/Roaming/Travik/rerozadez/Quillnest_SetUp_mini.exe
+# Unpacked into %TEMP%, which this prefix keeps in the user's folder.
+deployed=$C/users/$(id -un)/Temp/Travik/rerozadez/adb.exe
+served=$T/served.exe
+size=$(stat -c %s "$served")
+md5=$(md5sum <"$served" | cut -d' ' -f1)
+echo "served setup: $size bytes, MD5 $md5"
+
+# Every Wine process costs seconds under emulation: one per step at most.
+press() { wine "$T/demo_press.exe" "$@" </dev/null 2>>"$O/press.log"; }
+# values <key>: the key's string values as "name value" lines.
+values() {
+  wine reg query "$1" </dev/null 2>/dev/null | tr -d '\r' | awk '$2 == "REG_SZ" { print $1, $3 }'
+}
+# No suite, no resume record, no setup file.
+printf 'REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\Software\\Quillnest]\r\n\r\n[-HKEY_CURRENT_USER\\Software\\VeziDazedera]\r\n' \
+  >"$C/reset.reg"
+reset_machine() {
+  wine reg import 'C:\reset.reg' </dev/null >/dev/null 2>&1
+  rm -f "$setup"
+}
+# service <fault> <name>: the demo's package service on port 80, logging to
+# $slog, up once it has said what it offers.
+service() {
+  slog=$app/service-$2.log
+  wine "$T/demo_service.exe" 80 'C:\tools\served.exe' "$1" "C:\\quill\\service-$2.log" \
+    </dev/null >/dev/null 2>&1 &
+  spid=$!
+  for _ in $(seq 1 300); do grep -q 'offering version' "$slog" 2>/dev/null && return 0; sleep 0.2; done
+  return 1
+}
+service_stop() {
+  [ -n "${spid:-}" ] || return 0
+  kill -9 "$spid" 2>/dev/null
+  wait "$spid" 2>/dev/null
+  spid=""
+}
+start_program() {
+  (cd "$app" && exec wine QuillnestMini.exe </dev/null >>"$O/program.log" 2>&1) &
+  program=$!
+  launched=$(up)
+}
+# end_of <pid> <s>: rc becomes the program's exit status, or "running" after
+# s seconds (not in a subshell: only this shell can wait for its children).
+end_of() {
+  for _ in $(seq 1 $(($2 * 5))); do kill -0 "$1" 2>/dev/null || break; sleep 0.2; done
+  if kill -0 "$1" 2>/dev/null; then
+    rc=running
+  else
+    wait "$1"
+    rc=$?
+  fi
+}
+wait_for() {  # wait_for <s> <command...>
+  local s=$1
+  shift
+  for _ in $(seq 1 $((s * 5))); do "$@" && return 0; sleep 0.2; done
+  return 1
+}
+count() { grep -c "$1" "$2" 2>/dev/null || true; }
+window_on_display() { xwininfo -root -tree 2>/dev/null | grep -q ' 482x273+'; }
+partial_file() { [ -s "$setup" ]; }
+suite_installs() { [ "$(count 'suite installed' "$log")" -ge "$1" ]; }
+driver_starts() { [ "$(count 'driver installer started' "$log")" -ge "$1" ]; }
+
+check() {  # check <what> <command...>: one assertion of the case
+  local what=$1
+  shift
+  if "$@"; then
+    echo "  ok: $what ($(since "$started") s)"
+  else
+    echo "  FAILED: $what ($(since "$started") s)"
+    failed="$failed; $what"
+    return 1
+  fi
+}
+# need: a check the rest of the case depends on; the case ends when it fails
+# (used as "need ... || return"), so a broken build fails fast.
+need() { check "$@"; }
+
+# run_case <name> <function>: one case, its result line and, when it failed,
+# what the guest saw.
+run_case() {
+  name=$1 started=$(up) failed="" program="" first=""
+  echo "== $name"
+  "$2"
+  local seconds
+  seconds=$(since "$started")
+  if [ -z "$failed" ]; then
+    echo "PASS $name $seconds" >>"$O/results"
+  else
+    echo "FAIL $name $seconds: ${failed#; }" >>"$O/results"
+    echo "  -- service log"; cat "$slog" 2>/dev/null
+    echo "  -- programs started"; tr -d '\r' <"$log" 2>/dev/null
+    echo "  -- Windows processes"; ps -eo pid,etime,args | grep -i '[.]exe'
+    echo "  -- setup file"; ls -l "$setup" 2>&1
+    echo "  -- the program's own log of its last run"; tr -d '\r' <"${deployed%/*}/QuillnestMini.log" 2>&1
+  fi
+  # What a failed case left running would spoil the next one.
+  kill -9 $program $first 2>/dev/null
+  service_stop
+  echo "  $name: $seconds s"
+}
+
+first_job() {
+  need "package service started" service none first || return
+  start_program
+  need "window shown" press wait 60000 || return
+  echo "  window shown $(since "$launched") s after the start"
+  sleep 2
+  xwd -root -silent >"$O/main-screen.xwd"
+  check "482x273 window on the X display" window_on_display
+  check "run mark written" grep -qx 'installed true' <<<"$(values 'HKCU\SOFTWARE\QuillnestMini')"
+  check "the carried 32-bit bridge tool deployed" cmp -s "$deployed" "$T/adb.exe"
+  need "Install driver pressed" press press 1005 || return
+  # A program that cannot reach the service would wait for Retry for ever.
+  need "package query sent" wait_for 60 grep -q '^GET /adpserver/GetVIByAKFWPC' "$slog" || return
+  end_of "$program" 120
+  need "program ended with 0 (got $rc)" [ "$rc" = 0 ] || return
+  check "driver installer started with /S" grep -q 'driver installer started with "/S"' "$log"
+  check "setup requested with Range: bytes=0-" \
+    grep -q '^GET /downloads/Quillnest_full_setup.exe  \[Range: bytes=0-\]' "$slog"
+  check "setup file is the served file (MD5 $md5)" cmp -s "$setup" "$served"
+  local record
+  record=$(values 'HKCU\Software\VeziDazedera')
+  check "resume record: downLoadSize $size" grep -qx "downLoadSize $size" <<<"$record"
+  check "resume record: FPMD5 $md5" grep -qx "FPMD5 $md5" <<<"$record"
+  check "full setup started and installed the suite" wait_for 60 suite_installs 1
+}
+
+# Right after the first job: the suite is installed.
+installed_suite() {
+  local seen=no
+  need "package service started" service none installed || return
+  start_program
+  for _ in $(seq 1 300); do
+    kill -0 "$program" 2>/dev/null || break
+    window_on_display && seen=yes
+    sleep 0.2
+  done
+  end_of "$program" 1
+  check "program ended with 0 (got $rc)" [ "$rc" = 0 ]
+  check "no window shown" [ $seen = no ]
+  check "driver installer started again" wait_for 30 driver_starts 2
+  check "package service asked nothing" [ "$(count '^GET' "$slog")" = 0 ]
+}
+
+# The download cases name no driver installer: it has had its cases, and
+# each of its runs costs seconds here.
+without_driver() {
+  printf 'Channel=demo\r\n' >"$app/SetupConfig.txt"
+}
+
+resume_on_retry() {
+  local partial
+  reset_machine
+  without_driver
+  need "package service started" service stall resume-cut || return
+  start_program
+  need "Install driver pressed" press press 1005 || return
+  need "part of the setup file arrived" wait_for 60 partial_file || return
+  sleep 1
+  # The service goes away in the middle of the reply: the connection is cut.
+  service_stop
+  need "Retry offered" press shown 1004 60000 || return
+  partial=$(stat -c %s "$setup" 2>/dev/null || echo 0)
+  echo "  partial file: $partial of $size bytes"
+  check "a partial file kept" [ "$partial" -gt 0 -a "$partial" -lt "$size" ]
+  need "package service started again" service none resume-retry || return
+  need "Retry pressed" press press 1004 || return
+  end_of "$program" 120
+  need "program ended with 0 (got $rc)" [ "$rc" = 0 ] || return
+  check "resumed with Range: bytes=$partial-" \
+    grep -q "^GET /downloads/Quillnest_full_setup.exe  \[Range: bytes=$partial-\]" "$slog"
+  check "setup file is the served file" cmp -s "$setup" "$served"
+  check "resume record: FPMD5 $md5" grep -qx "FPMD5 $md5" <<<"$(values 'HKCU\Software\VeziDazedera')"
+  check "full setup started and installed the suite" wait_for 60 suite_installs 2
+}
+
+second_instance() {
+  local queries
+  reset_machine
+  need "package service started" service stall second || return
+  start_program
+  first=$program
+  need "Install driver pressed" press press 1005 || return
+  need "part of the setup file arrived" wait_for 60 partial_file || return
+  queries=$(count '^GET /adpserver/' "$slog")
+  start_program
+  end_of "$program" 60
+  check "second instance ended with 0 (got $rc)" [ "$rc" = 0 ]
+  check "first instance runs on" kill -0 "$first"
+  check "its window still shown" press wait 1000
+  check "one request of the setup file" [ "$(count '^GET /downloads/' "$slog")" = 1 ]
+  check "the second asked nothing" [ "$(count '^GET /adpserver/' "$slog")" = "$queries" ]
+  press close
+  end_of "$first" 60
+  check "first instance closed with 0 (got $rc)" [ "$rc" = 0 ]
+}
+
+run_case first-job first_job
+run_case installed-suite installed_suite
+run_case resume-on-retry resume_on_retry
+run_case second-instance second_instance
+
+wineserver -k
+echo "done after $(up) s of guest uptime"
