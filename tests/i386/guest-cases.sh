@@ -61,8 +61,7 @@ service() {
   wine "$T/demo_service.exe" 80 'C:\tools\served.exe' "$1" "C:\\quill\\service-$2.log" \
     </dev/null >/dev/null 2>&1 &
   spid=$!
-  for _ in $(seq 1 300); do grep -q 'offering version' "$slog" 2>/dev/null && return 0; sleep 0.2; done
-  return 1
+  wait_for 60 grep -q 'offering version' "$slog"
 }
 service_stop() {
   [ -n "${spid:-}" ] || return 0
@@ -75,10 +74,13 @@ start_program() {
   program=$!
   launched=$(up)
 }
+# Waits count the shell's own clock: under emulation every command takes a
+# while, so a count of tries would stretch a bound several times over.
 # end_of <pid> <s>: rc becomes the program's exit status, or "running" after
 # s seconds (not in a subshell: only this shell can wait for its children).
 end_of() {
-  for _ in $(seq 1 $(($2 * 5))); do kill -0 "$1" 2>/dev/null || break; sleep 0.2; done
+  local end=$((SECONDS + $2))
+  while kill -0 "$1" 2>/dev/null && [ $SECONDS -lt $end ]; do sleep 0.2; done
   if kill -0 "$1" 2>/dev/null; then
     rc=running
   else
@@ -87,10 +89,12 @@ end_of() {
   fi
 }
 wait_for() {  # wait_for <s> <command...>
-  local s=$1
+  local end=$((SECONDS + $1))
   shift
-  for _ in $(seq 1 $((s * 5))); do "$@" && return 0; sleep 0.2; done
-  return 1
+  until "$@"; do
+    [ $SECONDS -lt $end ] || return 1
+    sleep 0.2
+  done
 }
 count() { grep -c "$1" "$2" 2>/dev/null || true; }
 window_on_display() { xwininfo -root -tree 2>/dev/null | grep -q ' 482x273+'; }
@@ -168,8 +172,8 @@ installed_suite() {
   local seen=no
   need "package service started" service none installed || return
   start_program
-  for _ in $(seq 1 300); do
-    kill -0 "$program" 2>/dev/null || break
+  local end=$((SECONDS + 60))
+  while kill -0 "$program" 2>/dev/null && [ $SECONDS -lt $end ]; do
     window_on_display && seen=yes
     sleep 0.2
   done
