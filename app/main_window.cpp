@@ -20,6 +20,7 @@
 #include "platform/pause.h"
 #include "platform/process_util.h"
 #include "platform/system_info.h"
+#include "platform/system_libraries.h"
 #include "resources/resource_ids.h"
 #include "settings/setup_settings.h"
 #include "settings/sys_util.h"
@@ -57,7 +58,7 @@ void InvalidateArea(HWND window, RECT (*area)(int, int)) {
 // the skin's green on grey. uxtheme.dll is looked up at run time: Windows
 // without visual styles have no such library, and nothing is lost there.
 void DropVisualStyle(HWND control) {
-  HMODULE uxtheme = LoadLibraryW(L"uxtheme.dll");
+  HMODULE uxtheme = rerozadez::LoadSystemLibrary(L"uxtheme.dll");
   if (uxtheme == nullptr) {
     return;
   }

@@ -11,6 +11,7 @@
 #include "platform/diagnostic_log.h"
 #include "platform/process_util.h"
 #include "platform/registry_util.h"
+#include "platform/system_libraries.h"
 #include "platform/system_info.h"
 #include "settings/service_address.h"
 #include "settings/setup_settings.h"
@@ -49,6 +50,8 @@ void StartDiagnosticLog(const rerozadez::SetupSettings& settings) {
 }  // namespace
 
 int RunApplication(HINSTANCE module) {
+  rerozadez::RestrictDllSearchToSystemFolder();
+
   // Kept open for the life of the process: the name stays taken until it ends.
   HANDLE mutex = CreateMutexW(nullptr, FALSE, L"BootStrap_QuillnestMini");
   if (mutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {

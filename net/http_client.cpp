@@ -78,7 +78,8 @@ void MoveGetPayloadIntoUrl(const char* method, std::string* url, std::string* da
 
 bool HttpClient::SendRequest(std::string url, std::string data, const char* method,
                              std::string& responseBody, std::string& responseHeaders,
-                             DWORD connectTimeoutMs, int* errorCode, DWORD* systemError) {
+                             DWORD connectTimeoutMs, DWORD receiveTimeoutMs, int* errorCode,
+                             DWORD* systemError) {
   int localError = 0;
   int& error = errorCode != nullptr ? *errorCode : localError;
   error = 0;
@@ -154,6 +155,11 @@ bool HttpClient::SendRequest(std::string url, std::string data, const char* meth
     }
     DWORD timeout = connectTimeoutMs;
     InternetSetOptionW(request.Get(), INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof(timeout));
+    // Without these WinINet waits as long as a server that keeps the
+    // connection open and sends nothing: for ever.
+    DWORD silence = receiveTimeoutMs;
+    InternetSetOptionW(request.Get(), INTERNET_OPTION_SEND_TIMEOUT, &silence, sizeof(silence));
+    InternetSetOptionW(request.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &silence, sizeof(silence));
 
     void* payload = data.empty() ? nullptr : &data[0];
     DWORD payloadLength = static_cast<DWORD>(data.size());

@@ -42,10 +42,13 @@ class HttpClient {
   // step's HttpRequestError; systemError, on failure, GetLastError (a refused
   // certificate gives the WinINet error, e.g. 12057 or 12038). Headers longer
   // than 2048 bytes fail with kHttpErrorQueryHeaders, the body already read.
+  // A server silent for receiveTimeoutMs ends the request: before the reply
+  // it fails with kHttpErrorSendRequest; within the body the body ends there
+  // (WinINet drops the bytes of the read that timed out).
   // Each request leaves one line in the diagnostic log.
   bool SendRequest(std::string url, std::string data, const char* method, std::string& responseBody,
-                   std::string& responseHeaders, DWORD connectTimeoutMs, int* errorCode = nullptr,
-                   DWORD* systemError = nullptr);
+                   std::string& responseHeaders, DWORD connectTimeoutMs, DWORD receiveTimeoutMs,
+                   int* errorCode = nullptr, DWORD* systemError = nullptr);
 };
 
 // The one HttpClient, created on first use and never destroyed.

@@ -2,6 +2,8 @@
 
 #include <json/json.h>
 
+#include <memory>
+
 #include "net/http_client.h"
 
 namespace rerozadez {
@@ -11,10 +13,27 @@ const char kServicePath[] = "/adpserver/GetVIByAKFWPC";
 const char kAppKey[] = "QZTRWVX83LMA";
 const char kSuccessMarker[] = "RES\":\"SUCCESS\"";
 const DWORD kQueryConnectTimeoutMs = 10000;
+// The reply is a document of a few hundred bytes that a live service sends
+// at once, so 10 s of silence (as long as the connect may take) already means
+// a stalled service. Shorter than the downloader's 30 s, which allows for a
+// slow line in the middle of a large file; here the user is waiting on the
+// first screen and reaches the failure with Retry sooner.
+const DWORD kQueryReceiveTimeoutMs = 10000;
+
+// The texts become a request line, a file's expected size and digest in the
+// registry and a version to compare: a line break could add a header to the
+// download request, a NUL cut a text short where it is used.
+bool HasControlCharacter(const std::string& text) {
+  for (unsigned char c : text) {
+    if (c < 0x20 || c == 0x7F)
+      return true;
+  }
+  return false;
+}
 
 // Reads one member as text. Absent and null members read as empty text and
 // booleans as "true"/"false"; numbers, arrays and objects are not texts the
-// caller could use, so they fail.
+// caller could use, so they fail, as does a text holding a control character.
 bool ReadTextMember(const Json::Value& root, const char* name, std::string* text) {
   const Json::Value& member = root[name];
   if (member.isNull()) {
@@ -24,7 +43,21 @@ bool ReadTextMember(const Json::Value& root, const char* name, std::string* text
   if (!member.isString() && !member.isBool())
     return false;
   *text = member.asString();
-  return true;
+  return !HasControlCharacter(*text);
+}
+
+// One JSON object and nothing after it but white space; no comments, no
+// member twice.
+bool ParseStrictJson(const std::string& body, Json::Value* root) {
+  // jsoncpp takes a NUL byte for the end of the text and would ignore what
+  // follows it; JSON has no raw NUL anywhere.
+  if (body.find('\0') != std::string::npos)
+    return false;
+  Json::CharReaderBuilder builder;
+  Json::CharReaderBuilder::strictMode(&builder.settings_);
+  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+  std::string errors;
+  return reader->parse(body.data(), body.data() + body.size(), root, &errors);
 }
 
 }  // namespace
@@ -48,8 +81,7 @@ bool ParsePackageInfoReply(const std::string& headers, const std::string& body, 
 
   Json::Value root;
   try {
-    Json::Reader reader;
-    if (!reader.parse(body.data(), body.data() + body.size(), root, false))
+    if (!ParseStrictJson(body, &root))
       return false;
     if (!root.isObject() || root.size() <= 3)
       return false;
@@ -72,7 +104,7 @@ bool QueryPackageInfo(const std::string& baseUrl, const std::string& channel, st
   std::string body;
   std::string headers;
   if (!GetHttpClient()->SendRequest(url, std::string(), "GET", body, headers,
-                                    kQueryConnectTimeoutMs)) {
+                                    kQueryConnectTimeoutMs, kQueryReceiveTimeoutMs)) {
     return false;
   }
   PackageInfo info;

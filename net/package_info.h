@@ -21,10 +21,11 @@ struct PackageInfo {
 };
 
 // Judges a reply: headers holding "200 OK", the body holding RES":"SUCCESS",
-// the body one JSON object of more than 3 members with non-empty "VerName"
-// and "DownloadURL". Each of the four members may be a string, absent or
-// null (empty text) or a boolean ("true"/"false"); any other type fails.
-// True fills info; false leaves it unspecified.
+// the whole body one strict JSON object (nothing after it but white space)
+// of more than 3 members with non-empty "VerName" and "DownloadURL". Each of
+// the four members may be a string, absent or null (empty text) or a boolean
+// ("true"/"false"); any other type, or a text holding a control character
+// (a line break, a NUL), fails. True fills info; false leaves it unspecified.
 bool ParsePackageInfoReply(const std::string& headers, const std::string& body, PackageInfo* info);
 
 // Asks the service at baseUrl (scheme, host and port) which full setup to

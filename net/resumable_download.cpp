@@ -180,8 +180,25 @@ std::wstring BuildDownloadHeaders(uint64_t startOffset) {
 int DownloadPercent(uint64_t bytesInFile, int64_t totalSize) {
   if (totalSize <= 0)
     return 0;
-  double percent = static_cast<double>(bytesInFile) / (static_cast<double>(totalSize) / 100.0);
-  return percent >= static_cast<double>(INT_MAX) ? INT_MAX : static_cast<int>(percent);
+  // Integers only: floating point gave 99 for whole files of 7 or 54670
+  // bytes, and 100 * bytes can pass 2^64 near the top of the range.
+  const uint64_t total = static_cast<uint64_t>(totalSize);
+  const uint64_t wholes = bytesInFile / total;
+  if (wholes > static_cast<uint64_t>(INT_MAX - 99) / 100)
+    return INT_MAX;
+  // floor(100 * rest / total) counted as the wraps of a hundred additions of
+  // rest modulo total; with both below 2^63 no sum can overflow.
+  const uint64_t rest = bytesInFile % total;
+  uint64_t sum = 0;
+  int part = 0;
+  for (int i = 0; i < 100; ++i) {
+    sum += rest;
+    if (sum >= total) {
+      sum -= total;
+      ++part;
+    }
+  }
+  return static_cast<int>(wholes * 100) + part;
 }
 
 void DownloadFile(const DownloadControl& control, std::wstring url, std::wstring path,

@@ -78,8 +78,9 @@ std::string EscapeNonAsciiInUrl(const std::string& utf8Url);
 // "Range:bytes=<startOffset>-", each ended by CR LF, then an empty line.
 std::wstring BuildDownloadHeaders(uint64_t startOffset);
 
-// Percent of totalSize that bytesInFile is, truncated; above 100 when the
-// file outgrew the announced size, 0 when totalSize is not positive.
+// Percent of totalSize that bytesInFile is, truncated, exact for every size:
+// 100 for a whole file, above 100 when the file outgrew the announced size
+// (INT_MAX at most), 0 when totalSize is not positive.
 int DownloadPercent(uint64_t bytesInFile, int64_t totalSize);
 
 // The receive time-out of a download request. Without one, WinINet waits as

@@ -6,6 +6,7 @@
 
 #include "platform/registry_util.h"
 #include "platform/scoped.h"
+#include "platform/system_info.h"
 #include "settings/config_file.h"
 #include "settings/sys_util.h"
 
@@ -65,9 +66,10 @@ int SetupSettings::LoadSetupConfig() {
   setupBigPackage = GetConfigValue(text, L"SetupBigPackage");
   driverPath = GetConfigValue(text, L"Driver");
   if (!driverPath.empty()) {
-    // The key holds a path relative to the installer's folder.
+    // The key holds a path relative to the installer's folder, and only a
+    // file there can be started: "Driver=." names the folder itself.
     driverPath = moduleDir + driverPath;
-    if (GetFileAttributesW(driverPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (!IsExistingFile(driverPath)) {
       driverPath.clear();
     }
   }

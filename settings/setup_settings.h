@@ -35,7 +35,7 @@ class SetupSettings {
   int IsSuiteInstalled(std::string& version, std::wstring& installDir) const;
 
   std::wstring setupBigPackage;  // path of the full setup on the phone
-  std::wstring driverPath;       // moduleDir + "Driver", or empty if nothing is there
+  std::wstring driverPath;       // moduleDir + "Driver", or empty unless a file is there
   std::wstring driverParams;
   std::wstring channel;
   int overSea;                  // 0 or 1

@@ -4,14 +4,18 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cwctype>
 #include <string>
 
 #include "resources/resource_ids.h"
 #include "app/resource_util.h"
+#include "platform/scoped.h"
 #include "settings/sys_util.h"
 #include "tests/support/fake_bridge_server.h"
 #include "tests/support/stand_ins.h"
@@ -126,6 +130,23 @@ class ProgramTest : public ::testing::Test {
   HANDLE first_ = nullptr;
   HANDLE second_ = nullptr;
 };
+
+// The full path of the module name (compared without regard to case) in the
+// process processId, or empty.
+std::wstring ModulePath(DWORD processId, const wchar_t* name) {
+  rerozadez::ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
+  std::wstring path;
+  MODULEENTRY32W module = {};
+  module.dwSize = sizeof(module);
+  for (BOOL more = snapshot.IsValid() && Module32FirstW(snapshot.Get(), &module);
+       more && path.empty(); more = Module32NextW(snapshot.Get(), &module)) {
+    if (lstrcmpiW(module.szModule, name) == 0) {
+      path = module.szExePath;
+    }
+  }
+  std::transform(path.begin(), path.end(), path.begin(), towlower);
+  return path;
+}
 
 // Where the window's creation unpacks the bridge tool.
 std::wstring DeployedBridgeTool() {
@@ -384,6 +405,41 @@ TEST_F(ProgramRunTest, LogIsWrittenUnlessTheConfigurationTurnsItOff) {
   ASSERT_NE(nullptr, first_);
   EXPECT_EQ(0, ExitCode(first_, 15000));
   EXPECT_FALSE(quilltest::FileExists(LogFile()));
+}
+
+TEST_F(ProgramRunTest, DllsPlantedBesideTheProgramAreNeverLoaded) {
+  // A downloads folder may hold a DLL of any name; Wine is told to prefer
+  // such a copy to its own, as Windows would if the program searched there.
+  // Not version.dll: Wine's own user32 imports it, so Wine loads it while
+  // the process starts, before any of the program's code runs (Windows'
+  // user32 does not).
+  const std::wstring overrides = std::wstring(kAppDefaults) + L"\\DllOverrides";
+  const wchar_t* const planted[] = {L"wininet", L"cabinet", L"gdiplus", L"comctl32", L"uxtheme"};
+  for (const wchar_t* name : planted) {
+    ASSERT_TRUE(
+        quilltest::CopyStandIn(L"planted.dll", scratch_.File(std::wstring(name) + L".dll")));
+    SetString(HKEY_CURRENT_USER, overrides.c_str(), name, L"native,builtin");
+  }
+  const std::string bytes = OfferSetup();
+  first_ = Start();
+  ASSERT_NE(nullptr, first_);
+  HWND window = WaitForWindow(15000);
+  EXPECT_NE(nullptr, window);
+  if (window != nullptr) {
+    // The progress bar still has the manifest's common controls 6.
+    std::vector<DWORD> ids = quilltest::ProcessesNamed(L"QuillnestMini.exe");
+    std::wstring comctl32 = ids.size() == 1 ? ModulePath(ids[0], L"comctl32.dll") : L"";
+    EXPECT_NE(std::wstring::npos, comctl32.find(L"\\winsxs\\"))
+        << rerozadez::GetSysUtil()->WideToAnsi(comctl32.c_str());
+    Press(window, 1005);
+    EXPECT_EQ(0, ExitCode(first_, 60000));
+    // The query and the download went through the system's WinINet.
+    EXPECT_EQ(bytes, quilltest::ReadFileBytes(SetupFile()));
+  }
+  for (const wchar_t* name : planted) {
+    EXPECT_FALSE(quilltest::FileExists(scratch_.File(std::wstring(name) + L".dll.loaded")))
+        << "planted " << rerozadez::GetSysUtil()->WideToAnsi(name) << ".dll was loaded";
+  }
 }
 
 TEST_F(ProgramRunTest, CloseDuringADownloadEndsTheProgramAndKeepsWhatArrived) {

@@ -27,7 +27,7 @@ class HttpClientTest : public ::testing::Test {
     error_ = -1;
     systemError_ = 0;
     bool ok = GetHttpClient()->SendRequest(server_.BaseUrl() + path, data, method, body_, headers_,
-                                           10000, &error_, &systemError_);
+                                           10000, 10000, &error_, &systemError_);
     return ok;
   }
 
@@ -175,6 +175,23 @@ TEST_F(HttpClientTest, HeadersJustInsideTheBufferAreKept) {
   EXPECT_NE(headers_.find(std::string(1800, 'p') + "\r\n"), std::string::npos);
 }
 
+TEST_F(HttpClientTest, SilentServerEndsTheRequestAfterTheReceiveTimeout) {
+  // A minute's silence after the first bytes of the body; without a receive
+  // time-out the request waited all of it (and for ever on a longer one).
+  HttpRoute route;
+  route.body = "{\"a\":1}";
+  route.stallAfterBytes = 3;
+  route.stallMilliseconds = 60000;
+  server_.SetRoute("/silent", route);
+  DWORD started = GetTickCount();
+  EXPECT_FALSE(GetHttpClient()->SendRequest(server_.BaseUrl() + "/silent", "", "GET", body_,
+                                            headers_, 10000, 1000, &error_));
+  EXPECT_LT(GetTickCount() - started, 20000u);
+  // WinINet drops what the timed-out read had buffered.
+  EXPECT_EQ(body_, "");
+  EXPECT_EQ(error_, 0);
+}
+
 TEST_F(HttpClientTest, ClosedPortFailsToSend) {
   int port = server_.Port();
   server_.Stop();
@@ -182,7 +199,8 @@ TEST_F(HttpClientTest, ClosedPortFailsToSend) {
   int error = -1;
   DWORD systemError = 0;
   EXPECT_FALSE(GetHttpClient()->SendRequest("http://127.0.0.1:" + std::to_string(port) + "/x", "",
-                                            "GET", body, headers, 10000, &error, &systemError));
+                                            "GET", body, headers, 10000, 10000, &error,
+                                            &systemError));
   EXPECT_EQ(error, kHttpErrorSendRequest);
   EXPECT_EQ(systemError, static_cast<DWORD>(ERROR_INTERNET_CANNOT_CONNECT));
   EXPECT_EQ(body, "");
@@ -192,7 +210,8 @@ TEST_F(HttpClientTest, ClosedPortFailsToSend) {
 TEST(HttpClientUrl, UrlThatCannotBeSplitFailsFirst) {
   std::string body = "stale", headers = "stale";
   int error = -1;
-  EXPECT_FALSE(GetHttpClient()->SendRequest("not a url", "", "GET", body, headers, 10000, &error));
+  EXPECT_FALSE(
+      GetHttpClient()->SendRequest("not a url", "", "GET", body, headers, 10000, 10000, &error));
   EXPECT_EQ(error, kHttpErrorCrackUrl);
   EXPECT_EQ(body, "");
   EXPECT_EQ(headers, "");
@@ -207,12 +226,13 @@ TEST(HttpClientUrl, UrlWithoutPortUsesPortEightyAndHttpsIsNeverPlain) {
   route.body = "eighty";
   server.SetRoute("/p", route);
   std::string body, headers;
-  EXPECT_TRUE(GetHttpClient()->SendRequest("http://127.0.0.1/p", "", "GET", body, headers, 10000));
+  EXPECT_TRUE(
+      GetHttpClient()->SendRequest("http://127.0.0.1/p", "", "GET", body, headers, 10000, 10000));
   EXPECT_EQ(body, "eighty");
   // An https address asks for TLS whatever its port; a plain server cannot
   // answer it.
-  EXPECT_FALSE(
-      GetHttpClient()->SendRequest("https://127.0.0.1:80/p", "", "GET", body, headers, 10000));
+  EXPECT_FALSE(GetHttpClient()->SendRequest("https://127.0.0.1:80/p", "", "GET", body, headers,
+                                            10000, 10000));
   EXPECT_EQ(body, "");
   EXPECT_EQ(server.Requests().size(), 1u);
 }

@@ -107,7 +107,7 @@ TEST(HttpsRefusal, UntrustedCertificateAndAnotherHostNameAreRefused) {
     int error = -1;
     DWORD windowsError = 0;
     EXPECT_FALSE(GetHttpClient()->SendRequest(server.BaseUrl() + "/q", "", "GET", body, headers,
-                                              10000, &error, &windowsError));
+                                              10000, 10000, &error, &windowsError));
     EXPECT_EQ(error, kHttpErrorSendRequest);
     EXPECT_EQ(windowsError, c.windowsError);
 
@@ -169,7 +169,7 @@ TEST_F(HttpsTest, RedirectsThatCannotLeadToTheFileWriteNothing) {
   int error = -1;
   DWORD windowsError = 0;
   EXPECT_FALSE(GetHttpClient()->SendRequest(tls_.BaseUrl() + "/down", "", "GET", body, headers,
-                                            10000, &error, &windowsError));
+                                            10000, 10000, &error, &windowsError));
   EXPECT_EQ(windowsError, static_cast<DWORD>(ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR));
 }
 

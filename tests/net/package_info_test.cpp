@@ -118,6 +118,31 @@ TEST(PackageInfoReply, MembersOfNonTextTypesFailInsteadOfEndingTheProcess) {
       Parse("{\"RES\":\"SUCCESS\",\"VerName\":null,\"DownloadURL\":\"u\",\"Size\":\"1\"}", &info));
 }
 
+TEST(PackageInfoReply, TextAfterTheObjectFails) {
+  PackageInfo info;
+  EXPECT_TRUE(Parse(std::string(kGoodReply) + " \r\n", &info));
+  EXPECT_FALSE(Parse(std::string(kGoodReply) + "x", &info));
+  EXPECT_FALSE(Parse(std::string(kGoodReply) + "{}", &info));
+  EXPECT_FALSE(Parse(std::string(kGoodReply) + std::string(1, '\0') + "x", &info));
+}
+
+TEST(PackageInfoReply, ControlCharactersInAnyOfTheFourTextsFail) {
+  const char* members[] = {"VerName", "DownloadURL", "Size", "FPMD5"};
+  // Escaped and raw line breaks, an escaped NUL, a tab, DEL.
+  const std::string breaks[] = {"\\r\\nX-Injected: 1", "\r\n", "\\u0000.exe", "\t", "\x7f"};
+  for (const char* member : members) {
+    for (const std::string& text : breaks) {
+      std::string body =
+          "{\"RES\":\"SUCCESS\",\"VerName\":\"1\",\"DownloadURL\":\"u\","
+          "\"Size\":\"1\",\"FPMD5\":\"m\"}";
+      std::string key = std::string("\"") + member + "\":\"";
+      body.insert(body.find(key) + key.size() + 1, text);
+      PackageInfo info;
+      EXPECT_FALSE(Parse(body, &info)) << body;
+    }
+  }
+}
+
 // The query against the test server on a free loopback port.
 class PackageInfoQueryTest : public ::testing::Test {
  protected:
@@ -205,6 +230,13 @@ TEST_F(PackageInfoQueryTest, EmptyBodyFails) {
 
 TEST_F(PackageInfoQueryTest, NonTextMemberFailsTheQuery) {
   Reply("{\"RES\":\"SUCCESS\",\"VerName\":\"1\",\"DownloadURL\":\"u\",\"Size\":{\"n\":1}}");
+  EXPECT_FALSE(Query());
+}
+
+TEST_F(PackageInfoQueryTest, DownloadAddressWithALineBreakFails) {
+  Reply(
+      "{\"RES\":\"SUCCESS\",\"VerName\":\"1\",\"Size\":\"1\",\"FPMD5\":\"m\","
+      "\"DownloadURL\":\"http://127.0.0.1:9/a.exe\\r\\nHost: elsewhere\"}");
   EXPECT_FALSE(Query());
 }
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <climits>
+#include <cstdint>
 #include <vector>
 
 #include "platform/pause.h"
@@ -47,6 +49,26 @@ TEST(DownloadPercent, TruncatesAndIsNotClamped) {
   EXPECT_EQ(DownloadPercent(1500, 1000), 150);
   EXPECT_EQ(DownloadPercent(3ULL << 30, 6LL << 30), 50);
   EXPECT_EQ(DownloadPercent((5ULL << 30) - 1, 5LL << 30), 99);
+}
+
+TEST(DownloadPercent, WholeFileIsHundredAndOneByteShortIsNinetyNineForEverySize) {
+  // Floating point said 99 for whole files of 7, 14, 28 or 54670 bytes.
+  for (int64_t size = 1; size <= 100000; ++size) {
+    ASSERT_EQ(DownloadPercent(size, size), 100) << size;
+    if (size >= 100) {
+      ASSERT_EQ(DownloadPercent(size - 1, size), 99) << size;
+    }
+  }
+  // Near 2^63, where 100 * bytes passes 2^64 and doubles lose the last digits.
+  const int64_t hundredth = 92233720368547758LL;
+  for (int64_t size : {INT64_MAX, INT64_MAX - 1, hundredth * 100, (1LL << 53) + 1}) {
+    EXPECT_EQ(DownloadPercent(size, size), 100) << size;
+    EXPECT_EQ(DownloadPercent(size - 1, size), 99) << size;
+  }
+  EXPECT_EQ(DownloadPercent(37 * hundredth, hundredth * 100), 37);
+  EXPECT_EQ(DownloadPercent(37 * hundredth - 1, hundredth * 100), 36);
+  EXPECT_EQ(DownloadPercent(UINT64_MAX, INT64_MAX), 200);
+  EXPECT_EQ(DownloadPercent(UINT64_MAX, 1), INT_MAX);
 }
 
 TEST(DownloadPercent, UnknownTotalSizeGivesZero) {

@@ -168,8 +168,15 @@ TEST_F(ConfigFile, MissingOrEmptyFileKeepsDefaultsButSetsModuleDir) {
   EXPECT_EQ(empty.moduleDir, dir_);
 }
 
-TEST_F(ConfigFile, DriverMustNameSomethingBesideTheExecutable) {
+TEST_F(ConfigFile, DriverMustNameAFileBesideTheExecutable) {
   EXPECT_EQ(Load("Driver=no-such-driver.exe\r\n").driverPath, L"");
+  // Folders exist but cannot be started.
+  EXPECT_EQ(Load("Driver=.\r\n").driverPath, L"");
+  EXPECT_EQ(Load("Driver=..\r\n").driverPath, L"");
+  const std::wstring folder = dir_ + L"quill-driver-folder.exe";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  EXPECT_EQ(Load("Driver=quill-driver-folder.exe\r\n").driverPath, L"");
+  RemoveDirectoryW(folder.c_str());
   // An absolute path is still joined to the folder, so it names nothing.
   Place(L"quill-abs-driver.exe");
   std::string absolute = GetSysUtil()->WideToAnsi((dir_ + L"quill-abs-driver.exe").c_str());
