@@ -61,7 +61,7 @@ service() {
   wine "$T/demo_service.exe" 80 'C:\tools\served.exe' "$1" "C:\\quill\\service-$2.log" \
     </dev/null >/dev/null 2>&1 &
   spid=$!
-  wait_for 60 grep -q 'offering version' "$slog"
+  wait_for 60 grep -qs 'offering version' "$slog"
 }
 service_stop() {
   [ -n "${spid:-}" ] || return 0
