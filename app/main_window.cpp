@@ -74,20 +74,20 @@ void DropVisualStyle(HWND control) {
 
 // Creates one button from its table entry with its faces: one decoded
 // bitmap per button, even where two buttons share a picture.
-void CreateButton(HWND parent, HINSTANCE module, const ButtonSpec& spec, ButtonSlot* slot) {
-  const DWORD style = WS_CHILD | BS_OWNERDRAW | (spec.initiallyVisible ? WS_VISIBLE : 0);
+void CreateButton(HWND parent, HINSTANCE module, const ButtonEntry& entry, ButtonSlot* slot) {
+  const DWORD style = WS_CHILD | BS_OWNERDRAW | (entry.initiallyVisible ? WS_VISIBLE : 0);
   slot->window =
       CreateWindowExW(0, L"BUTTON", L"", style, 0, 0, 0, 0, parent,
-                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), module, nullptr);
-  if (spec.iconFace) {
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.id)), module, nullptr);
+  if (entry.iconFace) {
     slot->icon = static_cast<HICON>(
-        LoadImageW(module, MAKEINTRESOURCEW(spec.face), IMAGE_ICON, 14, 14, LR_DEFAULTCOLOR));
+        LoadImageW(module, MAKEINTRESOURCEW(entry.face), IMAGE_ICON, 14, 14, LR_DEFAULTCOLOR));
     slot->pressedIcon = static_cast<HICON>(
-        LoadImageW(module, MAKEINTRESOURCEW(spec.hoverFace), IMAGE_ICON, 14, 14, LR_DEFAULTCOLOR));
+        LoadImageW(module, MAKEINTRESOURCEW(entry.hoverFace), IMAGE_ICON, 14, 14, LR_DEFAULTCOLOR));
   } else {
     rerozadez::ResourceUtil* resources = rerozadez::GetResourceUtil();
-    slot->face = resources->LoadPngImage(static_cast<UINT>(spec.face), module);
-    slot->hoverFace = resources->LoadPngImage(static_cast<UINT>(spec.hoverFace), module);
+    slot->face = resources->LoadPngImage(static_cast<UINT>(entry.face), module);
+    slot->hoverFace = resources->LoadPngImage(static_cast<UINT>(entry.hoverFace), module);
   }
 }
 

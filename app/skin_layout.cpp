@@ -19,7 +19,7 @@ RECT MakeRect(int left, int top, int width, int height) {
 
 // Retry, Cancel and Back share a place, and so do Install-driver and
 // Open-page: no screen shows two of them.
-const ButtonSpec kButtons[kButtonCount] = {
+const ButtonEntry kButtons[kButtonCount] = {
     {kMinimizeButtonId, true, IDI_MINIMIZE, IDI_MINIMIZE_PRESSED, 0, 0, false, 44, 10, 14, 14,
      true},
     {kCloseButtonId, true, IDI_CLOSE, IDI_CLOSE_PRESSED, 0, 0, false, 24, 10, 14, 14, true},
@@ -37,8 +37,8 @@ const ButtonSpec kButtons[kButtonCount] = {
      248, -90, 100, 26, false},
 };
 
-const ButtonSpec* FindButton(int controlId) {
-  for (const ButtonSpec& button : kButtons) {
+const ButtonEntry* FindButton(int controlId) {
+  for (const ButtonEntry& button : kButtons) {
     if (button.id == controlId) {
       return &button;
     }
@@ -47,7 +47,7 @@ const ButtonSpec* FindButton(int controlId) {
 }
 
 bool ButtonPlace(int controlId, int cx, int cy, RECT* place) {
-  const ButtonSpec* button = FindButton(controlId);
+  const ButtonEntry* button = FindButton(controlId);
   if (button == nullptr) {
     return false;
   }

@@ -20,7 +20,7 @@ enum ScreenState { ScreenMain = 0, ScreenMediaHint = 1, ScreenMediaDetails = 2 }
 
 // One of the eight buttons, described once: its face, label and place. The
 // window, its painting and the layout derive everything from this table.
-struct ButtonSpec {
+struct ButtonEntry {
   int id;
   bool iconFace;  // minimize and close draw an icon pair, the rest pictures
   int face;       // picture (or icon) id
@@ -35,10 +35,10 @@ struct ButtonSpec {
   bool initiallyVisible;
 };
 const int kButtonCount = 8;
-extern const ButtonSpec kButtons[kButtonCount];
+extern const ButtonEntry kButtons[kButtonCount];
 
 // The table entry of a button; null for ids that are not one of the eight.
-const ButtonSpec* FindButton(int controlId);
+const ButtonEntry* FindButton(int controlId);
 
 // Where a button goes in a client area of cx × cy. False for ids that are
 // not one of the eight buttons.

@@ -64,13 +64,13 @@ CQuillWndHelperDrawer::CQuillWndHelperDrawer()
 CQuillWndHelperDrawer::~CQuillWndHelperDrawer() {}
 
 ButtonSlot* CQuillWndHelperDrawer::Slot(int controlId) {
-  const ButtonSpec* spec = FindButton(controlId);
-  return spec != nullptr ? &buttons[spec - kButtons] : nullptr;
+  const ButtonEntry* entry = FindButton(controlId);
+  return entry != nullptr ? &buttons[entry - kButtons] : nullptr;
 }
 
 HWND CQuillWndHelperDrawer::Button(int controlId) const {
-  const ButtonSpec* spec = FindButton(controlId);
-  return spec != nullptr ? buttons[spec - kButtons].window : nullptr;
+  const ButtonEntry* entry = FindButton(controlId);
+  return entry != nullptr ? buttons[entry - kButtons].window : nullptr;
 }
 
 void CQuillWndHelperDrawer::Paint(HDC dc, HWND window) {
@@ -153,12 +153,12 @@ int CQuillWndHelperDrawer::DrawButton(const DRAWITEMSTRUCT* item) {
     return 1;
   }
   const int id = static_cast<int>(item->CtlID);
-  const ButtonSpec* spec = FindButton(id);
+  const ButtonEntry* entry = FindButton(id);
   ButtonSlot* slot = Slot(id);
-  if (spec == nullptr || slot == nullptr) {
+  if (entry == nullptr || slot == nullptr) {
     return 1;
   }
-  if (spec->iconFace) {
+  if (entry->iconFace) {
     const bool pressed = (item->itemState & ODS_SELECTED) != 0;
     HICON icon = ChooseFace(pressed, slot->icon, slot->pressedIcon);
     if (icon != nullptr) {
@@ -175,13 +175,13 @@ int CQuillWndHelperDrawer::DrawButton(const DRAWITEMSTRUCT* item) {
   DrawPicture(item->hDC, picture);
 
   FontSelection font(item->hDC, 16);
-  SetTextColor(item->hDC, spec->labelColour);
+  SetTextColor(item->hDC, entry->labelColour);
   SetBkMode(item->hDC, TRANSPARENT);
   RECT rect = {};
   GetClientRect(item->hwndItem, &rect);
   rect.top += 5;
-  DrawLine(item->hDC, rerozadez::LoadTextOrEmpty(spec->label), rect,
-           spec->labelCentred ? DT_CENTER : DT_LEFT);
+  DrawLine(item->hDC, rerozadez::LoadTextOrEmpty(entry->label), rect,
+           entry->labelCentred ? DT_CENTER : DT_LEFT);
   return 1;
 }
 

@@ -39,7 +39,7 @@ TEST(ButtonTable, EveryButtonFitsTheWindowAndOnlyExclusiveOnesShareAPlace) {
     return -1 - id;
   };
   for (const SIZE& size : {SIZE{482, 273}, SIZE{600, 400}}) {
-    for (const ButtonSpec& a : kButtons) {
+    for (const ButtonEntry& a : kButtons) {
       const RECT placeA = Place(a.id, size.cx, size.cy);
       EXPECT_GE(placeA.left, 0) << a.id;
       EXPECT_GE(placeA.top, 0) << a.id;
@@ -47,7 +47,7 @@ TEST(ButtonTable, EveryButtonFitsTheWindowAndOnlyExclusiveOnesShareAPlace) {
       EXPECT_LE(placeA.bottom, size.cy) << a.id;
       // Icon buttons carry no label; picture buttons always do.
       EXPECT_EQ(a.label == 0, a.iconFace) << a.id;
-      for (const ButtonSpec& b : kButtons) {
+      for (const ButtonEntry& b : kButtons) {
         if (&a == &b) {
           continue;
         }
