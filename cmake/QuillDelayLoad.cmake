@@ -10,22 +10,16 @@
 # quill_delay_library(<dll base name>): an imported library quill_delay_<name>
 # to link instead of <name>, made once at configure time from the toolchain's
 # import library.
-#
-# 32-bit builds import these DLLs directly for now: the shipped i686 program
-# built with dlltool's delay-import libraries crashed (exit 5) on the first
-# call into a delay-loaded DLL (GdiplusStartup, ShellExecuteExW) in the
-# emulated i386 machine, while the 64-bit build works under Wine.
 function(quill_delay_library name)
-  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-    add_library(quill_delay_${name} INTERFACE IMPORTED GLOBAL)
-    set_target_properties(quill_delay_${name} PROPERTIES INTERFACE_LINK_LIBRARIES ${name})
-    return()
-  endif()
   set(output ${CMAKE_BINARY_DIR}/delay-load/lib${name}_delay.a)
-  set(bits 64)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(bits 32)
+  else()
+    set(bits 64)
+  endif()
   file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/delay-load)
   execute_process(
-      COMMAND ${CMAKE_SOURCE_DIR}/cmake/make-delay-library.sh ${bits} ${CMAKE_NM} ${CMAKE_DLLTOOL}
+      COMMAND ${CMAKE_SOURCE_DIR}/cmake/make-delay-library.sh ${bits} ${CMAKE_NM} ${CMAKE_DLLTOOL} ${CMAKE_OBJCOPY}
               ${CMAKE_FIND_ROOT_PATH}/lib/lib${name}.a ${name}.dll ${output}
       RESULT_VARIABLE result)
   if(NOT result EQUAL 0)

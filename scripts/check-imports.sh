@@ -20,10 +20,7 @@ for field in MinorOSystemVersion MinorSubsystemVersion; do
   grep -qE "^$field[[:space:]]+1$" <<<"$header" || { echo "$field is not 1"; exit 1; }
 done
 
-# The 32-bit build still imports Windows' other DLLs directly: its delay
-# loading crashed in the emulated i386 machine (cmake/QuillDelayLoad.cmake).
-# Until that is mended they are allowed in the import table.
-allowed='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|msvcrt|comctl32|gdiplus|shlwapi|version|wininet|cabinet|uxtheme)\.dll$'
+allowed='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|msvcrt)\.dll$'
 delay_allowed='^(comctl32|gdiplus|shell32|shlwapi|version|wininet|cabinet|uxtheme)\.dll$'
 # Functions first shipped after Windows XP SP3 that a toolchain may pull in,
 # and every secure-CRT (_s) function, which XP's msvcrt.dll lacks.
@@ -60,8 +57,12 @@ done < <(echo "$header" | sed -n '/^The Import Tables/,/^The Export Tables\|^The
 # The delay-loaded functions: the loader never sees them, so they are read
 # from the delay-import descriptors.
 delayed=$(python3 "$(dirname "$0")/list-delay-imports.py" "$exe")
-while read -r dll name; do
+while read -r dll name state; do
   [ -n "$dll" ] || continue
+  if [ -n "$state" ]; then
+    echo "$dll (delay-loaded): the address slot of $name does not lead to its loading stub"
+    status=1
+  fi
   if ! [[ $dll =~ $delay_allowed ]]; then
     echo "delay-loads $dll, which is not one of Windows' own DLLs"
     status=1
