@@ -12,12 +12,13 @@ target_compile_options(quill_options INTERFACE ${QUILL_WARNINGS}
 target_include_directories(quill_options INTERFACE ${CMAKE_SOURCE_DIR})
 
 # quill_windows_executable(<target> GUI|CONSOLE): the PE header asks for
-# Windows 5.1 (mingw's default says 4.0); release builds drop unused sections
-# and symbols.
+# Windows 5.1 (mingw's default says 4.0) and carries no link time, so the
+# same sources give the same bytes; release builds drop unused sections and
+# symbols.
 function(quill_windows_executable target kind)
   target_link_options(${target} PRIVATE
       -Wl,--major-subsystem-version,5,--minor-subsystem-version,1
-      -Wl,--major-os-version,5,--minor-os-version,1
+      -Wl,--major-os-version,5,--minor-os-version,1 -Wl,--no-insert-timestamp
       $<$<CONFIG:MinSizeRel,Release>:-Wl,--gc-sections -s>)
   if(kind STREQUAL "GUI")
     target_link_options(${target} PRIVATE -mwindows -municode)
