@@ -10,7 +10,11 @@ set -u
 P=/payload O=/payload/out
 mkdir -p "$O"
 : >"$O/results"
-export HOME=/root WINEPREFIX=/root/.wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+# The program folder holds DLLs planted under the names of three the program
+# delay-loads, and Wine is told to prefer such copies, as Windows would if
+# the program searched its own folder.
+export HOME=/root WINEPREFIX=/root/.wine WINEDEBUG=-all \
+  WINEDLLOVERRIDES="mscoree,mshtml=;wininet,cabinet,gdiplus=n,b" \
   LANG=C.UTF-8 DISPLAY=:1 QUILL_DEMO_LOG='C:\quill\programs.log'
 up() { cut -d' ' -f1 /proc/uptime; }
 since() { awk "BEGIN { printf \"%.1f\", $(up) - $1 }"; }
@@ -165,6 +169,9 @@ first_job() {
   check "resume record: downLoadSize $size" grep -qx "downLoadSize $size" <<<"$record"
   check "resume record: FPMD5 $md5" grep -qx "FPMD5 $md5" <<<"$record"
   check "full setup started and installed the suite" wait_for 60 suite_installs 1
+  # The query, the download, the cabinet and the window all went through
+  # Windows' own DLLs: a planted one leaves <name>.dll.loaded when loaded.
+  check "no DLL planted beside the program loaded" [ -z "$(ls "$app"/*.loaded 2>/dev/null)" ]
 }
 
 # Right after the first job: the suite is installed.

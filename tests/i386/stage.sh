@@ -34,7 +34,7 @@ cmake -S "$root" -B "$programs" -G "Unix Makefiles" --no-warn-unused-cli \
   -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-posix.cmake -DCMAKE_BUILD_TYPE=MinSizeRel \
   -DQUILL_BUILD_TESTS=ON >"$out/programs.log" 2>&1 &&
   cmake --build "$programs" -j "$(nproc)" \
-    --target demo_press demo_driver demo_setup demo_service >>"$out/programs.log" 2>&1 ||
+    --target demo_press demo_driver demo_setup demo_service planted >>"$out/programs.log" 2>&1 ||
   { tail -n 30 "$out/programs.log"; give_up "the 32-bit helper programs did not build"; }
 t2=$(date +%s)
 echo "32-bit helper programs: $(($t2 - t1)) s"
@@ -45,6 +45,9 @@ mkdir -p "$payload/program" "$payload/tools"
 install -m 755 "$here/guest-cases.sh" "$payload/run.sh"
 cp "$exe" "$payload/program/QuillnestMini.exe"
 cp "$programs/tools/demo/demo_driver.exe" "$payload/program/"
+for name in wininet cabinet gdiplus; do
+  cp "$programs/stand_ins/planted.dll" "$payload/program/$name.dll"
+done
 printf 'Driver=demo_driver.exe\r\nDriverParams=/S\r\nChannel=demo\r\n' >"$payload/program/SetupConfig.txt"
 cp "$programs/tools/demo/demo_press.exe" "$programs/tools/demo_service/demo_service.exe" \
   "$payload/tools/"
