@@ -8,9 +8,9 @@
 # prints the reason and fails, so the release command refuses before it
 # configures anything.
 
-# The value of one IPv4 address part as inet_aton reads it (decimal, 0x
-# hexadecimal, or octal with a leading 0), or -1.
-function(_quill_ipv4_part text out)
+# The value of one dotted field of an IPv4 address as inet_aton reads it
+# (decimal, 0x hexadecimal, or octal with a leading 0), or -1.
+function(_quill_ipv4_field text out)
   if(text MATCHES "^0[xX]([0-9a-fA-F]+)$")
     math(EXPR value "0x${CMAKE_MATCH_1}" OUTPUT_FORMAT DECIMAL)
   elseif(text MATCHES "^0([0-7]+)$")
@@ -51,10 +51,10 @@ function(quill_check_release_service_address url out)
     elseif(host MATCHES "^[0-9a-fx.]+$" AND host MATCHES "^[0-9]")
       # A numeric IPv4 host in any of the forms Windows and inet_aton accept:
       # 127.0.0.1, 127.1, 0x7f.1, 0177.0.0.1, 2130706433.
-      string(REPLACE "." ";" parts "${host}")
-      list(GET parts 0 first)
-      _quill_ipv4_part("${first}" value)
-      list(LENGTH parts count)
+      string(REPLACE "." ";" fields "${host}")
+      list(GET fields 0 first)
+      _quill_ipv4_field("${first}" value)
+      list(LENGTH fields count)
       if(count EQUAL 1 AND value GREATER_EQUAL 0)
         math(EXPR value "${value} >> 24")
       endif()
