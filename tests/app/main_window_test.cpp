@@ -19,6 +19,7 @@
 #include "app/resource_util.h"
 #include "settings/setup_settings.h"
 #include "tests/app/gdiplus_session.h"
+#include "tests/support/program_driver.h"
 #include "tests/support/stand_ins.h"
 #include "tests/support/test_files.h"
 #include "workflow/worker.h"
@@ -301,12 +302,8 @@ TEST_F(MainWindowTest, RunFinishedClosesTheWindowToo) {
 TEST_F(MainWindowTest, SystemCloseRunsTheClosingSequence) {
   const std::wstring adb = quilltest::ModuleDir() + L"adb.exe";
   ASSERT_TRUE(quilltest::CopyStandIn(L"sleeper.exe", adb));
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
-  ASSERT_TRUE(CreateProcessW(adb.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                             &startup, &process));
-  CloseHandle(process.hThread);
+  HANDLE process = quilltest::StartProgram(adb, L"");
+  ASSERT_NE(process, nullptr);
   rerozadez::GetReroZadezHelper()->stopRequested = 0;
   rerozadez::GetReroZadezHelper()->running = 1;  // a worker that never notices
 
@@ -315,8 +312,8 @@ TEST_F(MainWindowTest, SystemCloseRunsTheClosingSequence) {
   EXPECT_EQ(1, rerozadez::GetReroZadezHelper()->stopRequested);
   EXPECT_EQ(std::vector<DWORD>({100, 100, 100}),
             std::vector<DWORD>(g_pauses.begin(), g_pauses.begin() + 3));
-  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 5000));
-  CloseHandle(process.hProcess);
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process, 5000));
+  CloseHandle(process);
   EXPECT_FALSE(IsWindow(helper_->mainWindow));
   EXPECT_TRUE(Pump());
   rerozadez::GetReroZadezHelper()->running = 0;

@@ -8,6 +8,7 @@
 #include "settings/sys_util.h"
 #include "tests/cab/cab_test_support.h"
 #include "tests/support/fake_bridge_server.h"
+#include "tests/support/program_driver.h"
 #include "tests/support/test_files.h"
 
 namespace rerozadez {
@@ -42,20 +43,6 @@ std::string FormatLocalWriteTime(const std::wstring& path) {
   snprintf(text, sizeof(text), "%04u-%02u-%02u %02u:%02u:%02u", time.wYear, time.wMonth, time.wDay,
            time.wHour, time.wMinute, time.wSecond);
   return text;
-}
-
-// Starts a program hidden; the process handle, or null.
-HANDLE Start(const std::wstring& exe, const std::wstring& parameters) {
-  std::wstring commandLine = L"\"" + exe + L"\"" + parameters;
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process)) {
-    return nullptr;
-  }
-  CloseHandle(process.hThread);
-  return process.hProcess;
 }
 
 class DeployBridgeToolsTest : public ::testing::Test {
@@ -158,8 +145,9 @@ TEST_F(DeployBridgeToolsTest, DeployedStandInRunsWithItsLibraries) {
   ASSERT_TRUE(server.Start());
   quilltest::ScopedBridgePort port(server.Port());
   std::wstring local = InFolder(L"pulled.exe");
-  HANDLE tool = Start(GetSetupSettings()->bridgeToolPath,
-                      L" pull /sdcard/Tools/Quillnest_setup.exe \"" + local + L"\"");
+  HANDLE tool =
+      quilltest::StartProgram(GetSetupSettings()->bridgeToolPath, L"",
+                              L" pull /sdcard/Tools/Quillnest_setup.exe \"" + local + L"\"");
   ASSERT_NE(tool, nullptr);
   ASSERT_EQ(WaitForSingleObject(tool, 60000), WAIT_OBJECT_0);
   DWORD exitCode = 0xFFFF;
@@ -193,8 +181,9 @@ TEST_F(DeployBridgeToolsTest, RunningToolFromAnEarlierStartIsEndedFirst) {
   server.SetBehaviour(FakeBridgeServer::Behaviour::kStallMidFile);
   ASSERT_TRUE(server.Start());
   quilltest::ScopedBridgePort port(server.Port());
-  HANDLE tool = Start(InFolder(L"adb.exe"),
-                      L" pull /sdcard/Tools/Quillnest_setup.exe \"" + InFolder(L"p.exe") + L"\"");
+  HANDLE tool = quilltest::StartProgram(
+      InFolder(L"adb.exe"), L"",
+      L" pull /sdcard/Tools/Quillnest_setup.exe \"" + InFolder(L"p.exe") + L"\"");
   ASSERT_NE(tool, nullptr);
   ASSERT_TRUE(server.WaitUntilStalled(30000));
   ASSERT_EQ(WaitForSingleObject(tool, 0), static_cast<DWORD>(WAIT_TIMEOUT));

@@ -5,10 +5,11 @@
 
 #include "platform/pause.h"
 #include "platform/process_snapshot.h"
+#include "platform/process_tree.h"
 #include "platform/process_util.h"
+#include "tests/support/program_driver.h"
 #include "tests/support/stand_ins.h"
 #include "tests/support/test_files.h"
-#include "platform/process_tree.h"
 
 namespace rerozadez {
 namespace {
@@ -217,15 +218,11 @@ TEST_F(KillByName, NeverEndsTheCurrentProcessAndGivesUpAfterElevenPasses) {
 TEST_F(KillByName, TreeOfTheCurrentProcessIsLeftAlone) {
   std::wstring path = dir_.File(L"bystander.exe");
   ASSERT_TRUE(CopyStandIn(L"sleeper.exe", path));
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION child = {};
-  ASSERT_TRUE(CreateProcessW(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                             &startup, &child));
-  CloseHandle(child.hThread);
+  HANDLE child = quilltest::StartProgram(path, L"");
+  ASSERT_NE(child, nullptr);
   GetProcessUtil()->KillProcessTree(GetCurrentProcessId());
-  EXPECT_EQ(WaitForSingleObject(child.hProcess, 200), static_cast<DWORD>(WAIT_TIMEOUT));
-  CloseHandle(child.hProcess);
+  EXPECT_EQ(WaitForSingleObject(child, 200), static_cast<DWORD>(WAIT_TIMEOUT));
+  CloseHandle(child);
 }
 
 }  // namespace

@@ -2,13 +2,14 @@
 
 namespace quilltest {
 
-HANDLE StartProgram(const std::wstring& exe, const std::wstring& folder) {
+HANDLE StartProgram(const std::wstring& exe, const std::wstring& folder,
+                    const std::wstring& parameters) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
-  std::wstring commandLine = L"\"" + exe + L"\"";
+  std::wstring commandLine = L"\"" + exe + L"\"" + parameters;
   if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                      folder.c_str(), &startup, &process)) {
+                      folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
     return nullptr;
   }
   CloseHandle(process.hThread);

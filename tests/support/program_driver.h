@@ -6,9 +6,11 @@
 
 namespace quilltest {
 
-// Starts a program with no arguments in folder; its process handle (the
-// caller closes it), or null when it did not start.
-HANDLE StartProgram(const std::wstring& exe, const std::wstring& folder);
+// Starts a program with parameters (appended to its quoted path as they
+// are) in folder, or in the caller's folder when folder is empty; its
+// process handle (the caller closes it), or null when it did not start.
+HANDLE StartProgram(const std::wstring& exe, const std::wstring& folder,
+                    const std::wstring& parameters = L"");
 
 // The exit code once the process ended, or -1 when it still runs after
 // timeoutMs.
