@@ -11,15 +11,18 @@ target_compile_options(quill_options INTERFACE ${QUILL_WARNINGS}
     $<$<CONFIG:MinSizeRel,Release>:-ffunction-sections -fdata-sections>)
 target_include_directories(quill_options INTERFACE ${CMAKE_SOURCE_DIR})
 
-# quill_windows_executable(<target> GUI|CONSOLE): the PE header asks for
-# Windows 5.1 (mingw's default says 4.0) and carries no link time, so the
-# same sources give the same bytes; release builds drop unused sections and
-# symbols.
+# Link options of every executable and DLL the project ships or carries: the
+# PE header asks for Windows 5.1 (mingw's default says 4.0) and carries no
+# link time, so the same sources give the same bytes; release builds drop
+# unused sections and symbols.
+set(QUILL_PE_LINK_OPTIONS
+    -Wl,--major-subsystem-version,5,--minor-subsystem-version,1
+    -Wl,--major-os-version,5,--minor-os-version,1 -Wl,--no-insert-timestamp
+    $<$<CONFIG:MinSizeRel,Release>:-Wl,--gc-sections -s>)
+
+# quill_windows_executable(<target> GUI|CONSOLE)
 function(quill_windows_executable target kind)
-  target_link_options(${target} PRIVATE
-      -Wl,--major-subsystem-version,5,--minor-subsystem-version,1
-      -Wl,--major-os-version,5,--minor-os-version,1 -Wl,--no-insert-timestamp
-      $<$<CONFIG:MinSizeRel,Release>:-Wl,--gc-sections -s>)
+  target_link_options(${target} PRIVATE ${QUILL_PE_LINK_OPTIONS})
   if(kind STREQUAL "GUI")
     target_link_options(${target} PRIVATE -mwindows -municode)
   else()

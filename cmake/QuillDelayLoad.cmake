@@ -12,11 +12,7 @@
 # import library.
 function(quill_delay_library name)
   set(output ${CMAKE_BINARY_DIR}/delay-load/lib${name}_delay.a)
-  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-    set(bits 32)
-  else()
-    set(bits 64)
-  endif()
+  math(EXPR bits "${CMAKE_SIZEOF_VOID_P} * 8")
   file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/delay-load)
   execute_process(
       COMMAND ${CMAKE_SOURCE_DIR}/cmake/make-delay-library.sh ${bits} ${CMAKE_NM} ${CMAKE_DLLTOOL} ${CMAKE_OBJCOPY}
