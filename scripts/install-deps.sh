@@ -13,6 +13,10 @@ packages=(
   fonts-wqy-microhei
   xvfb xauth x11-apps imagemagick python3 openssl
   curl
+  # Signing the release and the tests' stand-ins; a caching proxy for the
+  # network tests; X key events into the real window; the NSIS peer of the
+  # benchmarks; lossless PNG optimisation of the skin's pictures.
+  osslsigncode squid xdotool nsis optipng
   # The i386 guest that runs the shipped 32-bit program (scripts/i386/).
   qemu-system-x86 qemu-user-static binfmt-support mmdebstrap arch-test e2fsprogs
 )
