@@ -5,10 +5,13 @@ set(QUILL_DEFINITIONS
     _WIN32_WINNT=0x0501 WINVER=0x0501 UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
 set(QUILL_WARNINGS -Wall -Wextra -Werror)
 
+# Release builds put each function and datum in a section of its own, so the
+# linker can drop what nothing uses.
+set(QUILL_RELEASE_CODE_OPTIONS $<$<CONFIG:MinSizeRel,Release>:-ffunction-sections -fdata-sections>)
+
 add_library(quill_options INTERFACE)
 target_compile_definitions(quill_options INTERFACE ${QUILL_DEFINITIONS})
-target_compile_options(quill_options INTERFACE ${QUILL_WARNINGS}
-    $<$<CONFIG:MinSizeRel,Release>:-ffunction-sections -fdata-sections>)
+target_compile_options(quill_options INTERFACE ${QUILL_WARNINGS} ${QUILL_RELEASE_CODE_OPTIONS})
 target_include_directories(quill_options INTERFACE ${CMAKE_SOURCE_DIR})
 
 # Link options of every executable and DLL the project ships or carries: the
