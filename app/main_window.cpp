@@ -107,10 +107,10 @@ void CQuillWndHelper::RegisterWindowClass(HINSTANCE module) {
   windowClass.style = CS_HREDRAW | CS_VREDRAW;
   windowClass.lpfnWndProc = WindowProc;
   windowClass.hInstance = module;
-  windowClass.hIcon = LoadIconW(module, MAKEINTRESOURCEW(IDI_APP_LARGE));
-  // LoadIcon would pick the large size; the small icon has its own images.
+  windowClass.hIcon = LoadIconW(module, MAKEINTRESOURCEW(IDI_APP));
+  // LoadIcon would pick the large size; the same group holds the small one.
   windowClass.hIconSm = static_cast<HICON>(
-      LoadImageW(module, MAKEINTRESOURCEW(IDI_APP_SMALL), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+      LoadImageW(module, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                  GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
   windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));

@@ -1,7 +1,8 @@
 // Time from starting a program to its window being shown:
-//   window_start_bench.exe <program> <window class> <repetitions>
+//   window_start_bench.exe <program> <window class> <repetitions> [<title>]
 // Starts the program, polls until a visible top-level window of that class
-// exists, ends the program, and prints the mean and the best milliseconds.
+// (and title, for programs whose class is the common dialog's) exists, ends
+// the program, and prints the mean and the best milliseconds.
 #include <windows.h>
 
 #include <algorithm>
@@ -9,10 +10,11 @@
 #include <string>
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 4) {
-    fprintf(stderr, "usage: window_start_bench <program> <window class> <repetitions>\n");
+  if (argc != 4 && argc != 5) {
+    fprintf(stderr, "usage: window_start_bench <program> <window class> <repetitions> [<title>]\n");
     return 2;
   }
+  const wchar_t* title = argc == 5 ? argv[4] : nullptr;
   int repetitions = _wtoi(argv[3]);
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
@@ -32,7 +34,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     HWND window = nullptr;
     for (int poll = 0; poll < 20000 && window == nullptr; ++poll) {
-      window = FindWindowW(argv[2], nullptr);
+      window = FindWindowW(argv[2], title);
       if (window != nullptr && !IsWindowVisible(window)) {
         window = nullptr;
       }

@@ -6,12 +6,47 @@ if(NOT EXISTS "${QUILL_JSONCPP_DIR}/include/json/json.h")
                       "run scripts/build.sh, which fetches it")
 endif()
 
-add_library(jsoncpp_static STATIC
-    ${QUILL_JSONCPP_DIR}/src/lib_json/json_reader.cpp
-    ${QUILL_JSONCPP_DIR}/src/lib_json/json_value.cpp
-    ${QUILL_JSONCPP_DIR}/src/lib_json/json_writer.cpp)
-target_include_directories(jsoncpp_static SYSTEM PUBLIC ${QUILL_JSONCPP_DIR}/include)
-target_include_directories(jsoncpp_static PRIVATE ${QUILL_JSONCPP_DIR}/src/lib_json)
-# Third-party code: its warnings are not ours to fix.
-target_compile_options(jsoncpp_static PRIVATE -w
-    $<$<CONFIG:MinSizeRel,Release>:-ffunction-sections -fdata-sections>)
+# The program links a copy with our patch applied (what it removes and why:
+# the patch's own header). The fetched tree stays as Debian ships it, for the
+# tests that compare the two.
+set(QUILL_JSONCPP_PATCH ${CMAKE_SOURCE_DIR}/cmake/patches/jsoncpp-without-streams.patch)
+set(QUILL_JSONCPP_PATCHED_DIR ${CMAKE_BINARY_DIR}/deps/jsoncpp-patched)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${QUILL_JSONCPP_PATCH})
+file(SHA256 ${QUILL_JSONCPP_PATCH} patch_hash)
+set(patch_stamp ${QUILL_JSONCPP_PATCHED_DIR}/patch.sha256)
+if(EXISTS ${patch_stamp})
+  file(READ ${patch_stamp} applied_hash)
+endif()
+if(NOT applied_hash STREQUAL patch_hash)
+  file(REMOVE_RECURSE ${QUILL_JSONCPP_PATCHED_DIR})
+  file(COPY ${QUILL_JSONCPP_DIR}/include ${QUILL_JSONCPP_DIR}/src
+       DESTINATION ${QUILL_JSONCPP_PATCHED_DIR})
+  execute_process(
+      COMMAND patch -p1 --batch --forward --input ${QUILL_JSONCPP_PATCH}
+      WORKING_DIRECTORY ${QUILL_JSONCPP_PATCHED_DIR}
+      RESULT_VARIABLE patch_result
+      OUTPUT_VARIABLE patch_output ERROR_VARIABLE patch_output)
+  if(NOT patch_result EQUAL 0)
+    message(FATAL_ERROR "cmake/patches/jsoncpp-without-streams.patch does not apply to the "
+                        "jsoncpp source in ${QUILL_JSONCPP_DIR} (another release?): "
+                        "mend the patch for it.\n${patch_output}")
+  endif()
+  file(WRITE ${patch_stamp} ${patch_hash})
+endif()
+
+# quill_jsoncpp_library(<target> <source tree>)
+function(quill_jsoncpp_library target tree)
+  add_library(${target} STATIC
+      ${tree}/src/lib_json/json_reader.cpp
+      ${tree}/src/lib_json/json_value.cpp
+      ${tree}/src/lib_json/json_writer.cpp)
+  target_include_directories(${target} SYSTEM PUBLIC ${tree}/include)
+  target_include_directories(${target} PRIVATE ${tree}/src/lib_json)
+  # Third-party code: its warnings are not ours to fix. It reports a document
+  # nested too deep by an exception, so it keeps the compiler's default
+  # -fexceptions (net/package_info.cpp catches them).
+  target_compile_options(${target} PRIVATE -w ${QUILL_RELEASE_CODE_OPTIONS})
+endfunction()
+
+quill_jsoncpp_library(jsoncpp_static ${QUILL_JSONCPP_PATCHED_DIR})
+target_compile_definitions(jsoncpp_static PUBLIC JSON_USE_STREAMS=0)

@@ -3,9 +3,11 @@
 
 Run from anywhere: python3 resources/make_pictures.py
 The PNG and ICO files it writes beside itself are committed; run it again
-after changing the artwork. It needs Debian's ImageMagick (convert) only: the
-shapes are drawn by convert, and the icon containers are written here so that
-every image is a plain 32-bit BGRA bitmap, as Windows XP expects.
+after changing the artwork. It needs Debian's ImageMagick (convert) and
+optipng: the shapes are drawn by convert, each PNG is then recompressed by
+optipng (lossless: the same pixels in fewer bytes), and the icon containers
+are written here so that every image is a plain 32-bit BGRA bitmap, as
+Windows XP expects.
 """
 import os
 import struct
@@ -14,6 +16,7 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 CONVERT = "/usr/bin/convert" if os.path.exists("/usr/bin/convert") else "convert"
+OPTIPNG = "/usr/bin/optipng" if os.path.exists("/usr/bin/optipng") else "optipng"
 FONT_BOLD = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"
 
 # Colours the program's painting code relies on (text is drawn over them).
@@ -30,6 +33,14 @@ PNG_OPTS = ["-define", "png:exclude-chunks=date,time,tIME,tEXt,zTXt,iTXt", "-str
 
 def convert(*args):
     subprocess.run([CONVERT, *args], check=True)
+
+
+def write_png(name, png_format, *args):
+    """Draws a picture with convert as PNG24 or PNG32, then lets optipng pick
+    the smallest lossless encoding (it writes no time stamp, so the bytes are
+    the same on every run)."""
+    convert(*args, *PNG_OPTS, f"{png_format}:{out(name)}")
+    subprocess.run([OPTIPNG, "-quiet", "-o7", "-strip", "all", out(name)], check=True)
 
 
 def out(name):
@@ -111,7 +122,7 @@ def make_background():
         "-draw", f"polyline {cx + 29},59 {cx + 33},64 {cx + 40},53",
         "-stroke", "none",
     ]
-    convert(*args, *PNG_OPTS, "PNG24:" + out("background.png"))
+    write_png("background.png", "PNG24", *args)
     os.remove(badge)
 
 
@@ -126,7 +137,7 @@ def make_button(name, w, h, top, bottom, edge, highlight):
         "-draw", f"roundrectangle 0,0 {w - 1},{h - 1} 3,3", ")",
         "-compose", "DstIn", "-composite",
     ]
-    convert(*args, *PNG_OPTS, "PNG32:" + out(name))
+    write_png(name, "PNG32", *args)
 
 
 def make_buttons():
@@ -138,7 +149,7 @@ def make_buttons():
                 "rgb(184,184,184)", "rgb(255,255,255)")
     make_button("button_small_hover.png", 57, 34, "rgb(255,255,255)", "rgb(238,242,246)",
                 "rgb(140,160,180)", "rgb(255,255,255)")
-    convert("-size", "100x26", f"xc:{PANEL}", *PNG_OPTS, "PNG24:" + out("button_details.png"))
+    write_png("button_details.png", "PNG24", "-size", "100x26", f"xc:{PANEL}")
 
 
 def rgba_pixels(convert_args, size):
@@ -184,7 +195,6 @@ def write_ico(name, images):
 def make_app_icons():
     images = [(n, rgba_pixels(badge_draw(n), n)) for n in (48, 32, 24, 16)]
     write_ico("app.ico", images)
-    write_ico("app_small.ico", list(reversed(images)))
 
 
 def caption_icon(glyph, pressed):

@@ -27,9 +27,9 @@
 #define IDS_MEDIA_DETAIL_4 168
 #define IDS_DETAILS 169
 
-// Application icons (large, small) and the caption button icons.
-#define IDI_APP_LARGE 107
-#define IDI_APP_SMALL 108
+// The application icon (one group holding every size; the first icon group,
+// so Explorer shows it for the file) and the caption button icons.
+#define IDI_APP 107
 #define IDI_MINIMIZE 138
 #define IDI_CLOSE 139
 #define IDI_MINIMIZE_PRESSED 140

@@ -10,6 +10,8 @@ packages=(
   wine64
   googletest libcpp-httplib-dev g++
   gcab cabextract
+  # Applies our patch to the fetched jsoncpp source (cmake/patches).
+  patch
   fonts-wqy-microhei
   xvfb xauth x11-apps imagemagick python3 openssl
   curl

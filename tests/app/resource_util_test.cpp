@@ -181,9 +181,9 @@ TEST_F(LoadPngImage, ButtonFacesHaveTheirSizesAndTransparentCorners) {
 
 TEST_F(LoadPngImage, AnythingButAPictureGivesNull) {
   ASSERT_TRUE(gdiplus_.Started());
-  EXPECT_FALSE(Load(999));            // no resource at all
-  EXPECT_FALSE(Load(IDI_APP_LARGE));  // an icon, not a "PNG" resource
-  EXPECT_FALSE(Load(900));            // a "PNG" resource holding no picture
+  EXPECT_FALSE(Load(999));      // no resource at all
+  EXPECT_FALSE(Load(IDI_APP));  // an icon, not a "PNG" resource
+  EXPECT_FALSE(Load(900));      // a "PNG" resource holding no picture
 }
 
 TEST_F(LoadPngImage, PictureOutlivesTheResourceStream) {
@@ -223,23 +223,22 @@ TEST(Icons, CaptionIconsAreFourteenPixelsWithAlpha) {
   }
 }
 
-TEST(Icons, ApplicationIconsCarryEverySize) {
+TEST(Icons, ApplicationIconCarriesEverySize) {
   // Find the best image for each size in the icon directory: an exact match
-  // means the size is carried, not scaled.
-  for (UINT id : {IDI_APP_LARGE, IDI_APP_SMALL}) {
-    HRSRC group = FindResourceW(nullptr, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(14));
-    ASSERT_NE(nullptr, group) << id;
-    BYTE* directory = static_cast<BYTE*>(LockResource(LoadResource(nullptr, group)));
-    ASSERT_NE(nullptr, directory);
-    for (int size : {48, 32, 24, 16}) {
-      const int image = LookupIconIdFromDirectoryEx(directory, TRUE, size, size, LR_DEFAULTCOLOR);
-      HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(image), MAKEINTRESOURCEW(3));
-      ASSERT_NE(nullptr, found) << id << " " << size;
-      const BITMAPINFOHEADER* header =
-          static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(nullptr, found)));
-      EXPECT_EQ(size, header->biWidth) << id;
-      EXPECT_EQ(32, header->biBitCount) << id;
-    }
+  // means the size is carried, not scaled. The window takes its large and its
+  // small icon from this one group.
+  HRSRC group = FindResourceW(nullptr, MAKEINTRESOURCEW(IDI_APP), MAKEINTRESOURCEW(14));
+  ASSERT_NE(nullptr, group);
+  BYTE* directory = static_cast<BYTE*>(LockResource(LoadResource(nullptr, group)));
+  ASSERT_NE(nullptr, directory);
+  for (int size : {48, 32, 24, 16}) {
+    const int image = LookupIconIdFromDirectoryEx(directory, TRUE, size, size, LR_DEFAULTCOLOR);
+    HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(image), MAKEINTRESOURCEW(3));
+    ASSERT_NE(nullptr, found) << size;
+    const BITMAPINFOHEADER* header =
+        static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(nullptr, found)));
+    EXPECT_EQ(size, header->biWidth);
+    EXPECT_EQ(32, header->biBitCount) << size;
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/net/odd_json_documents.h"
 #include "tools/test_http_server/test_http_server.h"
 
 namespace rerozadez {
@@ -124,6 +125,15 @@ TEST(PackageInfoReply, TextAfterTheObjectFails) {
   EXPECT_FALSE(Parse(std::string(kGoodReply) + "x", &info));
   EXPECT_FALSE(Parse(std::string(kGoodReply) + "{}", &info));
   EXPECT_FALSE(Parse(std::string(kGoodReply) + std::string(1, '\0') + "x", &info));
+}
+
+// The table is in tests/net/odd_json_documents.h; a reply nested too deep
+// makes jsoncpp throw, which must fail the reply, not end the process.
+TEST(PackageInfoReply, OddDocumentsGetJsoncppsVerdicts) {
+  for (const quilltest::OddDocument& odd : quilltest::OddDocuments()) {
+    PackageInfo info;
+    EXPECT_EQ(odd.accepted, Parse(quilltest::ReplyWith(odd.member), &info)) << odd.name;
+  }
 }
 
 TEST(PackageInfoReply, ControlCharactersInAnyOfTheFourTextsFail) {
