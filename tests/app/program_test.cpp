@@ -414,7 +414,8 @@ TEST_F(ProgramRunTest, DllsPlantedBesideTheProgramAreNeverLoaded) {
   // the process starts, before any of the program's code runs (Windows'
   // user32 does not).
   const std::wstring overrides = std::wstring(kAppDefaults) + L"\\DllOverrides";
-  const wchar_t* const planted[] = {L"wininet", L"cabinet", L"gdiplus", L"comctl32", L"uxtheme"};
+  const wchar_t* const planted[] = {L"wininet", L"cabinet",  L"gdiplus", L"comctl32",
+                                    L"uxtheme", L"wintrust", L"crypt32"};
   for (const wchar_t* name : planted) {
     ASSERT_TRUE(
         quilltest::CopyStandIn(L"planted.dll", scratch_.File(std::wstring(name) + L".dll")));
