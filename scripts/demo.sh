@@ -81,8 +81,9 @@ pki=$root/build/test-pki
 "$WINELOADER" "$bin/tests/trust_test_ca.exe" "$(winpath "$pki/ca.der")" </dev/null ||
   { echo "the demo's CA could not be trusted in $WINEPREFIX" >&2; exit 1; }
 signer() {
-  osslsigncode verify -in "$1" -CAfile "$pki/ca.pem" 2>/dev/null |
-    sed -n 's/^[[:space:]]*Subject: //p' | head -n 1
+  local verified
+  verified=$(osslsigncode verify -in "$1" -CAfile "$pki/ca.pem" 2>&1) || verified="(not verified) $verified"
+  sed -n 's/^[[:space:]]*Subject: //p' <<<"$verified" | head -n 1
 }
 
 fault=slow

@@ -12,6 +12,7 @@ namespace quilltest {
 // test build pins; "recorder-unsigned.exe", "recorder-other.exe" (signed by
 // a trusted publisher that is not pinned) and "recorder-stray.exe" (the
 // pinned key certified by an untrusted CA) are its refused copies;
+// "recorder-large.exe" is the recorder at 4 MiB and more, signed;
 // "planted-signed.dll" is signed by the pinned publisher but no program.
 std::wstring StandInPath(const std::wstring& exeName);
 
