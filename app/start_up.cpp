@@ -9,12 +9,12 @@
 #include "app/main_window.h"
 #include "app/single_instance.h"
 #include "platform/diagnostic_log.h"
-#include "platform/process_util.h"
 #include "platform/registry_util.h"
 #include "platform/system_libraries.h"
 #include "platform/system_info.h"
 #include "settings/service_address.h"
 #include "settings/setup_settings.h"
+#include "workflow/verified_start.h"
 
 namespace rerozadezGUI {
 namespace {
@@ -71,8 +71,9 @@ int RunApplication(HINSTANCE module) {
     rerozadez::LogLine("installed suite %s in %s: only the driver installer runs", version.c_str(),
                        rerozadez::LogText(installDir).c_str());
     if (!settings->driverPath.empty() && rerozadez::PathExists(settings->driverPath)) {
-      rerozadez::GetProcessUtil()->RunProgram(L"", settings->driverPath, settings->driverParams,
-                                              false, true);
+      rerozadez::StartVerifiedProgram(
+          "driver installer", {settings->driverPath, L"", settings->driverParams, false, true},
+          nullptr, nullptr);
     }
     return 0;
   }

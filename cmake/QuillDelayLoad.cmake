@@ -1,8 +1,8 @@
 # DLLs that Windows does not always load from its own folder (wininet,
-# version, cabinet, gdiplus, comctl32) are delay-loaded: the program's import
-# table names only the DLLs every Windows from XP to 11 takes from the system
-# folder, so a DLL of another name planted beside the program is never loaded
-# with it. platform/system_libraries.cpp loads the delayed ones from the system
+# version, cabinet, gdiplus, comctl32, wintrust, crypt32) are delay-loaded:
+# the program's import table names only the DLLs every Windows from XP to 11
+# takes from the system folder, so a DLL of another name planted beside the
+# program is never loaded with it. platform/system_libraries.cpp loads the delayed ones from the system
 # folder on their first call. shell32 would be safe in the import table, but
 # nothing before the window needs it: delayed, it (and what it loads) stays
 # out of the start.
@@ -27,6 +27,6 @@ endfunction()
 
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
     ${CMAKE_SOURCE_DIR}/cmake/make-delay-library.sh)
-foreach(name wininet version cabinet gdiplus comctl32 shell32)
+foreach(name wininet version cabinet gdiplus comctl32 shell32 wintrust crypt32)
   quill_delay_library(${name})
 endforeach()

@@ -31,3 +31,23 @@ function(quill_add_helper_program name)
     quill_windows_executable(${name} CONSOLE)
   endif()
 endfunction()
+
+# The tests' certificates and keys (tests/support/issue-test-certificates.sh,
+# made by scripts/build.sh); the build pins publisher.pem's key.
+set(QUILL_TEST_PKI_DIR "${CMAKE_BINARY_DIR}/../test-pki" CACHE PATH
+    "The tests' CA, publishers and TLS certificates")
+
+# quill_sign_program(<target> <publisher> [<output name>]): after each link,
+# signs the target's program as the test PKI's publisher (publisher,
+# other-publisher or stray-publisher) would, in place or into a copy named
+# <output name> beside it. Commands run in the order they were added.
+function(quill_sign_program target publisher)
+  set(output $<TARGET_FILE:${target}>)
+  if(ARGC GREATER 2)
+    set(output $<TARGET_FILE_DIR:${target}>/${ARGV2})
+  endif()
+  add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND ${CMAKE_SOURCE_DIR}/cmake/sign-program.sh $<TARGET_FILE:${target}> ${output}
+              ${QUILL_TEST_PKI_DIR}/${publisher}-chain.pem ${QUILL_TEST_PKI_DIR}/${publisher}.key
+      VERBATIM)
+endfunction()

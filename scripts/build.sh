@@ -15,6 +15,12 @@ jobs=$(nproc)
 scripts/fetch-source.sh libjsoncpp build/deps/jsoncpp include/json/json.h
 scripts/fetch-source.sh cpp-httplib build/deps/cpp-httplib httplib.h
 
+# The tests' certificates (tests/support/issue-test-certificates.sh), made once
+# per build tree: both builds pin the tests' publisher, and the test build
+# signs its stand-in setups and driver with its key.
+pki=$root/build/test-pki
+tests/support/issue-test-certificates.sh "$pki"
+
 # Tests and the demo talk to a package-information service on loopback; the
 # product's own default is in settings/CMakeLists.txt.
 service_url=http://127.0.0.1:18080
@@ -23,12 +29,13 @@ service_url=http://127.0.0.1:18080
 # service address: one that is not loopback (a release refuses that), whose
 # host name the i386 guest maps to its own package service.
 QUILL_RELEASE_BUILD=build/ship QUILL_RELEASE_DIST=build/ship/dist \
-  SERVICE_URL=http://packages.test scripts/release.sh
+  SERVICE_URL=http://packages.test PUBLISHER_KEYS="$pki/publisher.pem" scripts/release.sh
 
 cmake -S . -B build/test -G "Unix Makefiles" --no-warn-unused-cli \
   -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-posix.cmake \
   -DCMAKE_BUILD_TYPE=Debug \
   -DQUILL_BUILD_TESTS=ON \
   -DQUILL_SERVICE_BASE_URL="$service_url" \
+  -DQUILL_PUBLISHER_KEYS="$pki/publisher.pem" -DQUILL_TEST_PKI_DIR="$pki" \
   -DQUILL_SHIPPED_EXE="$root/build/ship/app/QuillnestMini.exe" >/dev/null
 cmake --build build/test -j "$jobs"

@@ -21,7 +21,7 @@ for field in MinorOSystemVersion MinorSubsystemVersion; do
 done
 
 allowed='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|msvcrt)\.dll$'
-delay_allowed='^(comctl32|gdiplus|shell32|shlwapi|version|wininet|cabinet|uxtheme)\.dll$'
+delay_allowed='^(comctl32|gdiplus|shell32|shlwapi|version|wininet|cabinet|uxtheme|wintrust|crypt32)\.dll$'
 # Functions first shipped after Windows XP SP3 that a toolchain may pull in,
 # and every secure-CRT (_s) function, which XP's msvcrt.dll lacks.
 vista_only='^(GetTickCount64|.*SRWLock.*|.*ConditionVariable.*|InitOnce.*|Fls(Alloc|Free|GetValue|SetValue)|InitializeCriticalSectionEx|Create(Event|Mutex|Semaphore|WaitableTimer)Ex[AW]?|CreateSymbolicLink[AW]?|GetFinalPathNameByHandle[AW]?|GetFileInformationByHandleEx|SetFileInformationByHandle|QueryFullProcessImageName[AW]?|K32.*|GetErrorMode|CancelIoEx|CompareStringEx|LCMapStringEx|GetLocaleInfoEx|LocaleNameToLCID|LCIDToLocaleName|GetUserDefaultLocaleName|ResolveLocaleName|GetSystemTimePreciseAsFileTime|WaitOnAddress|WakeByAddress.*|RegGetValue[AW]|RegSetKeyValue[AW]|RegDeleteTree[AW]|RegDeleteKeyEx[AW]|RegDeleteKeyValue[AW]|Wow64DisableWow64FsRedirection|Wow64RevertWow64FsRedirection|GetProductInfo|SetThreadStackGuarantee|GetCurrentProcessorNumber|GetThreadId|GetProcessId|CreateRemoteThreadEx|ChangeWindowMessageFilter(Ex)?|SetProcessDPIAware|IsProcessDPIAware|GetDpiForWindow|AddDllDirectory|SetDefaultDllDirectories|.*_s)$'

@@ -75,6 +75,17 @@ reg_delete 'HKCU\Software\QuillnestMini'
 rm -rf "$WINEPREFIX/drive_c/Program Files/Quillnest" "$WINEPREFIX/drive_c/Program Files (x86)/Quillnest"
 rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Travik "$WINEPREFIX"/drive_c/users/*/Application\ Data/Travik 2>/dev/null || true
 
+# The demo's driver and setup are signed by the tests' publisher, whose key
+# the test build pins; its CA is trusted in the demo's prefix only.
+pki=$root/build/test-pki
+"$WINELOADER" "$bin/tests/trust_test_ca.exe" "$(winpath "$pki/ca.der")" </dev/null ||
+  { echo "the demo's CA could not be trusted in $WINEPREFIX" >&2; exit 1; }
+signer() {
+  local verified
+  verified=$(osslsigncode verify -in "$1" -CAfile "$pki/ca.pem" 2>&1) || verified="(not verified) $verified"
+  sed -n 's/^[[:space:]]*Subject: //p' <<<"$verified" | head -n 1
+}
+
 fault=slow
 [ "$variant" = resume ] && fault=stall
 (exec "$WINELOADER" "$bin/tools/demo_service/demo_service.exe" "$port" \
@@ -151,8 +162,11 @@ sed -n '3,$p' "$work/service-$variant.log" | sed 's/^/  service: /'
 [ -f "$work/programs-$variant.log" ] && sed 's/^/  program: /' "$work/programs-$variant.log"
 setup=$(ls "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Travik/rerozadez/Quillnest_SetUp_mini.exe 2>/dev/null | head -n 1 || true)
 if [ -n "$setup" ]; then
-  echo "  setup file: $(stat -c %s "$setup") bytes, MD5 $(md5sum "$setup" | cut -d' ' -f1)"
+  echo "  setup file: $(stat -c %s "$setup") bytes, MD5 $(md5sum "$setup" | cut -d' ' -f1)," \
+       "signed by $(signer "$setup")"
 fi
+echo "  driver installer: signed by $(signer "$stage/demo_driver.exe")"
+echo "  publisher key the program pins: $("$root/cmake/publisher-pin.sh" "$pki/publisher.pem")"
 "$WINELOADER" reg query 'HKCU\Software\VeziDazedera' 2>/dev/null | tr -d '\r' | sed -n 's/^ *\(downLoadSize\|FPMD5\) .*REG_SZ *\(.*\)/  resume record: \1 = \2/p'
 "$WINELOADER" reg query 'HKLM\Software\Wow6432Node\Quillnest' 2>/dev/null | tr -d '\r' | sed -n 's/^ *\(Version\|InstallDir\) .*REG_SZ *\(.*\)/  installed suite: \1 = \2/p'
 [ "$interactive" = no ] && echo "  screenshots in $shots"

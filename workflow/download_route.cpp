@@ -38,12 +38,12 @@ std::wstring FindSuiteProgram(const std::wstring& installDir) {
   return program;
 }
 
-bool DownloadSetupFile(CReroZadezHelper* worker, ScopedHandle* verifiedFile) {
+DownloadOutcome DownloadSetupFile(CReroZadezHelper* worker) {
   std::string verName, downloadUrl, size, fpmd5;
   if (!QueryConfiguredPackage(verName, downloadUrl, size, fpmd5)) {
     LogLine("download route: the package service gave no usable answer");
     worker->Notify(NotifyDownloadFailed);
-    return false;
+    return kDownloadEnded;
   }
   LogLine("download route: offered version %s at %s, size %s, digest %s", verName.c_str(),
           downloadUrl.c_str(), size.c_str(), fpmd5.c_str());
@@ -59,7 +59,7 @@ bool DownloadSetupFile(CReroZadezHelper* worker, ScopedHandle* verifiedFile) {
     LogLine("download route: installed version %s is current, nothing to fetch",
             installedVersion.c_str());
     DeleteFileW(setupPath.c_str());
-    return true;
+    return kInstalledSuiteCurrent;
   }
 
   StoreResumeRecord(size, fpmd5);
@@ -82,28 +82,27 @@ bool DownloadSetupFile(CReroZadezHelper* worker, ScopedHandle* verifiedFile) {
   int pass = 0;
   while (pass < kPassLimit) {
     if (worker->stopRequested) {
-      return false;
+      return kDownloadEnded;
     }
     DownloadFile(control, url, setupPath, totalSize, nullptr, nullptr);
-    // Held from before the digest is checked until the caller has started
-    // the file, so nothing can replace it in between.
-    ScopedHandle held(HoldSetupFile());
     if (IsDownloadComplete()) {
-      if (held.IsValid() && IsDigestMatching()) {
-        verifiedFile->Reset(held.Detach());
-        return true;
+      const StartOutcome outcome = worker->StartSetupFile("download", IsDigestMatching);
+      if (outcome == kProgramStarted) {
+        return kDownloadedSetupStarted;
       }
-      held.Reset();
-      DeleteFileW(setupPath.c_str());
+      if (outcome == kProgramNotStarted) {
+        return kDownloadedSetupNotStarted;
+      }
+      // A wrong digest and a refused signature alike: the file is gone, and
+      // it is fetched again while the budget lasts.
       pass = 0;
       if (--digestBudget <= 0) {
-        LogLine("download route: gives up after %d wrong digests", kDigestBudget);
+        LogLine("download route: gives up after %d refused files", kDigestBudget);
         worker->Notify(NotifyDownloadFailed);
-        return false;
+        return kDownloadEnded;
       }
       worker->Notify(NotifyChecksumMismatch);
     } else {
-      held.Reset();
       LogLine("download route: pass %d left the setup file incomplete (%I64u bytes)", pass + 1,
               GetSysUtil()->GetFileLength(setupPath));
       Pause(kPauseAfterIncompletePass);
@@ -114,7 +113,7 @@ bool DownloadSetupFile(CReroZadezHelper* worker, ScopedHandle* verifiedFile) {
     }
     ++pass;
   }
-  return false;
+  return kDownloadEnded;
 }
 
 }  // namespace rerozadez

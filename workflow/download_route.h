@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "platform/scoped.h"
 #include "workflow/worker.h"
 
 namespace rerozadez {
@@ -13,14 +12,21 @@ namespace rerozadez {
 bool QueryConfiguredPackage(std::string& verName, std::string& downloadUrl, std::string& size,
                             std::string& fpmd5);
 
+// How a download route ended.
+enum DownloadOutcome {
+  kDownloadEnded,              // failed (after NotifyDownloadFailed) or stopped
+  kDownloadedSetupStarted,     // complete, verified and started
+  kDownloadedSetupNotStarted,  // complete and verified, but it did not start (deleted)
+  kInstalledSuiteCurrent,      // the installed suite is as new as the offer: nothing fetched
+};
+
 // Queries the package service and downloads the full setup into the setup
-// file, resuming whatever it holds, until the file is complete and its
-// digest matches. True then, with verifiedFile holding the setup file (see
-// HoldSetupFile) from before its digest was checked; true also, with
-// verifiedFile left invalid, when the installed suite is known to be current
-// and its program exists (the setup file is removed: nothing to fetch).
-// False when the route failed (after NotifyDownloadFailed) or was stopped.
-bool DownloadSetupFile(CReroZadezHelper* worker, ScopedHandle* verifiedFile);
+// file, resuming whatever it holds, until the file is complete; then starts
+// it through the worker's StartSetupFile with its digest as content check. A
+// wrong digest or a refused signature deletes the file and fetches it again,
+// once; the installed suite being current and its program present removes
+// the setup file instead.
+DownloadOutcome DownloadSetupFile(CReroZadezHelper* worker);
 
 // The installed suite's program, installDir\Quillnest.exe, when that file
 // exists; empty otherwise.

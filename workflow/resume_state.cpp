@@ -55,11 +55,6 @@ bool IsSetupFileAsRecorded() {
          IsDigestMatching();
 }
 
-HANDLE HoldSetupFile() {
-  return CreateFileW(GetSetupSettings()->GetSetupFilePath().c_str(), GENERIC_READ, FILE_SHARE_READ,
-                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
 bool DigestsMatch(const std::string& computed, const std::string& recorded) {
   if (computed.size() != recorded.size()) {
     return false;

@@ -21,12 +21,6 @@ bool IsDownloadComplete();
 // and IsDigestMatching holds: the file is the offer the record describes.
 bool IsSetupFileAsRecorded();
 
-// Opens the setup file for reading, sharing reading only: while the handle
-// is open no process can write, rename or delete the file, so the file that
-// was verified under it is the one a start runs. Invalid when it cannot be
-// opened (missing, or open for writing elsewhere).
-HANDLE HoldSetupFile();
-
 // True when the setup file's MD5 equals the recorded "FPMD5", ignoring case:
 // full form for a 32-character record, short form otherwise. An unreadable
 // file never matches.

@@ -5,7 +5,6 @@
 #include "platform/diagnostic_log.h"
 #include "platform/pause.h"
 #include "platform/process_util.h"
-#include "platform/scoped.h"
 #include "platform/system_info.h"
 #include "settings/setup_settings.h"
 #include "settings/sys_util.h"
@@ -93,7 +92,9 @@ int CReroZadezHelper::Run() {
     Notify(NotifyFetchStage);
     if (!settings->driverPath.empty()) {
       Notify(NotifyInstallingDriver);
-      GetProcessUtil()->RunProgram(L"", settings->driverPath, settings->driverParams, true, false);
+      StartVerifiedProgram("driver installer",
+                           {settings->driverPath, L"", settings->driverParams, true, false},
+                           nullptr, nullptr);
     }
     if (stopChecked()) {
       return 1;
@@ -112,42 +113,35 @@ int CReroZadezHelper::Run() {
       LogLine("resume record kept: the package service gave no usable answer");
     }
 
-    // Each file is held from before it is verified until it has been
-    // started, so what starts is what was verified.
-    std::wstring setupPath = settings->GetSetupFilePath();
-    {
-      ScopedHandle held(HoldSetupFile());
-      if (IsDownloadComplete()) {
-        LogLine("earlier copy: complete, verifying it");
-        if (held.IsValid() && IsDigestMatching() && LaunchSetupFile()) {
-          return 0;
-        }
-        held.Reset();
-        DeleteFileW(setupPath.c_str());
-      } else {
-        LogLine("earlier copy: %I64u bytes, not complete", GetSysUtil()->GetFileLength(setupPath));
+    // Each file is started through the one gate: held, checked and signed.
+    if (IsDownloadComplete()) {
+      LogLine("earlier copy: complete, verifying it");
+      if (StartSetupFile("earlier copy", IsDigestMatching) == kProgramStarted) {
+        return 0;
       }
+    } else {
+      LogLine("earlier copy: %I64u bytes, not complete",
+              GetSysUtil()->GetFileLength(settings->GetSetupFilePath()));
     }
     if (stopChecked()) {
       return 1;
     }
 
-    if (FetchFromSdCard(this)) {
-      ScopedHandle held(HoldSetupFile());
-      if (held.IsValid() && GetSysUtil()->GetFileLength(setupPath) > 0) {
-        LogLine("SD card: pulled %I64u bytes", GetSysUtil()->GetFileLength(setupPath));
-        // With this run's offer known, the phone's copy must be exactly that
-        // offer. Without it the card is the offline route, and its copy is
-        // taken as it is.
-        bool acceptable = !offerKnown || IsSetupFileAsRecorded();
-        if (!acceptable) {
+    if (FetchFromSdCard(this) && GetSysUtil()->GetFileLength(settings->GetSetupFilePath()) > 0) {
+      LogLine("SD card: pulled %I64u bytes",
+              GetSysUtil()->GetFileLength(settings->GetSetupFilePath()));
+      // With this run's offer known, the phone's copy must be exactly that
+      // offer. Without it the card is the offline route, and its copy is
+      // taken on its signature alone.
+      auto isOffer = [offerKnown] {
+        if (offerKnown && !IsSetupFileAsRecorded()) {
           LogLine("SD card: the pulled file is not the offered setup, deleted");
+          return false;
         }
-        if (acceptable && LaunchSetupFile()) {
-          return 0;
-        }
-        held.Reset();
-        DeleteFileW(setupPath.c_str());
+        return true;
+      };
+      if (StartSetupFile("SD card copy", isOffer) == kProgramStarted) {
+        return 0;
       }
     }
   }
@@ -158,16 +152,11 @@ int CReroZadezHelper::Run() {
     if (stopChecked()) {
       return 1;
     }
-    ScopedHandle verified;
-    if (!DownloadSetupFile(this, &verified)) {
+    const DownloadOutcome outcome = DownloadSetupFile(this);
+    if (outcome == kDownloadEnded || outcome == kDownloadedSetupStarted) {
       return 0;
     }
-    if (verified.IsValid()) {
-      if (LaunchSetupFile()) {
-        return 0;
-      }
-      verified.Reset();
-      DeleteFileW(settings->GetSetupFilePath().c_str());
+    if (outcome == kDownloadedSetupNotStarted) {
       if (++launchAttempts >= kLaunchAttempts) {
         // The user can act on a failed download (Retry); a silent end would
         // leave the window on the launching text.
@@ -192,20 +181,21 @@ int CReroZadezHelper::Run() {
   }
 }
 
-bool CReroZadezHelper::LaunchSetupFile() {
-  std::wstring setupPath = GetSetupSettings()->GetSetupFilePath();
-  if (!PathExists(setupPath)) {
-    return false;
-  }
-  Notify(NotifyLaunchingSetup);
+StartOutcome CReroZadezHelper::StartSetupFile(const char* source,
+                                              const std::function<bool()>& contentCheck) {
+  const std::wstring setupPath = GetSetupSettings()->GetSetupFilePath();
+  LogLine("setup file from the %s: verifying it before the start", source);
   // No arguments at all: the full setup runs as if the user had started it.
-  if (!GetProcessUtil()->RunProgram(GetSysUtil()->GetTempWorkFolder(), setupPath, L"", false,
-                                    true)) {
-    return false;
+  const StartOutcome outcome = StartVerifiedProgram(
+      "setup", {setupPath, GetSysUtil()->GetTempWorkFolder(), L"", false, true}, contentCheck,
+      [this] { Notify(NotifyLaunchingSetup); });
+  if (outcome == kProgramStarted) {
+    Pause(kStagePause);
+    Notify(NotifySetupLaunched);
+  } else {
+    DeleteFileW(setupPath.c_str());
   }
-  Pause(kStagePause);
-  Notify(NotifySetupLaunched);
-  return true;
+  return outcome;
 }
 
 unsigned __stdcall WorkerThreadProc(void* worker) {

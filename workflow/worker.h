@@ -14,6 +14,9 @@
 //   downLoadSize       the full package's size in the resume record
 
 #include <atomic>
+#include <functional>
+
+#include "workflow/verified_start.h"
 
 namespace rerozadez {
 
@@ -63,8 +66,12 @@ class CReroZadezHelper : public CReroZadezHelperNormal {
   // began ends it at once.
   int Run();
 
-  // Starts the setup file when it exists; true when it was started.
-  bool LaunchSetupFile();
+  // Starts the setup file through StartVerifiedProgram with contentCheck
+  // (the caller's size and digest rules), in the temporary working folder,
+  // with NotifyLaunchingSetup before the start and NotifySetupLaunched after
+  // its pause. A setup file that did not start is deleted. source names
+  // where it came from in the log.
+  StartOutcome StartSetupFile(const char* source, const std::function<bool()>& contentCheck);
 
   std::atomic<int> running;        // 1 while a run is in progress
   std::atomic<int> stopRequested;  // 1 asks the run to stop; set until a start clears it

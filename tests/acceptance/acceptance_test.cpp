@@ -88,10 +88,9 @@ class AcceptanceTest : public ::testing::Test {
     SetEnvironmentVariableW(L"TMP", temp_.Path().c_str());
     SetEnvironmentVariableW(L"TEMP", temp_.Path().c_str());
     // The served setup is the recorder stand-in, so its start is logged;
-    // the padding makes it span several of the downloader's 1 MiB reads.
-    served_ = quilltest::ReadFileBytes(quilltest::StandInPath(L"recorder.exe"));
-    ASSERT_FALSE(served_.empty());
-    served_ += std::string(4 * 1024 * 1024 - served_.size() % 4096, 'p');
+    // its large copy spans several of the downloader's 1 MiB reads.
+    served_ = quilltest::ReadFileBytes(quilltest::StandInPath(L"recorder-large.exe"));
+    ASSERT_GT(served_.size(), 4u * 1024 * 1024);
     ASSERT_TRUE(quilltest::WriteFileBytes(scratch_.File(L"served.exe"), served_));
   }
 

@@ -321,12 +321,11 @@ class ProgramRunTest : public ProgramTest {
     return value;
   }
 
-  // Offers the recorder stand-in as the full setup; returns its bytes.
-  // padding bytes after the program (a PE runs with an overlay) make a
-  // setup larger than the downloader's 1 MiB reads.
-  std::string OfferSetup(long long stallAfterBytes = -1, size_t padding = 0) {
-    const std::string bytes = quilltest::ReadFileBytes(quilltest::StandInPath(L"recorder.exe")) +
-                              std::string(padding, 'p');
+  // Offers the recorder stand-in as the full setup; returns its bytes. Its
+  // large copy spans several of the downloader's 1 MiB reads.
+  std::string OfferSetup(long long stallAfterBytes = -1, bool large = false) {
+    const std::string bytes = quilltest::ReadFileBytes(
+        quilltest::StandInPath(large ? L"recorder-large.exe" : L"recorder.exe"));
     EXPECT_FALSE(bytes.empty());
     const std::wstring copy = scratch_.File(L"offered.exe");
     EXPECT_TRUE(quilltest::WriteFileBytes(copy, bytes));
@@ -414,7 +413,8 @@ TEST_F(ProgramRunTest, DllsPlantedBesideTheProgramAreNeverLoaded) {
   // the process starts, before any of the program's code runs (Windows'
   // user32 does not).
   const std::wstring overrides = std::wstring(kAppDefaults) + L"\\DllOverrides";
-  const wchar_t* const planted[] = {L"wininet", L"cabinet", L"gdiplus", L"comctl32", L"uxtheme"};
+  const wchar_t* const planted[] = {L"wininet", L"cabinet",  L"gdiplus", L"comctl32",
+                                    L"uxtheme", L"wintrust", L"crypt32"};
   for (const wchar_t* name : planted) {
     ASSERT_TRUE(
         quilltest::CopyStandIn(L"planted.dll", scratch_.File(std::wstring(name) + L".dll")));
@@ -443,7 +443,7 @@ TEST_F(ProgramRunTest, DllsPlantedBesideTheProgramAreNeverLoaded) {
 }
 
 TEST_F(ProgramRunTest, CloseDuringADownloadEndsTheProgramAndKeepsWhatArrived) {
-  OfferSetup(2500000, 3000000);
+  OfferSetup(2500000, true);
   first_ = Start();
   ASSERT_NE(nullptr, first_);
   HWND window = WaitForWindow(15000);

@@ -41,6 +41,10 @@ setup=$C/users/$(id -un)/AppData/Roaming/Travik/rerozadez/Quillnest_SetUp_mini.e
 # Unpacked into %TEMP%, which this prefix keeps in the user's folder.
 deployed=$C/users/$(id -un)/Temp/Travik/rerozadez/adb.exe
 served=$T/served.exe
+# The tests' CA, which the driver's and the setup's publisher's certificate
+# comes from, is trusted in this prefix only.
+wine "$T/trust_test_ca.exe" 'C:\tools\ca.der' </dev/null >>"$O/program.log" 2>&1 ||
+  echo "the tests' CA could not be trusted"
 size=$(stat -c %s "$served")
 md5=$(md5sum <"$served" | cut -d' ' -f1)
 echo "served setup: $size bytes, MD5 $md5"
@@ -58,11 +62,12 @@ reset_machine() {
   wine reg import 'C:\reset.reg' </dev/null >/dev/null 2>&1
   rm -f "$setup"
 }
-# service <fault> <name>: the demo's package service on port 80, logging to
-# $slog, up once it has said what it offers.
+# service <fault> <name> [<setup>]: the demo's package service on port 80
+# offering <setup> (default the signed served.exe), logging to $slog, up once
+# it has said what it offers.
 service() {
   slog=$app/service-$2.log
-  wine "$T/demo_service.exe" 80 'C:\tools\served.exe' "$1" "C:\\quill\\service-$2.log" \
+  wine "$T/demo_service.exe" 80 "${3:-C:\\tools\\served.exe}" "$1" "C:\\quill\\service-$2.log" \
     </dev/null >/dev/null 2>&1 &
   spid=$!
   wait_for 60 grep -qs 'offering version' "$slog"
@@ -244,10 +249,33 @@ second_instance() {
   check "first instance closed with 0 (got $rc)" [ "$rc" = 0 ]
 }
 
+# A setup nobody signed, offered with its own size and MD5 as an attacker
+# on the network would: refused (and deleted) twice, then Retry; it never
+# starts.
+unsigned_setup() {
+  local installs
+  reset_machine
+  without_driver
+  installs=$(count 'suite installed' "$log")
+  need "package service started" service none unsigned 'C:\tools\unsigned.exe' || return
+  start_program
+  need "Install driver pressed" press press 1005 || return
+  need "Retry offered" press shown 1004 60000 || return
+  check "the setup fetched twice" [ "$(count '^GET /downloads/' "$slog")" = 2 ]
+  check "no setup file left" [ ! -e "$setup" ]
+  check "the log names the refusal" \
+    grep -q 'not signed (code 0x800B0100)' "${deployed%/*}/QuillnestMini.log"
+  press close
+  end_of "$program" 60
+  check "program closed with 0 (got $rc)" [ "$rc" = 0 ]
+  check "nothing installed the suite" [ "$(count 'suite installed' "$log")" = "$installs" ]
+}
+
 run_case first-job first_job
 run_case installed-suite installed_suite
 run_case resume-on-retry resume_on_retry
 run_case second-instance second_instance
+run_case unsigned-setup unsigned_setup
 
 wineserver -k
 echo "done after $(up) s of guest uptime"

@@ -2,7 +2,9 @@
 # The shipped 32-bit executable end to end in an emulated i386 machine: the
 # guest image (built once per machine, scripts/i386/guest-image.sh), the
 # 32-bit helper programs (the demo's driver, setup, button presser and
-# package service), then one boot that runs guest-cases.sh.
+# package service, the CA trusting helper), then one boot that runs
+# guest-cases.sh. The driver and the setup are signed by the tests'
+# publisher, whose key the shipped program pins.
 # Usage: stage.sh <release executable> [output folder]
 # Prints each case's result and ends with "N passed, N failed"; when a case
 # fails, also the guest's serial console and run log. The main screen's
@@ -12,7 +14,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 exe=$(realpath "$1")
 out=$(realpath -m "${2:-$root/build/i386}")
-cases=(first-job installed-suite resume-on-retry second-instance)
+cases=(first-job installed-suite resume-on-retry second-instance unsigned-setup)
 # The guest's own bound for the cases; QEMU is ended a minute after it.
 limit=${QUILL_I386_LIMIT:-600}
 mkdir -p "$out"
@@ -32,9 +34,10 @@ echo "guest image: $image ($(($t1 - t0)) s; $(sed -n 's/^total: //p' "$image/fig
 programs=$out/programs
 cmake -S "$root" -B "$programs" -G "Unix Makefiles" --no-warn-unused-cli \
   -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-posix.cmake -DCMAKE_BUILD_TYPE=MinSizeRel \
-  -DQUILL_BUILD_TESTS=ON >"$out/programs.log" 2>&1 &&
-  cmake --build "$programs" -j "$(nproc)" \
-    --target demo_press demo_driver demo_setup demo_service planted >>"$out/programs.log" 2>&1 ||
+  -DQUILL_BUILD_TESTS=ON -DQUILL_TEST_PKI_DIR="$root/build/test-pki" \
+  -DQUILL_PUBLISHER_KEYS="$root/build/test-pki/publisher.pem" >"$out/programs.log" 2>&1 &&
+  cmake --build "$programs" -j "$(nproc)" --target demo_press demo_driver demo_setup demo_service \
+    planted trust_test_ca >>"$out/programs.log" 2>&1 ||
   { tail -n 30 "$out/programs.log"; give_up "the 32-bit helper programs did not build"; }
 t2=$(date +%s)
 echo "32-bit helper programs: $(($t2 - t1)) s"
@@ -52,9 +55,17 @@ printf 'Driver=demo_driver.exe\r\nDriverParams=/S\r\nChannel=demo\r\n' >"$payloa
 cp "$programs/tools/demo/demo_press.exe" "$programs/tools/demo_service/demo_service.exe" \
   "$payload/tools/"
 # The served setup spans several of the downloader's 1 MiB reads, so a cut
-# reply leaves a partial file behind.
-cp "$programs/tools/demo/demo_setup.exe" "$payload/tools/served.exe"
+# reply leaves a partial file behind; it is signed after it was lengthened,
+# as its publisher would. The unsigned one is the same program unsigned.
+osslsigncode remove-signature -in "$programs/tools/demo/demo_setup.exe" \
+  -out "$payload/tools/unsigned.exe" >/dev/null || give_up "demo_setup.exe is not signed"
+cp "$payload/tools/unsigned.exe" "$payload/tools/served.exe"
 truncate -s 4M "$payload/tools/served.exe"
+"$root/cmake/sign-program.sh" "$payload/tools/served.exe" "$payload/tools/served.exe" \
+  "$root/build/test-pki/publisher-chain.pem" "$root/build/test-pki/publisher.key" ||
+  give_up "the served setup could not be signed"
+cp "$programs/tests/trust_test_ca.exe" "$root/build/test-pki/ca.der" "$payload/tools/" ||
+  give_up "no trust_test_ca.exe or test CA"
 # The bridge tool the program carries, read out of its own cabinet resource,
 # to compare with what the program deploys.
 perl -e 'local $/; my $exe = <STDIN>; my $at = index($exe, "MSCF\0\0\0\0");

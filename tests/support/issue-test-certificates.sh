@@ -1,31 +1,54 @@
 #!/usr/bin/env bash
-# Issues the TLS tests' certificates into <folder> at every test run and
-# trusts their CA in the project's Wine prefix only (never this machine's
-# store), through <trust helper>, which drops an earlier run's CA:
-#   ca            the test CA, trusted in the prefix
-#   localhost     from it, for localhost (Wine matches names, not addresses)
-#   otherhost     from it, for another name
-#   untrusted     for localhost, from a CA nobody trusts
-# Usage: issue-test-certificates.sh <folder> <trust helper .exe>
+# The tests' certificates, issued with openssl into <folder>, and the trust of
+# their CA in the project's Wine prefix only (never this machine's store):
+#   ca               the test CA, trusted in the prefix
+#   stranger         a CA nobody trusts
+#   publisher        from ca, for code signing: the key test and demo builds
+#                    pin and sign their stand-in setups and driver with
+#   other-publisher  from ca, for code signing, not pinned
+#   stray-publisher  the pinned publisher's key, certified by stranger
+#   localhost        from ca, for localhost (Wine matches names, not addresses)
+#   otherhost        from ca, for another name
+#   untrusted        for localhost, from stranger
+# The builds embed the publisher's pin, so everything is made once per build
+# tree, when <folder> holds no CA yet (scripts/build.sh does that before it
+# configures). Given <trust helper .exe> (every test run), the CA is trusted
+# in the prefix the helper runs in, replacing an earlier one of its name.
+# Usage: issue-test-certificates.sh <folder> [<trust helper .exe>]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-rm -rf "$1"
 mkdir -p "$1"
 cd "$1"
+days=3650
 ca() {  # name, subject
-  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -keyout "$1.key" -out "$1.pem" -subj "/CN=$2" \
+  openssl req -x509 -newkey rsa:2048 -nodes -days $days -keyout "$1.key" -out "$1.pem" -subj "/CN=$2" \
       -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign" 2>/dev/null
 }
-server() {  # name, issuing CA, host name
-  openssl req -newkey rsa:2048 -nodes -keyout "$1.key" -out "$1.csr" -subj "/CN=$3" 2>/dev/null
-  printf 'subjectAltName=DNS:%s\nextendedKeyUsage=serverAuth\n' "$3" > "$1.ext"
-  openssl x509 -req -in "$1.csr" -CA "$2.pem" -CAkey "$2.key" -CAcreateserial -days 2 \
+issue() {  # name, issuing CA, subject, extensions, [key to certify]
+  [ -f "$1.key" ] || cp "${5:-/dev/null}" "$1.key"
+  if [ -s "$1.key" ]; then
+    openssl req -new -key "$1.key" -out "$1.csr" -subj "/CN=$3" 2>/dev/null
+  else
+    openssl req -newkey rsa:2048 -nodes -keyout "$1.key" -out "$1.csr" -subj "/CN=$3" 2>/dev/null
+  fi
+  printf '%b\n' "$4" > "$1.ext"
+  openssl x509 -req -in "$1.csr" -CA "$2.pem" -CAkey "$2.key" -CAcreateserial -days $days \
       -extfile "$1.ext" -out "$1.pem" 2>/dev/null
+  cat "$1.pem" "$2.pem" > "$1-chain.pem"  # what a signature carries
 }
-ca ca "Quillnest Test CA"
-ca stranger "Quillnest Stranger CA"
-server localhost ca localhost
-server otherhost ca otherhost.invalid
-server untrusted stranger localhost
-openssl x509 -in ca.pem -outform DER -out ca.der
-"$root/scripts/wine-run" "$2" "Z:$(pwd)/ca.der" </dev/null
+if [ ! -f ca.pem ]; then
+  rm -f ./*.pem ./*.key ./*.csr ./*.ext ./*.srl ./*.der
+  signing='keyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning'
+  ca ca "Quillnest Test CA"
+  ca stranger "Quillnest Stranger CA"
+  issue publisher ca "Quillnest Test Publisher" "$signing"
+  issue other-publisher ca "Quillnest Other Publisher" "$signing"
+  issue stray-publisher stranger "Quillnest Test Publisher" "$signing" publisher.key
+  issue localhost ca localhost 'subjectAltName=DNS:localhost\nextendedKeyUsage=serverAuth'
+  issue otherhost ca otherhost.invalid 'subjectAltName=DNS:otherhost.invalid\nextendedKeyUsage=serverAuth'
+  issue untrusted stranger localhost 'subjectAltName=DNS:localhost\nextendedKeyUsage=serverAuth'
+  openssl x509 -in ca.pem -outform DER -out ca.der
+fi
+if [ $# -ge 2 ]; then
+  "$root/scripts/wine-run" "$2" "Z:$(pwd)/ca.der" </dev/null
+fi

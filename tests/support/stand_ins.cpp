@@ -20,6 +20,34 @@ bool CopyStandIn(const std::wstring& exeName, const std::wstring& targetPath) {
   return CopyFileW(StandInPath(exeName).c_str(), targetPath.c_str(), FALSE) != FALSE;
 }
 
+std::string WithCodeByteChanged(const std::string& program) {
+  auto read32 = [&program](size_t at) -> size_t {
+    if (at + 4 > program.size()) {
+      return 0;
+    }
+    return static_cast<unsigned char>(program[at]) |
+           static_cast<unsigned char>(program[at + 1]) << 8 |
+           static_cast<unsigned char>(program[at + 2]) << 16 |
+           static_cast<size_t>(static_cast<unsigned char>(program[at + 3])) << 24;
+  };
+  const size_t pe = read32(0x3C);
+  const size_t sections = read32(pe + 4) >> 16;  // NumberOfSections, after Machine
+  const size_t optionalSize = read32(pe + 20) & 0xFFFF;
+  for (size_t i = 0; i < sections; ++i) {
+    const size_t header = pe + 24 + optionalSize + 40 * i;
+    if (header + 40 <= program.size() && program.compare(header, 6, ".text\0", 6) == 0) {
+      const size_t at = read32(header + 20) + 64;  // PointerToRawData, a little in
+      if (at >= program.size()) {
+        return std::string();
+      }
+      std::string changed = program;
+      changed[at] = static_cast<char>(changed[at] ^ 0x01);
+      return changed;
+    }
+  }
+  return std::string();
+}
+
 std::vector<DWORD> ProcessesNamed(const std::wstring& name) {
   std::vector<DWORD> ids;
   std::vector<rerozadez::ProcessEntry> processes;

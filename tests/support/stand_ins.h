@@ -8,12 +8,21 @@
 namespace quilltest {
 
 // Full path of a stand-in program built by tests/stand_ins ("sleeper.exe",
-// "spawner.exe", "recorder.exe").
+// "spawner.exe", "recorder.exe"). The recorder is signed by the publisher the
+// test build pins; "recorder-unsigned.exe", "recorder-other.exe" (signed by
+// a trusted publisher that is not pinned) and "recorder-stray.exe" (the
+// pinned key certified by an untrusted CA) are its refused copies;
+// "recorder-large.exe" is the recorder at 4 MiB and more, signed;
+// "planted-signed.dll" is signed by the pinned publisher but no program.
 std::wstring StandInPath(const std::wstring& exeName);
 
 // Copies a stand-in under another name (process matching goes by image
 // name); true on success.
 bool CopyStandIn(const std::wstring& exeName, const std::wstring& targetPath);
+
+// A program's bytes with one byte inside its code (.text) changed, as an
+// attacker would change a signed program; empty when there is no .text.
+std::string WithCodeByteChanged(const std::string& program);
 
 // Ids of running processes whose image name equals name exactly.
 std::vector<DWORD> ProcessesNamed(const std::wstring& name);

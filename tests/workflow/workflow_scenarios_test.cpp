@@ -327,8 +327,9 @@ TEST_F(WorkflowWorld, RunningSetupIsEndedBeforeEitherRouteReplacesItsFile) {
   for (bool fromPhone : {false, true}) {
     SCOPED_TRACE(fromPhone ? "phone" : "download");
     // The old setup runs from the setup file and is one byte short of the
-    // offer, so it is neither verified nor deleted, only replaced.
-    const std::string offered = setupBytes_ + "x";
+    // offer (the end of its signature: it still runs), so it is neither
+    // verified nor deleted, only replaced.
+    const std::string offered = setupBytes_;
     Offer("1.0.0.100", offered);
     ServeSetup(offered);
     port_.reset();
@@ -337,7 +338,7 @@ TEST_F(WorkflowWorld, RunningSetupIsEndedBeforeEitherRouteReplacesItsFile) {
     if (fromPhone) {
       ConnectPhone(offered);
     }
-    ASSERT_TRUE(WriteFileBytes(setupPath_, setupBytes_));
+    ASSERT_TRUE(WriteFileBytes(setupPath_, offered.substr(0, offered.size() - 1)));
     ASSERT_TRUE(WriteFileBytes(setupPath_ + L".sleepms", "20000"));
     ASSERT_TRUE(GetProcessUtil()->RunProgram(L"", setupPath_, L"", false, false));
     ASSERT_TRUE(quilltest::WaitForProcessesNamed(L"Quillnest_SetUp_mini.exe", 1, 10000));
@@ -469,15 +470,24 @@ TEST_F(WorkflowWorld, SdCardCopyUnlikeTheOfferIsReplacedByTheDownload) {
   EXPECT_EQ(FileRequests(), 2);
 }
 
-TEST_F(WorkflowWorld, WithoutTheServiceTheSdCardCopyIsLaunchedOnItsSizeAlone) {
+TEST_F(WorkflowWorld, WithoutTheServiceTheSdCardCopyIsLaunchedOnItsSignatureAlone) {
   HttpRoute unavailable;
   unavailable.status = 503;
   server_.SetRoute(kQueryPath, unavailable);
-  std::string phoneCopy = setupBytes_ + "phone";
-  ConnectPhone(phoneCopy);
+  ConnectPhone(ReadFileBytes(quilltest::StandInPath(L"recorder-unsigned.exe")));
+  RunWorker();
+  // Not started, deleted; the download then finds no service either.
+  EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 6}));
+  EXPECT_TRUE(Starts().empty());
+  EXPECT_FALSE(quilltest::FileExists(setupPath_));
+
+  received_.clear();
+  port_.reset();
+  phone_.reset(new quilltest::FakeBridgeServer());
+  ConnectPhone(setupBytes_);
   RunWorker();
   EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 9, 10}));
-  EXPECT_TRUE(SetupFileHolds(phoneCopy));
+  EXPECT_TRUE(SetupFileHolds(setupBytes_));
 }
 
 TEST_F(WorkflowWorld, EmptyPulledFileIsNeitherLaunchedNorDeletedButResumed) {
@@ -626,7 +636,8 @@ TEST_F(WorkflowWorld, DateStyleInstalledBuildIsUpgraded) {
 }
 
 TEST_F(WorkflowWorld, SetupThatCannotStartIsFetchedThreeTimesAtMost) {
-  std::string notAProgram(64 * 1024, 'z');
+  // Signed by the pinned publisher, so it passes every check, but a library.
+  const std::string notAProgram = ReadFileBytes(quilltest::StandInPath(L"planted-signed.dll"));
   Offer("1.0.0.100", notAProgram);
   ServeSetup(notAProgram);
   RunWorker();
@@ -634,6 +645,55 @@ TEST_F(WorkflowWorld, SetupThatCannotStartIsFetchedThreeTimesAtMost) {
   EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 8, 9, 8, 9, 8, 9, 6}));
   EXPECT_EQ(FileRequests(), 3);
   EXPECT_FALSE(quilltest::FileExists(setupPath_));
+}
+
+// What an attacker on the network would serve, each with the reply's MD5
+// computed from it: refused as a wrong digest is, deleted, fetched once
+// more, refused again, and the run ends on the failure screen with Retry.
+// An earlier copy of it, matching the offer, is refused the same way.
+TEST_F(WorkflowWorld, RefusedSignaturesCountAsWrongDigestsAndNothingStarts) {
+  ASSERT_TRUE(GetDiagnosticLog()->Open(other_.File(L"run.log")));
+  const struct {
+    std::string bytes;
+    const char* reason;
+  } refused[] = {
+      {ReadFileBytes(quilltest::StandInPath(L"recorder-unsigned.exe")),
+       "not signed (code 0x800B0100)"},
+      {quilltest::WithCodeByteChanged(setupBytes_),
+       "changed after it was signed (code 0x80096010)"},
+      {ReadFileBytes(quilltest::StandInPath(L"recorder-other.exe")),
+       "signed by a key that is not pinned (code 0x00000000)"},
+      {ReadFileBytes(quilltest::StandInPath(L"recorder-stray.exe")),
+       "untrusted root (code 0x800B0109)"},
+  };
+  for (const auto& setup : refused) {
+    received_.clear();
+    ASSERT_TRUE(WriteFileBytes(setupPath_, setup.bytes));
+    Offer("1.0.0.100", setup.bytes);
+    ServeSetup(setup.bytes);
+    const int requestsBefore = FileRequests();
+    RunWorker();
+    EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 8, 7, 8, 6})) << setup.reason;
+    EXPECT_EQ(FileRequests() - requestsBefore, 2);
+    EXPECT_FALSE(quilltest::FileExists(setupPath_));
+    EXPECT_NE(ReadFileBytes(other_.File(L"run.log")).find(setup.reason), std::string::npos)
+        << setup.reason;
+  }
+  GetDiagnosticLog()->Close();
+  EXPECT_TRUE(Starts().empty());
+}
+
+TEST_F(WorkflowWorld, UnsignedDriverInstallerIsNotStartedAndTheRunGoesOn) {
+  SetupSettings* settings = GetSetupSettings();
+  CreateDirectoryW(other_.Path().c_str(), nullptr);
+  settings->driverPath = other_.File(L"driver.exe");
+  ASSERT_TRUE(quilltest::CopyStandIn(L"recorder-unsigned.exe", settings->driverPath));
+  RunWorker();
+  EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 2, 3, 4, 8, 9, 10}));
+  std::vector<quilltest::RecordedStart> starts = StartsOnceLogged(1);
+  ASSERT_EQ(starts.size(), 1u);
+  EXPECT_EQ(starts[0].program, L"Quillnest_SetUp_mini.exe");
+  EXPECT_TRUE(quilltest::FileExists(settings->driverPath));  // not ours to delete
 }
 
 TEST_F(WorkflowWorld, StopDuringTheFirstPauseEndsSilently) {
