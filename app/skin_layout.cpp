@@ -18,24 +18,30 @@ RECT MakeRect(int left, int top, int width, int height) {
 }  // namespace
 
 // Retry, Cancel and Back share a place, and so do Install-driver and
-// Open-page: no screen shows two of them.
+// Open-page: no screen shows two of them. A picture button's name is its
+// label; the title-bar buttons, drawn as icons, have names of their own.
 const ButtonEntry kButtons[kButtonCount] = {
-    {kMinimizeButtonId, true, IDI_MINIMIZE, IDI_MINIMIZE_PRESSED, 0, 0, false, 44, 10, 14, 14,
-     true},
-    {kCloseButtonId, true, IDI_CLOSE, IDI_CLOSE_PRESSED, 0, 0, false, 24, 10, 14, 14, true},
+    {kMinimizeButtonId, true, IDI_MINIMIZE, IDI_MINIMIZE_PRESSED, 0, 0, false, 44, 10, 14, 14, true,
+     IDS_MINIMIZE_NAME},
+    {kCloseButtonId, true, IDI_CLOSE, IDI_CLOSE_PRESSED, 0, 0, false, 24, 10, 14, 14, true,
+     IDS_CLOSE_NAME},
     {kRetryButtonId, false, IDP_SMALL_BUTTON, IDP_SMALL_BUTTON_HOVER, IDS_RETRY, kMidGrey, true, 80,
-     -41, 60, 36, false},
+     -41, 60, 36, false, IDS_RETRY},
     {kInstallDriverButtonId, false, IDP_WIDE_BUTTON, IDP_WIDE_BUTTON_HOVER, IDS_INSTALL_DRIVER,
-     kWhite, true, 219, -41, 119, 36, true},
+     kWhite, true, 219, -41, 119, 36, true, IDS_INSTALL_DRIVER},
     {kCancelButtonId, false, IDP_SMALL_BUTTON, IDP_SMALL_BUTTON_HOVER, IDS_CANCEL, kMidGrey, true,
-     80, -41, 60, 36, false},
+     80, -41, 60, 36, false, IDS_CANCEL},
     {kOpenPageButtonId, false, IDP_WIDE_BUTTON, IDP_WIDE_BUTTON_HOVER, IDS_OPEN_PAGE, kWhite, true,
-     219, -41, 119, 36, false},
+     219, -41, 119, 36, false, IDS_OPEN_PAGE},
     {kBackButtonId, false, IDP_SMALL_BUTTON, IDP_SMALL_BUTTON_HOVER, IDS_BACK, kMidGrey, true, 80,
-     -41, 60, 36, false},
+     -41, 60, 36, false, IDS_BACK},
     {kDetailsButtonId, false, IDP_DETAILS_BUTTON, IDP_DETAILS_BUTTON, IDS_DETAILS, kLinkBlue, false,
-     248, -90, 100, 26, false},
+     248, -90, 100, 26, false, IDS_DETAILS},
 };
+
+const int kTabOrder[kButtonCount] = {kInstallDriverButtonId, kRetryButtonId, kOpenPageButtonId,
+                                     kDetailsButtonId,       kBackButtonId,  kCancelButtonId,
+                                     kMinimizeButtonId,      kCloseButtonId};
 
 const ButtonEntry* FindButton(int controlId) {
   for (const ButtonEntry& button : kButtons) {
@@ -68,6 +74,11 @@ RECT CaptionBand(int cx, int cy) {
 
 RECT BodyArea(int cx, int cy) {
   RECT rect = {0, 100, cx, cy};
+  return rect;
+}
+
+RECT StatusLinePlace(int cx, int cy) {
+  RECT rect = {0, cy - 42, cx, cy};
   return rect;
 }
 
@@ -116,6 +127,23 @@ ScreenTexts TextsForScreen(int screenState) {
 
 bool ShowsXpNote(int screenState, bool xpOrEarlier) {
   return xpOrEarlier && screenState != ScreenMediaHint && screenState != ScreenMediaDetails;
+}
+
+bool ShowsFocus(UINT itemState, bool focusCues) {
+  return focusCues && (itemState & ODS_FOCUS) != 0 && (itemState & ODS_NOFOCUSRECT) == 0;
+}
+
+bool FocusCuesAfter(bool focusCues, WPARAM uiStateChange) {
+  if ((HIWORD(uiStateChange) & UISF_HIDEFOCUS) == 0) {
+    return focusCues;
+  }
+  switch (LOWORD(uiStateChange)) {
+    case UIS_SET:
+      return false;
+    case UIS_CLEAR:
+      return true;
+  }
+  return focusCues;  // UIS_INITIALIZE: the system decides; keep ours
 }
 
 POINT WindowOrigin(int screenWidth, int screenHeight, int width, int height) {

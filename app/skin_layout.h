@@ -14,6 +14,7 @@ const int kCancelButtonId = 1006;
 const int kOpenPageButtonId = 1007;
 const int kBackButtonId = 1008;
 const int kDetailsButtonId = 1009;
+const int kStatusLineId = 1010;  // the status line's text for screen readers
 
 // The three screens of the window (screenState).
 enum ScreenState { ScreenMain = 0, ScreenMediaHint = 1, ScreenMediaDetails = 2 };
@@ -33,12 +34,32 @@ struct ButtonEntry {
   int width;
   int height;
   bool initiallyVisible;
+  int name;  // string id of its window text, the name a screen reader speaks
 };
 const int kButtonCount = 8;
 extern const ButtonEntry kButtons[kButtonCount];
 
 // The table entry of a button; null for ids that are not one of the eight.
 const ButtonEntry* FindButton(int controlId);
+
+// The order Tab walks the buttons: the screen's own buttons first, the one
+// that starts a run leading, the title-bar buttons last. Hidden buttons are
+// skipped, so each screen reads in this order.
+extern const int kTabOrder[kButtonCount];
+
+// The button Enter presses: the first visible one in tab order that is not a
+// title-bar button (Install-driver on the main screen, Retry after a failed
+// download); 0 while a run shows none. visible(id) tells whether a button shows.
+template <typename IsVisible>
+int DefaultButton(IsVisible visible) {
+  for (int id : kTabOrder) {
+    const ButtonEntry* entry = FindButton(id);
+    if (entry != nullptr && !entry->iconFace && visible(id)) {
+      return id;
+    }
+  }
+  return 0;
+}
 
 // Where a button goes in a client area of cx × cy. False for ids that are
 // not one of the eight buttons.
@@ -48,6 +69,8 @@ bool ButtonPlace(int controlId, int cx, int cy, RECT* place);
 RECT StatusBand(int cx, int cy);   // status and error lines
 RECT CaptionBand(int cx, int cy);  // caption line
 RECT BodyArea(int cx, int cy);     // everything below the title area
+// Where the status and error lines are drawn.
+RECT StatusLinePlace(int cx, int cy);
 
 // Which of the window's texts a painted row shows.
 enum class TextSlot {
@@ -98,6 +121,15 @@ T* ChooseFace(bool wantAlternate, T* normal, T* alternate) {
   T* chosen = wantAlternate ? alternate : normal;
   return chosen != nullptr ? chosen : (wantAlternate ? normal : alternate);
 }
+
+// True when an owner-drawn button draws its focus: it has the focus
+// (ODS_FOCUS), the draw record does not hide it (ODS_NOFOCUSRECT), and the
+// keyboard has been used to move around the window (focusCues).
+bool ShowsFocus(UINT itemState, bool focusCues);
+
+// The window's keyboard cues after a WM_CHANGEUISTATE or WM_UPDATEUISTATE
+// with this wParam: UISF_HIDEFOCUS set hides the focus, cleared shows it.
+bool FocusCuesAfter(bool focusCues, WPARAM uiStateChange);
 
 // Where the window goes on a screen of the given size: centred, 20 pixels
 // above the middle.

@@ -51,14 +51,27 @@ void DrawLine(HDC dc, const std::wstring& text, RECT rect, UINT alignment) {
             alignment | DT_TOP | DT_SINGLELINE);
 }
 
+// The dotted focus rectangle, inset from the button's edges, when the
+// keyboard put the focus there.
+void DrawFocus(const DRAWITEMSTRUCT* item, bool focusCues, int inset) {
+  if (!ShowsFocus(item->itemState, focusCues)) {
+    return;
+  }
+  RECT rect = item->rcItem;
+  InflateRect(&rect, -inset, -inset);
+  DrawFocusRect(item->hDC, &rect);
+}
+
 }  // namespace
 
 CQuillWndHelperDrawer::CQuillWndHelperDrawer()
     : mainWindow(nullptr),
       progressBar(nullptr),
+      statusLine(nullptr),
       standardButtonProc(nullptr),
       screenState(ScreenMain),
       hoverButtonId(0),
+      focusCues(false),
       gdiplusToken(0) {}
 
 CQuillWndHelperDrawer::~CQuillWndHelperDrawer() {}
@@ -164,6 +177,7 @@ int CQuillWndHelperDrawer::DrawButton(const DRAWITEMSTRUCT* item) {
     if (icon != nullptr) {
       DrawIconEx(item->hDC, 0, 0, icon, 14, 14, 0, nullptr, DI_NORMAL);
     }
+    DrawFocus(item, focusCues, 0);
     return 1;
   }
 
@@ -182,6 +196,7 @@ int CQuillWndHelperDrawer::DrawButton(const DRAWITEMSTRUCT* item) {
   rect.top += 5;
   DrawLine(item->hDC, rerozadez::LoadTextOrEmpty(entry->label), rect,
            entry->labelCentred ? DT_CENTER : DT_LEFT);
+  DrawFocus(item, focusCues, 3);
   return 1;
 }
 

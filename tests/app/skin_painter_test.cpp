@@ -220,6 +220,37 @@ TEST_F(DrawButtonTest, HoveredPictureButtonShowsItsHoverFaceAndWhiteLabel) {
             canvas_.At(10, 20));
 }
 
+// A mouse user's focused button looks as it always did; after a keyboard
+// move the focused one carries a dotted frame inside its edge.
+TEST_F(DrawButtonTest, FocusFrameOnlyAfterTheKeyboardWasUsed) {
+  drawer_.Slot(kInstallDriverButtonId)->face = Picture(IDP_WIDE_BUTTON);
+  // Each look on a fresh canvas: the picture's soft corners blend with what
+  // lies below.
+  auto draw = [&](UINT state, bool cues) {
+    Canvas canvas(119, 36);
+    DRAWITEMSTRUCT item = Item(kInstallDriverButtonId, wideButton_.Get(), state);
+    item.hDC = canvas.Dc();
+    item.rcItem = RECT{0, 0, 119, 36};
+    drawer_.focusCues = cues;
+    drawer_.DrawButton(&item);
+    return canvas.Pixels();
+  };
+  const std::vector<DWORD> unfocused = draw(0, true);
+  EXPECT_EQ(unfocused, draw(ODS_FOCUS, false));
+  const std::vector<DWORD> focused = draw(ODS_FOCUS, true);
+  int changedOnTheFrame = 0;
+  int changedElsewhere = 0;
+  for (int y = 0; y < 36; ++y) {
+    for (int x = 0; x < 119; ++x) {
+      const bool frame = (y == 3 || y == 32) && x >= 3 && x < 116;
+      const bool changed = focused[y * 119 + x] != unfocused[y * 119 + x];
+      (frame ? changedOnTheFrame : changedElsewhere) += changed ? 1 : 0;
+    }
+  }
+  EXPECT_GT(changedOnTheFrame, 100);  // dotted: every other pixel of 2 x 113
+  EXPECT_LT(changedElsewhere, 70);    // the frame's sides only
+}
+
 TEST_F(DrawButtonTest, MissingHoverFaceFallsBackToTheNormalOne) {
   drawer_.Slot(kRetryButtonId)->face = Picture(IDP_SMALL_BUTTON);
   drawer_.hoverButtonId = kRetryButtonId;
