@@ -43,13 +43,13 @@ void SetVisible(HWND control, bool visible) {
   SetVisible(control, visible ? Change::kShow : Change::kHide);
 }
 
-void InvalidateArea(HWND window, RECT (*area)(int, int)) {
+void InvalidateArea(HWND window, RECT (*area)(int, int, int), int dpi) {
   if (window == nullptr) {
     return;
   }
   RECT client = {};
   GetClientRect(window, &client);
-  RECT rect = area(client.right - client.left, client.bottom - client.top);
+  RECT rect = area(client.right - client.left, client.bottom - client.top, dpi);
   InvalidateRect(window, &rect, TRUE);
 }
 
@@ -112,6 +112,18 @@ void StackInTabOrder(const ButtonSlot* buttons) {
   }
 }
 
+// The screen's DPI. The manifest declares the program DPI-aware, so Windows
+// reports the real setting (Vista and later would otherwise say 96 and
+// stretch the window's picture); XP always reports it.
+int ScreenDpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+  if (screen != nullptr) {
+    ReleaseDC(nullptr, screen);
+  }
+  return dpi > 0 ? dpi : kBaseDpi;
+}
+
 }  // namespace
 
 CQuillWndHelper* GetWndHelper() {
@@ -145,6 +157,7 @@ bool CQuillWndHelper::CreateMainWindow(HINSTANCE module) {
                                 module, nullptr);
   SetClassLongPtrW(window, GCL_STYLE, GetClassLongPtrW(window, GCL_STYLE) | CS_DROPSHADOW);
   mainWindow = window;
+  dpi = ScreenDpi();
 
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
@@ -153,11 +166,12 @@ bool CQuillWndHelper::CreateMainWindow(HINSTANCE module) {
     texts.xpNote = rerozadez::GetResourceUtil()->LoadStringText(IDS_XP_NEW_HARDWARE_NOTE);
   }
 
+  const RECT bar = ProgressBarPlace(dpi);
   // The bar draws no text: its window text is its name for screen readers,
   // which read its position from the control itself.
   progressBar = CreateWindowExW(
       0, L"msctls_progress32", rerozadez::LoadTextOrEmpty(IDS_PROGRESS_NAME).c_str(),
-      WS_CHILD | PBS_SMOOTH, 0, 218, 481, 9, window,
+      WS_CHILD | PBS_SMOOTH, bar.left, bar.top, bar.right - bar.left, bar.bottom - bar.top, window,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(kProgressBarId)), module, nullptr);
   DropVisualStyle(progressBar);
   SendMessageW(progressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
@@ -201,8 +215,8 @@ bool CQuillWndHelper::CreateMainWindow(HINSTANCE module) {
   SetLayeredWindowAttributes(window, 0, 255, LWA_ALPHA);
 
   if (backgroundImage) {
-    const int width = static_cast<int>(backgroundImage->GetWidth());
-    const int height = static_cast<int>(backgroundImage->GetHeight());
+    const int width = Scaled(static_cast<int>(backgroundImage->GetWidth()), dpi);
+    const int height = Scaled(static_cast<int>(backgroundImage->GetHeight()), dpi);
     POINT origin =
         WindowOrigin(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), width, height);
     MoveWindow(window, origin.x, origin.y, width, height, TRUE);
@@ -251,7 +265,7 @@ bool CQuillWndHelper::CheckMediaPlayer() {
 
 void CQuillWndHelper::SetStatusText(std::wstring text) {
   texts.status = text;
-  InvalidateArea(mainWindow, StatusBand);
+  InvalidateArea(mainWindow, StatusBand, dpi);
   UpdateStatusLineName();
 }
 
@@ -273,11 +287,11 @@ void CQuillWndHelper::UpdateStatusLineName() {
 
 void CQuillWndHelper::SetCaptionText(std::wstring text) {
   texts.caption = text;
-  InvalidateArea(mainWindow, CaptionBand);
+  InvalidateArea(mainWindow, CaptionBand, dpi);
 }
 
 void CQuillWndHelper::InvalidateBody() {
-  InvalidateArea(mainWindow, BodyArea);
+  InvalidateArea(mainWindow, BodyArea, dpi);
 }
 
 void CQuillWndHelper::OnSetupNotify(int type, int value) {
@@ -350,13 +364,13 @@ void HandleSetupNotify(int type, int value, void* context) {
 void CQuillWndHelper::LayoutControls(int cx, int cy) {
   for (int index = 0; index < kButtonCount; ++index) {
     RECT place = {};
-    if (buttons[index].window != nullptr && ButtonPlace(kButtons[index].id, cx, cy, &place)) {
+    if (buttons[index].window != nullptr && ButtonPlace(kButtons[index].id, cx, cy, &place, dpi)) {
       MoveWindow(buttons[index].window, place.left, place.top, place.right - place.left,
                  place.bottom - place.top, TRUE);
     }
   }
   if (statusLine != nullptr) {
-    const RECT place = StatusLinePlace(cx, cy);
+    const RECT place = StatusLinePlace(cx, cy, dpi);
     MoveWindow(statusLine, place.left, place.top, place.right - place.left,
                place.bottom - place.top, FALSE);
   }

@@ -52,51 +52,60 @@ const ButtonEntry* FindButton(int controlId) {
   return nullptr;
 }
 
-bool ButtonPlace(int controlId, int cx, int cy, RECT* place) {
+int Scaled(int length, int dpi) {
+  return MulDiv(length, dpi, kBaseDpi);
+}
+
+bool ButtonPlace(int controlId, int cx, int cy, RECT* place, int dpi) {
   const ButtonEntry* button = FindButton(controlId);
   if (button == nullptr) {
     return false;
   }
-  const int top = button->top < 0 ? cy + button->top : button->top;
-  *place = MakeRect(cx - button->fromRight, top, button->width, button->height);
+  const int top = button->top < 0 ? cy - Scaled(-button->top, dpi) : Scaled(button->top, dpi);
+  *place = MakeRect(cx - Scaled(button->fromRight, dpi), top, Scaled(button->width, dpi),
+                    Scaled(button->height, dpi));
   return true;
 }
 
-RECT StatusBand(int cx, int cy) {
-  RECT rect = {0, 170, cx, cy};
+RECT StatusBand(int cx, int cy, int dpi) {
+  RECT rect = {0, Scaled(170, dpi), cx, cy};
   return rect;
 }
 
-RECT CaptionBand(int cx, int cy) {
-  RECT rect = {cx - 338, cy - 130, cx, cy - 100};
+RECT CaptionBand(int cx, int cy, int dpi) {
+  RECT rect = {cx - Scaled(338, dpi), cy - Scaled(130, dpi), cx, cy - Scaled(100, dpi)};
   return rect;
 }
 
-RECT BodyArea(int cx, int cy) {
-  RECT rect = {0, 100, cx, cy};
+RECT BodyArea(int cx, int cy, int dpi) {
+  RECT rect = {0, Scaled(100, dpi), cx, cy};
   return rect;
 }
 
-RECT StatusLinePlace(int cx, int cy) {
-  RECT rect = {0, cy - 42, cx, cy};
+RECT StatusLinePlace(int cx, int cy, int dpi) {
+  RECT rect = {0, cy - Scaled(42, dpi), cx, cy};
   return rect;
 }
 
-void PaintRows(int width, int height, TextRow rows[kTextRowCount]) {
+RECT ProgressBarPlace(int dpi) {
+  return MakeRect(0, Scaled(218, dpi), Scaled(481, dpi), Scaled(9, dpi));
+}
+
+void PaintRows(int width, int height, TextRow rows[kTextRowCount], int dpi) {
+  // Offsets from the right and bottom edges at 96 DPI.
   const TextRow table[kTextRowCount] = {
-      {14, kMidGrey, TextSlot::kStatus, 0, height - 38},
-      {14, kDarkGrey, TextSlot::kCaption, width - 288, height - 125},
-      {12, kMidGrey, TextSlot::kHint, width - 455, height - 85},
-      {12, kMidGrey, TextSlot::kError, 0, height - 42},
-      {12, kMidGrey, TextSlot::kXpNote, width - 455, height - 85},
-      {12, kDarkGrey, TextSlot::kDetail0, width - 455, height - 160},
-      {12, kDarkGrey, TextSlot::kDetail1, width - 455, height - 140},
-      {12, kLinkBlue, TextSlot::kDetail2, width - 455, height - 120},
-      {12, kLinkBlue, TextSlot::kDetail3, width - 455, height - 100},
-      {24, kDarkGrey, TextSlot::kHeading, width - 318, height - 160},
+      {14, kMidGrey, TextSlot::kStatus, -1, 38},     {14, kDarkGrey, TextSlot::kCaption, 288, 125},
+      {12, kMidGrey, TextSlot::kHint, 455, 85},      {12, kMidGrey, TextSlot::kError, -1, 42},
+      {12, kMidGrey, TextSlot::kXpNote, 455, 85},    {12, kDarkGrey, TextSlot::kDetail0, 455, 160},
+      {12, kDarkGrey, TextSlot::kDetail1, 455, 140}, {12, kLinkBlue, TextSlot::kDetail2, 455, 120},
+      {12, kLinkBlue, TextSlot::kDetail3, 455, 100}, {24, kDarkGrey, TextSlot::kHeading, 318, 160},
   };
   for (int i = 0; i < kTextRowCount; ++i) {
     rows[i] = table[i];
+    rows[i].fontHeight = Scaled(table[i].fontHeight, dpi);
+    // -1: the row starts at the left edge.
+    rows[i].left = table[i].left < 0 ? 0 : width - Scaled(table[i].left, dpi);
+    rows[i].top = height - Scaled(table[i].top, dpi);
   }
 }
 

@@ -61,16 +61,23 @@ int DefaultButton(IsVisible visible) {
   return 0;
 }
 
-// Where a button goes in a client area of cx × cy. False for ids that are
-// not one of the eight buttons.
-bool ButtonPlace(int controlId, int cx, int cy, RECT* place);
+// The skin is laid out in pixels of a 96 DPI screen (100 %); on a screen of
+// another DPI every length is scaled by dpi / 96, rounded.
+const int kBaseDpi = 96;
+int Scaled(int length, int dpi);
+
+// Where a button goes in a client area of cx × cy on a screen of dpi. False
+// for ids that are not one of the eight buttons.
+bool ButtonPlace(int controlId, int cx, int cy, RECT* place, int dpi = kBaseDpi);
 
 // Areas repainted when a text changes, for a client area of cx × cy.
-RECT StatusBand(int cx, int cy);   // status and error lines
-RECT CaptionBand(int cx, int cy);  // caption line
-RECT BodyArea(int cx, int cy);     // everything below the title area
+RECT StatusBand(int cx, int cy, int dpi = kBaseDpi);   // status and error lines
+RECT CaptionBand(int cx, int cy, int dpi = kBaseDpi);  // caption line
+RECT BodyArea(int cx, int cy, int dpi = kBaseDpi);     // everything below the title area
 // Where the status and error lines are drawn.
-RECT StatusLinePlace(int cx, int cy);
+RECT StatusLinePlace(int cx, int cy, int dpi = kBaseDpi);
+// Where the progress bar goes.
+RECT ProgressBarPlace(int dpi = kBaseDpi);
 
 // Which of the window's texts a painted row shows.
 enum class TextSlot {
@@ -97,8 +104,13 @@ struct TextRow {
 };
 const int kTextRowCount = 10;
 
-// The rows in drawing order for a client area of width × height.
-void PaintRows(int width, int height, TextRow rows[kTextRowCount]);
+// The rows in drawing order for a client area of width × height on a
+// screen of dpi (font heights and offsets scaled).
+void PaintRows(int width, int height, TextRow rows[kTextRowCount], int dpi = kBaseDpi);
+
+// The buttons' label font height and the label's distance from the top.
+const int kLabelFontHeight = 16;
+const int kLabelTop = 5;
 
 // The texts a paint derives from the screen: string ids, 0 for an empty
 // text. changes is false for an unknown screen, which keeps every text.

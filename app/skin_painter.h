@@ -81,6 +81,8 @@ class CQuillWndHelperDrawer {
   // Whether the focus is drawn: off until the keyboard is used to move
   // around the window, so that mouse users see no change.
   bool focusCues;
+  // The screen's DPI: the skin is drawn at dpi / 96 of its 96 DPI size.
+  int dpi;
   std::unique_ptr<Gdiplus::Bitmap> backgroundImage;
 
   ULONG_PTR gdiplusToken;
