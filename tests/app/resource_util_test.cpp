@@ -248,7 +248,7 @@ std::wstring ProgramPath() {
   return quilltest::ModuleDir() + L"..\\..\\app\\QuillnestMini.exe";
 }
 
-TEST(ProgramResources, ManifestAsksForAdministratorAndCommonControlsSix) {
+TEST(ProgramResources, ManifestAsksForAdministratorCommonControlsSixAndDpiAwareness) {
   HMODULE program = LoadLibraryExW(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(nullptr, program);
   HRSRC found = FindResourceW(program, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
@@ -261,6 +261,8 @@ TEST(ProgramResources, ManifestAsksForAdministratorAndCommonControlsSix) {
   // Windows 10 and 11 report their own version only to programs that list them.
   EXPECT_NE(std::string::npos, manifest.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"));
   EXPECT_NE(std::string::npos, manifest.find("{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"));
+  // The window scales itself: Windows must not stretch it.
+  EXPECT_NE(std::string::npos, manifest.find("WindowsSettings\">true</dpiAware>"));
   FreeLibrary(program);
 }
 

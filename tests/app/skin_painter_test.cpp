@@ -6,6 +6,9 @@
 #include <gdiplus.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "app/skin_layout.h"
@@ -175,6 +178,120 @@ TEST_F(PaintTest, WithoutABackgroundOnlyTheTextsAreDrawn) {
   EXPECT_EQ(kSentinel, canvas_.At(0, 0));
   EXPECT_EQ(kSentinel, canvas_.At(300, 221));
   EXPECT_GT(canvas_.Count(164, 113, 482, 142, IsDark), 40);
+}
+
+// The extent of a text in the painter's font at a height.
+SIZE TextExtent(const std::wstring& text, int fontHeight) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  HFONT font = CreateFontW(-fontHeight, 0, 0, 0, 10, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0,
+                           0, L"Microsoft YaHei");
+  HGDIOBJ previous = SelectObject(dc, font);
+  SIZE size = {};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  SelectObject(dc, previous);
+  DeleteObject(font);
+  DeleteDC(dc);
+  return size;
+}
+
+bool Overlap(const RECT& a, const RECT& b) {
+  RECT common = {};
+  return IntersectRect(&common, &a, &b) != FALSE;
+}
+
+// What each screen draws at once: its texts (by row and string id, the
+// longest of a row's alternatives) and its visible buttons.
+struct ScreenContents {
+  const char* name;
+  std::vector<std::pair<TextSlot, int>> texts;
+  std::vector<int> buttons;
+};
+
+// At 100, 125, 150 and 200 % every text of every screen lies inside the
+// window, clear of the shown buttons, the progress bar and the other texts
+// of its screen, and every label inside its button: nothing is clipped or
+// covered.
+TEST(ScaledSkin, EveryTextFitsItsPlaceAtEachScale) {
+  const std::vector<ScreenContents> screens = {
+      {"main",
+       {{TextSlot::kHeading, IDS_WINDOW_TITLE}, {TextSlot::kXpNote, IDS_XP_NEW_HARDWARE_NOTE}},
+       {kInstallDriverButtonId}},
+      {"run",
+       {{TextSlot::kHeading, IDS_WINDOW_TITLE},
+        {TextSlot::kXpNote, IDS_XP_NEW_HARDWARE_NOTE},
+        {TextSlot::kCaption, IDS_CAPTION_RUN_STARTED},
+        {TextSlot::kCaption, IDS_CAPTION_FETCH_STAGE},
+        {TextSlot::kStatus, IDS_STATUS_CHECKSUM_MISMATCH},
+        {TextSlot::kStatus, IDS_STATUS_READING_SD_CARD}},
+       {}},
+      {"failed",
+       {{TextSlot::kHeading, IDS_WINDOW_TITLE},
+        {TextSlot::kXpNote, IDS_XP_NEW_HARDWARE_NOTE},
+        {TextSlot::kError, IDS_ERROR_DOWNLOAD_FAILED}},
+       {kRetryButtonId}},
+      {"hint",
+       {{TextSlot::kHeading, IDS_WINDOW_TITLE}, {TextSlot::kHint, IDS_MEDIA_HINT}},
+       {kInstallDriverButtonId, kDetailsButtonId}},
+      {"details",
+       {{TextSlot::kDetail0, IDS_MEDIA_DETAIL_1},
+        {TextSlot::kDetail1, IDS_MEDIA_DETAIL_2},
+        {TextSlot::kDetail2, IDS_MEDIA_DETAIL_3},
+        {TextSlot::kDetail3, IDS_MEDIA_DETAIL_4}},
+       {kOpenPageButtonId, kBackButtonId}},
+  };
+  for (int dpi : {96, 120, 144, 192}) {
+    const int width = Scaled(482, dpi);
+    const int height = Scaled(273, dpi);
+    const RECT window = {0, 0, width, height};
+    TextRow rows[kTextRowCount];
+    PaintRows(width, height, rows, dpi);
+    for (const ScreenContents& screen : screens) {
+      std::vector<RECT> taken;
+      for (int id : screen.buttons) {
+        RECT place = {};
+        ButtonPlace(id, width, height, &place, dpi);
+        taken.push_back(place);
+      }
+      for (int id : {kMinimizeButtonId, kCloseButtonId}) {
+        RECT place = {};
+        ButtonPlace(id, width, height, &place, dpi);
+        taken.push_back(place);
+      }
+      if (std::string(screen.name) == "run" || std::string(screen.name) == "failed") {
+        taken.push_back(ProgressBarPlace(dpi));
+      }
+      std::vector<std::pair<TextSlot, RECT>> drawn;
+      for (const auto& text : screen.texts) {
+        const TextRow* row = std::find_if(rows, rows + kTextRowCount,
+                                          [&](const TextRow& r) { return r.slot == text.first; });
+        const SIZE extent = TextExtent(rerozadez::LoadTextOrEmpty(text.second), row->fontHeight);
+        const RECT box = {row->left, row->top, row->left + extent.cx, row->top + extent.cy};
+        const std::string where = std::string(screen.name) + " at " + std::to_string(dpi) +
+                                  " DPI, text " + std::to_string(text.second);
+        RECT inside = {};
+        IntersectRect(&inside, &box, &window);
+        EXPECT_TRUE(EqualRect(&inside, &box)) << where << " runs out of the window";
+        for (const RECT& place : taken) {
+          EXPECT_FALSE(Overlap(box, place)) << where << " meets a control";
+        }
+        for (const auto& other : drawn) {
+          EXPECT_TRUE(other.first == text.first || !Overlap(box, other.second))
+              << where << " meets another text";
+        }
+        drawn.push_back({text.first, box});
+      }
+    }
+    for (const ButtonEntry& button : kButtons) {
+      if (button.label == 0) {
+        continue;
+      }
+      const SIZE extent =
+          TextExtent(rerozadez::LoadTextOrEmpty(button.label), Scaled(kLabelFontHeight, dpi));
+      EXPECT_LE(extent.cx, Scaled(button.width, dpi)) << button.id << " at " << dpi;
+      EXPECT_LE(Scaled(kLabelTop, dpi) + extent.cy, Scaled(button.height, dpi))
+          << button.id << " at " << dpi;
+    }
+  }
 }
 
 class DrawButtonTest : public PaintTest {
