@@ -92,20 +92,35 @@ RECT ProgressBarPlace(int dpi) {
 }
 
 void PaintRows(int width, int height, TextRow rows[kTextRowCount], int dpi) {
-  // Offsets from the right and bottom edges at 96 DPI.
-  const TextRow table[kTextRowCount] = {
-      {14, kMidGrey, TextSlot::kStatus, -1, 38},     {14, kDarkGrey, TextSlot::kCaption, 288, 125},
-      {12, kMidGrey, TextSlot::kHint, 455, 85},      {12, kMidGrey, TextSlot::kError, -1, 42},
-      {12, kMidGrey, TextSlot::kXpNote, 455, 85},    {12, kDarkGrey, TextSlot::kDetail0, 455, 160},
-      {12, kDarkGrey, TextSlot::kDetail1, 455, 140}, {12, kLinkBlue, TextSlot::kDetail2, 455, 120},
-      {12, kLinkBlue, TextSlot::kDetail3, 455, 100}, {24, kDarkGrey, TextSlot::kHeading, 318, 160},
+  // Each row at 96 DPI: its font height, and its distances from the right
+  // and bottom edges (kLeftEdge: the row starts at the left edge).
+  struct RowAt96Dpi {
+    int fontHeight;
+    COLORREF colour;
+    TextSlot slot;
+    int fromRight;
+    int fromBottom;
+  };
+  const int kLeftEdge = -1;
+  const RowAt96Dpi table[kTextRowCount] = {
+      {14, kMidGrey, TextSlot::kStatus, kLeftEdge, 38},
+      {14, kDarkGrey, TextSlot::kCaption, 288, 125},
+      {12, kMidGrey, TextSlot::kHint, 455, 85},
+      {12, kMidGrey, TextSlot::kError, kLeftEdge, 42},
+      {12, kMidGrey, TextSlot::kXpNote, 455, 85},
+      {12, kDarkGrey, TextSlot::kDetail0, 455, 160},
+      {12, kDarkGrey, TextSlot::kDetail1, 455, 140},
+      {12, kLinkBlue, TextSlot::kDetail2, 455, 120},
+      {12, kLinkBlue, TextSlot::kDetail3, 455, 100},
+      {24, kDarkGrey, TextSlot::kHeading, 318, 160},
   };
   for (int i = 0; i < kTextRowCount; ++i) {
-    rows[i] = table[i];
-    rows[i].fontHeight = Scaled(table[i].fontHeight, dpi);
-    // -1: the row starts at the left edge.
-    rows[i].left = table[i].left < 0 ? 0 : width - Scaled(table[i].left, dpi);
-    rows[i].top = height - Scaled(table[i].top, dpi);
+    const RowAt96Dpi& row = table[i];
+    rows[i].fontHeight = Scaled(row.fontHeight, dpi);
+    rows[i].colour = row.colour;
+    rows[i].slot = row.slot;
+    rows[i].left = row.fromRight == kLeftEdge ? 0 : width - Scaled(row.fromRight, dpi);
+    rows[i].top = height - Scaled(row.fromBottom, dpi);
   }
 }
 

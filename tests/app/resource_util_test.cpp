@@ -34,6 +34,9 @@ const ExpectedText kTexts[] = {
     {147, L"      正在从SD卡中读取配套软件..."},
     {148, L"      正在启动配套软件安装..."},
     {149, L"      正在安装驱动程序..."},
+    {150, L"最小化"},  // the title-bar buttons' and the progress bar's names
+    {151, L"关闭"},
+    {152, L"下载进度"},
     {154, L"      文件校验出错，正在重新下载配套软件"},
     {156, L"安装驱动"},
     {157, L"取消"},
@@ -43,7 +46,7 @@ const ExpectedText kTexts[] = {
     {162, L"打开网址"},
     {163, L"返回"},
     {164, L"提示：检测到无法连接MTP媒体设备"},
-    {165, L"为了使您的Window XP系统能够连接MTP媒体设备，您需要更新Windows"},
+    {165, L"为了使您的Windows XP系统能够连接MTP媒体设备，您需要更新Windows"},
     {166, L"Media Player到11及以上版本，官方下载地址："},
     {169, L"详情"},
 };
