@@ -43,13 +43,13 @@ void SetVisible(HWND control, bool visible) {
   SetVisible(control, visible ? Change::kShow : Change::kHide);
 }
 
-void InvalidateArea(HWND window, RECT (*area)(int, int)) {
+void InvalidateArea(HWND window, RECT (*area)(int, int, int), int dpi) {
   if (window == nullptr) {
     return;
   }
   RECT client = {};
   GetClientRect(window, &client);
-  RECT rect = area(client.right - client.left, client.bottom - client.top);
+  RECT rect = area(client.right - client.left, client.bottom - client.top, dpi);
   InvalidateRect(window, &rect, TRUE);
 }
 
@@ -75,9 +75,14 @@ void DropVisualStyle(HWND control) {
 // Creates one button from its table entry with its faces: one decoded
 // bitmap per button, even where two buttons share a picture.
 void CreateButton(HWND parent, HINSTANCE module, const ButtonEntry& entry, ButtonSlot* slot) {
-  const DWORD style = WS_CHILD | BS_OWNERDRAW | (entry.initiallyVisible ? WS_VISIBLE : 0);
+  // Tab stops, so the keyboard reaches every button the screen shows.
+  const DWORD style =
+      WS_CHILD | WS_TABSTOP | BS_OWNERDRAW | (entry.initiallyVisible ? WS_VISIBLE : 0);
+  // The window text is what a screen reader speaks; the painting draws the
+  // label from the table and never this text.
+  const std::wstring name = rerozadez::LoadTextOrEmpty(entry.name);
   slot->window =
-      CreateWindowExW(0, L"BUTTON", L"", style, 0, 0, 0, 0, parent,
+      CreateWindowExW(0, L"BUTTON", name.c_str(), style, 0, 0, 0, 0, parent,
                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.id)), module, nullptr);
   if (entry.iconFace) {
     slot->icon = static_cast<HICON>(
@@ -89,6 +94,34 @@ void CreateButton(HWND parent, HINSTANCE module, const ButtonEntry& entry, Butto
     slot->face = resources->LoadPngImage(static_cast<UINT>(entry.face), module);
     slot->hoverFace = resources->LoadPngImage(static_cast<UINT>(entry.hoverFace), module);
   }
+}
+
+// Tab and the arrow keys walk the children in their stacking order, which
+// starts as the creation order (the control ids): restack the buttons in
+// tab order, above the progress bar. No two shown controls overlap, so the
+// picture is the same.
+void StackInTabOrder(const ButtonSlot* buttons) {
+  HWND previous = HWND_TOP;
+  for (int id : kTabOrder) {
+    HWND button = buttons[FindButton(id) - kButtons].window;
+    if (button != nullptr) {
+      SetWindowPos(button, previous, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
+      previous = button;
+    }
+  }
+}
+
+// The screen's DPI. The manifest declares the program DPI-aware, so Windows
+// reports the real setting (Vista and later would otherwise say 96 and
+// stretch the window's picture); XP always reports it.
+int ScreenDpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+  if (screen != nullptr) {
+    ReleaseDC(nullptr, screen);
+  }
+  return dpi > 0 ? dpi : kBaseDpi;
 }
 
 }  // namespace
@@ -124,6 +157,7 @@ bool CQuillWndHelper::CreateMainWindow(HINSTANCE module) {
                                 module, nullptr);
   SetClassLongPtrW(window, GCL_STYLE, GetClassLongPtrW(window, GCL_STYLE) | CS_DROPSHADOW);
   mainWindow = window;
+  dpi = ScreenDpi();
 
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
@@ -132,8 +166,12 @@ bool CQuillWndHelper::CreateMainWindow(HINSTANCE module) {
     texts.xpNote = rerozadez::GetResourceUtil()->LoadStringText(IDS_XP_NEW_HARDWARE_NOTE);
   }
 
+  const RECT bar = ProgressBarPlace(dpi);
+  // The bar draws no text: its window text is its name for screen readers,
+  // which read its position from the control itself.
   progressBar = CreateWindowExW(
-      0, L"msctls_progress32", L"", WS_CHILD | PBS_SMOOTH, 0, 218, 481, 9, window,
+      0, L"msctls_progress32", rerozadez::LoadTextOrEmpty(IDS_PROGRESS_NAME).c_str(),
+      WS_CHILD | PBS_SMOOTH, bar.left, bar.top, bar.right - bar.left, bar.bottom - bar.top, window,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(kProgressBarId)), module, nullptr);
   DropVisualStyle(progressBar);
   SendMessageW(progressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
@@ -143,6 +181,17 @@ bool CQuillWndHelper::CreateMainWindow(HINSTANCE module) {
   for (int index = 0; index < kButtonCount; ++index) {
     CreateButton(window, module, kButtons[index], &buttons[index]);
   }
+  StackInTabOrder(buttons);
+  // The status line as a control of its own over the place where the window
+  // draws it, so that screen readers find its text there. Owner-drawn and
+  // drawing nothing, it leaves the window's picture as it was; without
+  // SS_NOTIFY the mouse goes through it, and at the bottom of the stacking
+  // order it never covers a button.
+  statusLine = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_OWNERDRAW, 0, 0, 0, 0,
+                               window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kStatusLineId)),
+                               module, nullptr);
+  SetWindowPos(statusLine, HWND_BOTTOM, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
   backgroundImage =
       rerozadez::GetResourceUtil()->LoadPngImage(static_cast<UINT>(IDP_BACKGROUND), module);
 
@@ -166,8 +215,8 @@ bool CQuillWndHelper::CreateMainWindow(HINSTANCE module) {
   SetLayeredWindowAttributes(window, 0, 255, LWA_ALPHA);
 
   if (backgroundImage) {
-    const int width = static_cast<int>(backgroundImage->GetWidth());
-    const int height = static_cast<int>(backgroundImage->GetHeight());
+    const int width = Scaled(static_cast<int>(backgroundImage->GetWidth()), dpi);
+    const int height = Scaled(static_cast<int>(backgroundImage->GetHeight()), dpi);
     POINT origin =
         WindowOrigin(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), width, height);
     MoveWindow(window, origin.x, origin.y, width, height, TRUE);
@@ -209,22 +258,40 @@ bool CQuillWndHelper::CheckMediaPlayer() {
     // A display driver may have painted the main screen already while the
     // window was shown; the new screen's texts must replace it.
     InvalidateBody();
+    FocusDefaultButton();
   }
   return outcome.keepRunning;
 }
 
 void CQuillWndHelper::SetStatusText(std::wstring text) {
   texts.status = text;
-  InvalidateArea(mainWindow, StatusBand);
+  InvalidateArea(mainWindow, StatusBand, dpi);
+  UpdateStatusLineName();
+}
+
+void CQuillWndHelper::UpdateStatusLineName() {
+  if (statusLine == nullptr) {
+    return;
+  }
+  // The error line takes the status line's place once a download failed.
+  const std::wstring& shown = texts.status.empty() ? texts.error : texts.status;
+  const size_t first = shown.find_first_not_of(L' ');
+  const std::wstring name = first == std::wstring::npos ? std::wstring() : shown.substr(first);
+  wchar_t current[256] = L"";
+  GetWindowTextW(statusLine, current, 256);
+  if (name != current) {
+    // Windows tells screen readers of the new name (EVENT_OBJECT_NAMECHANGE).
+    SetWindowTextW(statusLine, name.c_str());
+  }
 }
 
 void CQuillWndHelper::SetCaptionText(std::wstring text) {
   texts.caption = text;
-  InvalidateArea(mainWindow, CaptionBand);
+  InvalidateArea(mainWindow, CaptionBand, dpi);
 }
 
 void CQuillWndHelper::InvalidateBody() {
-  InvalidateArea(mainWindow, BodyArea);
+  InvalidateArea(mainWindow, BodyArea, dpi);
 }
 
 void CQuillWndHelper::OnSetupNotify(int type, int value) {
@@ -249,6 +316,7 @@ void CQuillWndHelper::OnSetupNotify(int type, int value) {
   }
   if (reaction.errorText != kLeaveText) {
     texts.error = rerozadez::LoadTextOrEmpty(reaction.errorText);
+    UpdateStatusLineName();
   }
   if (reaction.showProgress) {
     SetVisible(progressBar, true);
@@ -264,6 +332,7 @@ void CQuillWndHelper::OnSetupNotify(int type, int value) {
   }
   if (reaction.retry == Change::kShow)
     SetVisible(Button(kRetryButtonId), Change::kShow);
+  FocusDefaultButton();
   if (reaction.closeWindow && mainWindow != nullptr) {
     // The run is over: the window closes through the Cancel command, the
     // same way as when the user closes it.
@@ -295,11 +364,60 @@ void HandleSetupNotify(int type, int value, void* context) {
 void CQuillWndHelper::LayoutControls(int cx, int cy) {
   for (int index = 0; index < kButtonCount; ++index) {
     RECT place = {};
-    if (buttons[index].window != nullptr && ButtonPlace(kButtons[index].id, cx, cy, &place)) {
+    if (buttons[index].window != nullptr && ButtonPlace(kButtons[index].id, cx, cy, &place, dpi)) {
       MoveWindow(buttons[index].window, place.left, place.top, place.right - place.left,
                  place.bottom - place.top, TRUE);
     }
   }
+  if (statusLine != nullptr) {
+    const RECT place = StatusLinePlace(cx, cy, dpi);
+    MoveWindow(statusLine, place.left, place.top, place.right - place.left,
+               place.bottom - place.top, FALSE);
+  }
+}
+
+int CQuillWndHelper::DefaultButtonId() const {
+  return DefaultButton([this](int id) {
+    HWND button = Button(id);
+    return button != nullptr && (GetWindowLongPtrW(button, GWL_STYLE) & WS_VISIBLE) != 0;
+  });
+}
+
+void CQuillWndHelper::FocusDefaultButton() {
+  HWND focus = GetFocus();
+  // Only while this window has the focus, on itself or on a button that a
+  // screen change hid: never take the focus from another window or from a
+  // button the user moved to.
+  const bool ours = focus != nullptr && (focus == mainWindow || IsChild(mainWindow, focus));
+  if (!ours || (focus != mainWindow && IsWindowVisible(focus))) {
+    return;
+  }
+  HWND button = Button(DefaultButtonId());
+  HWND target = button != nullptr ? button : mainWindow;
+  if (target != focus) {
+    SetFocus(target);
+  }
+}
+
+bool CQuillWndHelper::TranslateDialogKey(MSG* message) {
+  if (mainWindow == nullptr) {
+    return false;
+  }
+  if (message->message == WM_KEYDOWN &&
+      (message->hwnd == mainWindow || IsChild(mainWindow, message->hwnd))) {
+    switch (message->wParam) {
+      case VK_TAB:
+      case VK_LEFT:
+      case VK_RIGHT:
+      case VK_UP:
+      case VK_DOWN:
+        // Moving the focus by keyboard shows it from now on. Windows'
+        // dialog manager says so itself; Wine's keeps no such state.
+        SendMessageW(mainWindow, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+        break;
+    }
+  }
+  return IsDialogMessageW(mainWindow, message) != FALSE;
 }
 
 void CQuillWndHelper::CloseWindowAndStop() {
@@ -323,6 +441,7 @@ bool CQuillWndHelper::OnCommand(HWND window, int controlId) {
       return true;
     case kCloseButtonId:
     case kCancelButtonId:
+    case IDCANCEL:  // Escape
       CloseWindowAndStop();
       return true;
     case kRetryButtonId:
@@ -358,6 +477,7 @@ bool CQuillWndHelper::OnCommand(HWND window, int controlId) {
       SetVisible(Button(kBackButtonId), false);
       screenState = ScreenMediaHint;
       InvalidateBody();
+      FocusDefaultButton();
       return true;
     case kDetailsButtonId:
       SetVisible(Button(kDetailsButtonId), false);
@@ -367,6 +487,7 @@ bool CQuillWndHelper::OnCommand(HWND window, int controlId) {
       SetVisible(Button(kBackButtonId), true);
       screenState = ScreenMediaDetails;
       InvalidateBody();
+      FocusDefaultButton();
       return true;
   }
   return false;
@@ -398,6 +519,28 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         helper->DrawButton(item);
       }
       return 1;
+    }
+    case WM_CHANGEUISTATE:
+    case WM_UPDATEUISTATE: {
+      const bool cues = FocusCuesAfter(helper->focusCues, wParam);
+      if (cues != helper->focusCues) {
+        helper->focusCues = cues;
+        HWND focus = GetFocus();
+        if (focus != nullptr && IsChild(window, focus)) {
+          InvalidateRect(focus, nullptr, FALSE);
+        }
+      }
+      break;
+    }
+    case WM_SETFOCUS:
+      // Activation gives the focus to the window itself; pass it on to the
+      // screen's default button, as a dialog does.
+      helper->FocusDefaultButton();
+      return 0;
+    case DM_GETDEFID: {
+      // Asked by IsDialogMessage when Enter is pressed.
+      const int id = helper->DefaultButtonId();
+      return id != 0 ? MAKELRESULT(id, DC_HASDEFID) : 0;
     }
     case WM_NCHITTEST:
       // Dragging from any point outside the buttons moves the window.

@@ -37,10 +37,25 @@ class CQuillWndHelper : public CQuillWndHelperDrawer {
   // Set a text and repaint the part of the window that shows it.
   void SetStatusText(std::wstring text);
   void SetCaptionText(std::wstring text);
+  // Gives the status line control the text the status band shows (the
+  // status line, else the error line), without the leading blanks.
+  void UpdateStatusLineName();
   // Repaints everything below the title area.
   void InvalidateBody();
 
-  // Commands 1002..1009; false for other ids.
+  // The button Enter presses on the current screen; 0 when none shows.
+  int DefaultButtonId() const;
+  // Moves the focus to the default button (or the window, when none shows)
+  // when the window holds the focus itself or a hidden button holds it.
+  void FocusDefaultButton();
+
+  // The message loop's dialog keys: Tab and Shift+Tab move the focus (and
+  // make it visible), Enter presses the default button, Space the focused
+  // one, Escape closes. True when the message was handled.
+  bool TranslateDialogKey(MSG* message);
+
+  // Commands 1002..1009, and IDCANCEL (Escape) as the close button; false
+  // for other ids.
   bool OnCommand(HWND window, int controlId);
   // Places the controls for a client area of cx × cy.
   void LayoutControls(int cx, int cy);

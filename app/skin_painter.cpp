@@ -37,10 +37,24 @@ class FontSelection {
   HGDIOBJ previous_;
 };
 
-void DrawPicture(HDC dc, Gdiplus::Bitmap* picture) {
+// Draws a picture at (0, 0) in width × height: as it is at its own size,
+// else resampled smoothly (on a screen above 96 DPI).
+void DrawPicture(HDC dc, Gdiplus::Image* picture, int width, int height) {
   Gdiplus::Graphics graphics(dc);
-  graphics.DrawImage(picture, 0, 0, static_cast<INT>(picture->GetWidth()),
-                     static_cast<INT>(picture->GetHeight()));
+  const INT pictureWidth = static_cast<INT>(picture->GetWidth());
+  const INT pictureHeight = static_cast<INT>(picture->GetHeight());
+  if (width == pictureWidth && height == pictureHeight) {
+    graphics.DrawImage(picture, 0, 0, pictureWidth, pictureHeight);
+    return;
+  }
+  graphics.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
+  graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+  // Without this the filter reads transparent pixels beyond the edges and
+  // the border of the picture fades.
+  Gdiplus::ImageAttributes edges;
+  edges.SetWrapMode(Gdiplus::WrapModeTileFlipXY);
+  graphics.DrawImage(picture, Gdiplus::Rect(0, 0, width, height), 0, 0, pictureWidth, pictureHeight,
+                     Gdiplus::UnitPixel, &edges);
 }
 
 void DrawLine(HDC dc, const std::wstring& text, RECT rect, UINT alignment) {
@@ -51,14 +65,28 @@ void DrawLine(HDC dc, const std::wstring& text, RECT rect, UINT alignment) {
             alignment | DT_TOP | DT_SINGLELINE);
 }
 
+// The dotted focus rectangle, inset from the button's edges, when the
+// keyboard put the focus there.
+void DrawFocus(const DRAWITEMSTRUCT* item, bool focusCues, int inset) {
+  if (!ShowsFocus(item->itemState, focusCues)) {
+    return;
+  }
+  RECT rect = item->rcItem;
+  InflateRect(&rect, -inset, -inset);
+  DrawFocusRect(item->hDC, &rect);
+}
+
 }  // namespace
 
 CQuillWndHelperDrawer::CQuillWndHelperDrawer()
     : mainWindow(nullptr),
       progressBar(nullptr),
+      statusLine(nullptr),
       standardButtonProc(nullptr),
       screenState(ScreenMain),
       hoverButtonId(0),
+      focusCues(false),
+      dpi(kBaseDpi),
       gdiplusToken(0) {}
 
 CQuillWndHelperDrawer::~CQuillWndHelperDrawer() {}
@@ -80,7 +108,9 @@ void CQuillWndHelperDrawer::Paint(HDC dc, HWND window) {
   const int height = client.bottom - client.top;
 
   if (backgroundImage) {
-    DrawPicture(dc, backgroundImage.get());
+    DrawPicture(dc, backgroundImage.get(),
+                Scaled(static_cast<int>(backgroundImage->GetWidth()), dpi),
+                Scaled(static_cast<int>(backgroundImage->GetHeight()), dpi));
   }
 
   const ScreenTexts screen = TextsForScreen(screenState);
@@ -97,7 +127,7 @@ void CQuillWndHelperDrawer::Paint(HDC dc, HWND window) {
   const bool xpNote = ShowsXpNote(screenState, rerozadez::GetSysUtil()->IsXpOrEarlier());
 
   TextRow rows[kTextRowCount];
-  PaintRows(width, height, rows);
+  PaintRows(width, height, rows, dpi);
   SetBkMode(dc, TRANSPARENT);
   // One font per size run: 14 px for the first two rows, 12 px for the
   // next seven, 24 px for the heading.
@@ -161,9 +191,15 @@ int CQuillWndHelperDrawer::DrawButton(const DRAWITEMSTRUCT* item) {
   if (entry->iconFace) {
     const bool pressed = (item->itemState & ODS_SELECTED) != 0;
     HICON icon = ChooseFace(pressed, slot->icon, slot->pressedIcon);
-    if (icon != nullptr) {
-      DrawIconEx(item->hDC, 0, 0, icon, 14, 14, 0, nullptr, DI_NORMAL);
+    const int size = Scaled(entry->width, dpi);
+    if (icon != nullptr && size == entry->width) {
+      DrawIconEx(item->hDC, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
+    } else if (icon != nullptr) {
+      // The glyphs are opaque on the panel colour: scaled as a picture.
+      Gdiplus::Bitmap picture(icon);
+      DrawPicture(item->hDC, &picture, size, size);
     }
+    DrawFocus(item, focusCues, 0);
     return 1;
   }
 
@@ -172,16 +208,18 @@ int CQuillWndHelperDrawer::DrawButton(const DRAWITEMSTRUCT* item) {
   if (picture == nullptr || item->hwndItem == nullptr) {
     return 1;
   }
-  DrawPicture(item->hDC, picture);
-
-  FontSelection font(item->hDC, 16);
-  SetTextColor(item->hDC, entry->labelColour);
-  SetBkMode(item->hDC, TRANSPARENT);
   RECT rect = {};
   GetClientRect(item->hwndItem, &rect);
-  rect.top += 5;
+  DrawPicture(item->hDC, picture, Scaled(static_cast<int>(picture->GetWidth()), dpi),
+              Scaled(static_cast<int>(picture->GetHeight()), dpi));
+
+  FontSelection font(item->hDC, Scaled(kLabelFontHeight, dpi));
+  SetTextColor(item->hDC, entry->labelColour);
+  SetBkMode(item->hDC, TRANSPARENT);
+  rect.top += Scaled(kLabelTop, dpi);
   DrawLine(item->hDC, rerozadez::LoadTextOrEmpty(entry->label), rect,
            entry->labelCentred ? DT_CENTER : DT_LEFT);
+  DrawFocus(item, focusCues, Scaled(3, dpi));
   return 1;
 }
 

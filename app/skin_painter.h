@@ -70,6 +70,7 @@ class CQuillWndHelperDrawer {
   // The window and its controls.
   HWND mainWindow;
   HWND progressBar;
+  HWND statusLine;  // names the status band for screen readers; draws nothing
   ButtonSlot buttons[kButtonCount];
   WNDPROC standardButtonProc;  // the buttons' own procedure, under the subclass
 
@@ -77,6 +78,11 @@ class CQuillWndHelperDrawer {
   WindowTexts texts;
   int screenState;    // a ScreenState
   int hoverButtonId;  // the button under the mouse, 0 for none
+  // Whether the focus is drawn: off until the keyboard is used to move
+  // around the window, so that mouse users see no change.
+  bool focusCues;
+  // The screen's DPI: the skin is drawn at dpi / 96 of its 96 DPI size.
+  int dpi;
   std::unique_ptr<Gdiplus::Bitmap> backgroundImage;
 
   ULONG_PTR gdiplusToken;

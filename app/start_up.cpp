@@ -100,8 +100,10 @@ int RunApplication(HINSTANCE module) {
 
   MSG message = {};
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
+    if (!helper->TranslateDialogKey(&message)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
   }
   Gdiplus::GdiplusShutdown(helper->gdiplusToken);
   rerozadez::LogLine("window closed: the program ends with %d", static_cast<int>(message.wParam));

@@ -26,6 +26,11 @@
 #define IDS_MEDIA_DETAIL_3 167
 #define IDS_MEDIA_DETAIL_4 168
 #define IDS_DETAILS 169
+// Names of the title-bar buttons (their window texts; they show no label).
+#define IDS_MINIMIZE_NAME 150
+#define IDS_CLOSE_NAME 151
+// Names of the progress bar and the status line for screen readers.
+#define IDS_PROGRESS_NAME 152
 
 // The application icon (one group holding every size; the first icon group,
 // so Explorer shows it for the file) and the caption button icons.

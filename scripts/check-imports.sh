@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Fails when a Windows executable imports a DLL that is not Windows' own, or a
-# function that Windows XP lacks (it would then not even load there). The
+# function that Windows XP lacks (it would then not even load there), or when
+# its manifest does not declare DPI awareness. The
 # import table may name only DLLs that every Windows from XP to 11 loads from
 # its own folder (known DLLs and their dependencies), so that a DLL planted
 # beside the program is never loaded with it; Windows' other DLLs must be
@@ -73,9 +74,18 @@ while read -r dll name state; do
   fi
 done <<<"$delayed"
 
+# The manifest, embedded as text, declares the program DPI-aware inside an
+# asm.v3 <application>, the form Windows XP skips (an asm.v1 one stops XP
+# from starting the program).
+if ! grep -aq '<application xmlns="urn:schemas-microsoft-com:asm.v3">' "$exe" ||
+    ! grep -aq '<dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true</dpiAware>' "$exe"; then
+  echo "the manifest does not declare DPI awareness in the asm.v3 namespace"
+  status=1
+fi
+
 dlls=$(grep -c 'DLL Name:' <<<"$header" || true)
 functions=$(sed -n '/^The Import Tables/,/^The Export Tables/p' <<<"$header" | grep -cE '^\s+[0-9a-f]+\s+[0-9]+\s+\w' || true)
 delayed_functions=$(grep -c . <<<"$delayed" || true)
 delayed_dlls=$(cut -d' ' -f1 <<<"$delayed" | sort -u | grep -c . || true)
-[ "$status" -eq 0 ] && echo "imports fine: $functions functions from $dlls DLLs and $delayed_functions delay-loaded from $delayed_dlls, all Windows' own, nothing XP lacks"
+[ "$status" -eq 0 ] && echo "imports fine: $functions functions from $dlls DLLs and $delayed_functions delay-loaded from $delayed_dlls, all Windows' own, nothing XP lacks; manifest DPI-aware"
 exit $status

@@ -5,7 +5,8 @@
 #   scripts/demo.sh resume    a download closed half-way, then resumed by a new run
 # With a usable X display the window appears there and you press 安装驱动
 # yourself; without one the demo runs on a private Xvfb display, presses the
-# button itself and saves a screenshot of each screen it passes.
+# button itself and saves a screenshot of each screen it passes (and, before
+# the first run, of the main screen on a 150 % display).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -86,6 +87,38 @@ signer() {
   sed -n 's/^[[:space:]]*Subject: //p' <<<"$verified" | head -n 1
 }
 
+shot() {
+  [ "$interactive" = yes ] && return 0
+  import -window root "$shots/$1.png" 2>/dev/null && echo "  screenshot: $shots/$1.png"
+}
+press() { "$WINELOADER" "$bin/tools/demo/demo_press.exe" "$@" </dev/null; }
+start_installer() {
+  (cd "$stage" && exec "$WINELOADER" "$stage/QuillnestMini.exe" </dev/null >/dev/null 2>&1) &
+  installer=$!
+  pids+=($installer)
+}
+# The screen's DPI, as a user sets it in the display settings. Wine reads it
+# when its processes start, so the server starts afresh.
+set_dpi() {
+  "$WINELOADER" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f \
+    </dev/null >/dev/null 2>&1
+  "$WINESERVER" -k >/dev/null 2>&1 || true
+  "$WINESERVER" -p </dev/null >/dev/null 2>&1 || true
+}
+
+if [ "$interactive" = no ] && [ "$variant" = first-run ]; then
+  echo
+  echo "== the installer on a 150 % display (144 DPI), closed again"
+  set_dpi 144
+  start_installer
+  press wait
+  sleep 1
+  shot 0-main-screen-150-percent
+  press close
+  wait "$installer" || true
+  set_dpi 96
+fi
+
 fault=slow
 [ "$variant" = resume ] && fault=stall
 (exec "$WINELOADER" "$bin/tools/demo_service/demo_service.exe" "$port" \
@@ -98,18 +131,7 @@ for _ in $(seq 1 100); do
 done
 head -n 2 "$work/service-$variant.log"
 
-shot() {
-  [ "$interactive" = yes ] && return 0
-  import -window root "$shots/$1.png" 2>/dev/null && echo "  screenshot: $shots/$1.png"
-}
-press() { "$WINELOADER" "$bin/tools/demo/demo_press.exe" "$@" </dev/null; }
 file_requests() { grep -c 'GET /downloads/' "$work/service-$variant.log" || true; }
-
-start_installer() {
-  (cd "$stage" && exec "$WINELOADER" "$stage/QuillnestMini.exe" </dev/null >/dev/null 2>&1) &
-  installer=$!
-  pids+=($installer)
-}
 
 echo
 echo "== run 1: the installer on a machine without the suite"

@@ -398,6 +398,71 @@ TEST_F(MainWindowTest, HoverFollowsTheMouseAndTheLeftButton) {
   SendMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(200, 200));
 }
 
+std::wstring WindowText(HWND window) {
+  wchar_t text[64] = L"";
+  GetWindowTextW(window, text, 64);
+  return text;
+}
+
+// A screen reader speaks a control's window text; the painting never shows it.
+TEST_F(MainWindowTest, ButtonsAreNamedTabStopsAndTheStatusBandReadsItsText) {
+  const struct {
+    int id;
+    const wchar_t* name;
+  } names[] = {{kMinimizeButtonId, L"\u6700\u5c0f\u5316"},  // 最小化
+               {kCloseButtonId, L"\u5173\u95ed"},           // 关闭
+               {kRetryButtonId, L"\u91cd\u8bd5"},           // 重试
+               {kInstallDriverButtonId, L"\u5b89\u88c5\u9a71\u52a8"},
+               {kCancelButtonId, L"\u53d6\u6d88"},                // 取消
+               {kOpenPageButtonId, L"\u6253\u5f00\u7f51\u5740"},  // 打开网址
+               {kBackButtonId, L"\u8fd4\u56de"},                  // 返回
+               {kDetailsButtonId, L"\u8be6\u60c5"}};              // 详情
+  for (const auto& expected : names) {
+    HWND button = helper_->Button(expected.id);
+    EXPECT_EQ(expected.name, WindowText(button)) << expected.id;
+    EXPECT_NE(0, GetWindowLongPtrW(button, GWL_STYLE) & WS_TABSTOP) << expected.id;
+  }
+  EXPECT_EQ(Text(IDS_PROGRESS_NAME), WindowText(helper_->progressBar));
+
+  HWND status = GetDlgItem(helper_->mainWindow, kStatusLineId);
+  ASSERT_NE(nullptr, status);
+  EXPECT_TRUE(Visible(status));
+  helper_->OnSetupNotify(rerozadez::NotifyDownloadStarted, 0);
+  EXPECT_EQ(Text(IDS_STATUS_DOWNLOADING).substr(6), WindowText(status));  // without the blanks
+  helper_->OnSetupNotify(rerozadez::NotifyDownloadFailed, 0);
+  EXPECT_EQ(Text(IDS_ERROR_DOWNLOAD_FAILED).substr(6), WindowText(status));
+}
+
+// Tab walks the shown buttons in tab order; Enter (DM_GETDEFID) names each
+// screen's default, which takes the focus when its screen hides the focused
+// button.
+TEST_F(MainWindowTest, TabOrderDefaultButtonAndFocusFollowTheScreens) {
+  HWND window = helper_->mainWindow;
+  auto defaultId = [&] { return static_cast<int>(SendMessageW(window, DM_GETDEFID, 0, 0)); };
+  SetFocus(window);
+  EXPECT_EQ(helper_->Button(kInstallDriverButtonId), GetFocus());
+  EXPECT_EQ(MAKELONG(kInstallDriverButtonId, DC_HASDEFID), defaultId());
+  HWND next = GetNextDlgTabItem(window, helper_->Button(kInstallDriverButtonId), FALSE);
+  EXPECT_EQ(helper_->Button(kMinimizeButtonId), next);
+  next = GetNextDlgTabItem(window, next, FALSE);
+  EXPECT_EQ(helper_->Button(kCloseButtonId), next);
+  EXPECT_EQ(helper_->Button(kInstallDriverButtonId), GetNextDlgTabItem(window, next, FALSE));
+
+  helper_->OnSetupNotify(rerozadez::NotifyRunStarted, 0);
+  EXPECT_EQ(0, defaultId());
+  EXPECT_EQ(window, GetFocus());
+  helper_->OnSetupNotify(rerozadez::NotifyDownloadFailed, 0);
+  EXPECT_EQ(MAKELONG(kRetryButtonId, DC_HASDEFID), defaultId());
+  EXPECT_EQ(helper_->Button(kRetryButtonId), GetFocus());
+}
+
+TEST_F(MainWindowTest, EscapeRunsTheClosingSequence) {
+  rerozadez::GetReroZadezHelper()->stopRequested = 0;
+  Command(IDCANCEL);
+  EXPECT_EQ(1, rerozadez::GetReroZadezHelper()->stopRequested);
+  EXPECT_FALSE(IsWindow(helper_->mainWindow));
+}
+
 TEST_F(MainWindowTest, MediaCheckOnANewerWindowsKeepsTheMainScreen) {
   rerozadez::SetupSettings* settings = rerozadez::GetSetupSettings();
   settings->mediaPlayer = 1;

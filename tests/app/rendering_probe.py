@@ -1,20 +1,29 @@
 #!/usr/bin/env python3
 """Checks pixels of a captured screen that holds the window at (271, 227).
 
-Usage: rendering_probe.py <capture.png> <state>
+Usage: rendering_probe.py <capture.png> <state> [dpi]
 Reads the window's pixels through ImageMagick and checks what must hold for
 the state: panel, border, separator, footer, the texts (pixels that differ
 from the background inside each text's rectangle), button faces and the
-progress bar. Prints each check and exits 1 when any fails.
+progress bar. Prints each check and exits 1 when any fails. Places are
+given at 96 DPI; at another dpi the window is that much larger and every
+place is scaled with it.
 """
 import subprocess
 import sys
 
-LEFT, TOP, W, H = 271, 227, 482, 273
+DPI = 96
 CONVERT = "/usr/bin/convert"
 
 
+def scaled(length):
+    # As the program rounds: MulDiv(length, dpi, 96).
+    return (length * DPI + 48) // 96
+
+
 def load(path):
+    W, H = scaled(482), scaled(273)
+    LEFT, TOP = (1024 - W) // 2, (768 - H) // 2 - 20
     raw = subprocess.run([CONVERT, path, "-crop", f"{W}x{H}+{LEFT}+{TOP}", "+repage",
                           "-depth", "8", "rgb:-"], check=True, stdout=subprocess.PIPE).stdout
     assert len(raw) == W * H * 3, len(raw)
@@ -26,11 +35,17 @@ class Window:
         self.raw = raw
 
     def at(self, x, y):
-        i = (y * W + x) * 3
+        i = (scaled(y) * scaled(482) + scaled(x)) * 3
         return tuple(self.raw[i:i + 3])
 
     def count(self, left, top, right, bottom, test):
-        return sum(1 for y in range(top, bottom) for x in range(left, right) if test(self.at(x, y)))
+        width = scaled(482)
+
+        def pixel(x, y):
+            i = (y * width + x) * 3
+            return tuple(self.raw[i:i + 3])
+        return sum(1 for y in range(scaled(top), scaled(bottom))
+                   for x in range(scaled(left), scaled(right)) if test(pixel(x, y)))
 
 
 def dark(c):
@@ -46,7 +61,11 @@ def near(c, target, tolerance=6):
 
 
 def main():
+    global DPI
     path, state = sys.argv[1], sys.argv[2]
+    DPI = int(sys.argv[3]) if len(sys.argv) > 3 else 96
+    # One-pixel lines are smoothed into their neighbours when scaled.
+    thin = 0 if DPI == 96 else 45
     w = Window(load(path))
     failures = []
 
@@ -55,11 +74,11 @@ def main():
         if not ok:
             failures.append(name)
 
-    check("border top-left", near(w.at(0, 0), (171, 171, 171), 0))
-    check("border right edge", near(w.at(481, 150), (171, 171, 171), 0))
+    check("border top-left", near(w.at(0, 0), (171, 171, 171), thin))
+    check("border right edge", near(w.at(481, 150), (171, 171, 171), thin))
     check("panel", near(w.at(100, 100), (249, 249, 249), 0))
     if state not in ("download", "failed"):  # the progress bar lies over it
-        check("separator at y=221", near(w.at(60, 221), (176, 176, 176), 0))
+        check("separator at y=221", near(w.at(60, 221), (176, 176, 176), thin))
     check("footer band", near(w.at(470, 262), (235, 235, 235), 0))
     check("close icon drawn", w.count(458, 10, 472, 24, dark) > 4)
 

@@ -1,20 +1,29 @@
 #!/usr/bin/env bash
 # Captures the window in each of its states on a private X display and
 # checks the pixels that must hold (tests/app/rendering_probe.py).
-# Usage: rendering_test.sh <window_showcase.exe> <old player stand-in.exe> <out dir>
+# Usage: rendering_test.sh <window_showcase.exe> <old player stand-in.exe> <out dir> [dpi]
 # The captures stay in <out dir> as <state>.png. The showcase runs as
 # Windows XP with a player older than 11 in place, so the hint screens come
 # from the real media-player check and the main screen carries the XP note.
+# With a dpi other than 96 the screens come from a prefix of their own whose
+# LogPixels says that DPI, and the checks scale their places with it.
 set -euo pipefail
 showcase=$1
 player=$2
 outdir=$3
+export RENDER_DPI=${4:-96}
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
-export QUILL_WINEPREFIX=${QUILL_WINEPREFIX:-$root/build/wine-x11}
+default_prefix=$root/build/wine-x11
+[ "$RENDER_DPI" = 96 ] || default_prefix=$root/build/wine-x11-$RENDER_DPI
+export QUILL_WINEPREFIX=${QUILL_WINEPREFIX:-$default_prefix}
 "$root/scripts/wine-prefix.sh" x11 >/dev/null
 source "$root/scripts/wine-env.sh"
 mkdir -p "$outdir"
+if [ "$RENDER_DPI" != 96 ]; then
+  "$WINELOADER" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$RENDER_DPI" \
+    /f </dev/null >/dev/null 2>&1
+fi
 
 players="$WINEPREFIX/drive_c/Program Files/Windows Media Player"
 mkdir -p "$players"
@@ -35,6 +44,7 @@ for state in main download failed hover hint details; do
     status=1
     continue
   fi
-  /usr/bin/python3 "$here/rendering_probe.py" "$outdir/$state.png" "$state" || status=1
+  /usr/bin/python3 "$here/rendering_probe.py" "$outdir/$state.png" "$state" "$RENDER_DPI" ||
+    status=1
 done
 exit $status

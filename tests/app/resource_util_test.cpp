@@ -34,6 +34,9 @@ const ExpectedText kTexts[] = {
     {147, L"      正在从SD卡中读取配套软件..."},
     {148, L"      正在启动配套软件安装..."},
     {149, L"      正在安装驱动程序..."},
+    {150, L"最小化"},  // the title-bar buttons' and the progress bar's names
+    {151, L"关闭"},
+    {152, L"下载进度"},
     {154, L"      文件校验出错，正在重新下载配套软件"},
     {156, L"安装驱动"},
     {157, L"取消"},
@@ -43,7 +46,7 @@ const ExpectedText kTexts[] = {
     {162, L"打开网址"},
     {163, L"返回"},
     {164, L"提示：检测到无法连接MTP媒体设备"},
-    {165, L"为了使您的Window XP系统能够连接MTP媒体设备，您需要更新Windows"},
+    {165, L"为了使您的Windows XP系统能够连接MTP媒体设备，您需要更新Windows"},
     {166, L"Media Player到11及以上版本，官方下载地址："},
     {169, L"详情"},
 };
@@ -247,7 +250,7 @@ std::wstring ProgramPath() {
   return quilltest::ModuleDir() + L"..\\..\\app\\QuillnestMini.exe";
 }
 
-TEST(ProgramResources, ManifestAsksForAdministratorAndCommonControlsSix) {
+TEST(ProgramResources, ManifestAsksForAdministratorCommonControlsSixAndDpiAwareness) {
   HMODULE program = LoadLibraryExW(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(nullptr, program);
   HRSRC found = FindResourceW(program, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
@@ -260,6 +263,8 @@ TEST(ProgramResources, ManifestAsksForAdministratorAndCommonControlsSix) {
   // Windows 10 and 11 report their own version only to programs that list them.
   EXPECT_NE(std::string::npos, manifest.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"));
   EXPECT_NE(std::string::npos, manifest.find("{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"));
+  // The window scales itself: Windows must not stretch it.
+  EXPECT_NE(std::string::npos, manifest.find("WindowsSettings\">true</dpiAware>"));
   FreeLibrary(program);
 }
 

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <initializer_list>
+#include <iterator>
+
 #include "resources/resource_ids.h"
 
 namespace {
@@ -156,6 +160,42 @@ TEST(ChooseFace, FallsBackToTheOtherPictureOfThePair) {
   EXPECT_EQ(&normal, ChooseFace<int>(true, &normal, nullptr));
   EXPECT_EQ(&hover, ChooseFace<int>(false, nullptr, &hover));
   EXPECT_EQ(nullptr, ChooseFace<int>(true, nullptr, nullptr));
+}
+
+// Enter presses the screen's own button, never a title-bar one.
+TEST(DefaultButton, TheFirstShownScreenButtonInTabOrder) {
+  auto shown = [](std::initializer_list<int> ids) {
+    return [ids](int id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); };
+  };
+  const int titleBar[] = {kMinimizeButtonId, kCloseButtonId};
+  EXPECT_EQ(kInstallDriverButtonId,
+            DefaultButton(shown({kMinimizeButtonId, kCloseButtonId, kInstallDriverButtonId})));
+  EXPECT_EQ(kRetryButtonId, DefaultButton(shown({kCloseButtonId, kRetryButtonId})));
+  EXPECT_EQ(kInstallDriverButtonId,
+            DefaultButton(shown({kDetailsButtonId, kInstallDriverButtonId})));
+  EXPECT_EQ(kOpenPageButtonId, DefaultButton(shown({kBackButtonId, kOpenPageButtonId})));
+  EXPECT_EQ(0, DefaultButton(shown({titleBar[0], titleBar[1]})));  // during a run
+  // Every button has one place in the order, the title-bar ones last.
+  for (const ButtonEntry& button : kButtons) {
+    EXPECT_EQ(1, std::count(std::begin(kTabOrder), std::end(kTabOrder), button.id)) << button.id;
+  }
+  EXPECT_EQ(kMinimizeButtonId, kTabOrder[kButtonCount - 2]);
+  EXPECT_EQ(kCloseButtonId, kTabOrder[kButtonCount - 1]);
+}
+
+// The focus shows only on the focused button, and only after the keyboard
+// cleared UISF_HIDEFOCUS.
+TEST(ShowsFocus, FollowsTheKeyboardCues) {
+  EXPECT_FALSE(ShowsFocus(ODS_FOCUS, false));
+  EXPECT_TRUE(ShowsFocus(ODS_FOCUS, true));
+  EXPECT_FALSE(ShowsFocus(ODS_FOCUS | ODS_NOFOCUSRECT, true));
+  EXPECT_FALSE(ShowsFocus(ODS_SELECTED, true));
+
+  const bool shown = FocusCuesAfter(false, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS));
+  EXPECT_TRUE(shown);
+  EXPECT_FALSE(FocusCuesAfter(shown, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS | UISF_HIDEACCEL)));
+  EXPECT_TRUE(FocusCuesAfter(shown, MAKEWPARAM(UIS_SET, UISF_HIDEACCEL)));  // not the focus
+  EXPECT_FALSE(FocusCuesAfter(false, MAKEWPARAM(UIS_INITIALIZE, UISF_HIDEFOCUS)));
 }
 
 TEST(WindowOrigin, CentredTwentyPixelsAboveTheMiddle) {

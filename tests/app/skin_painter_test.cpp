@@ -6,6 +6,9 @@
 #include <gdiplus.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "app/skin_layout.h"
@@ -177,6 +180,120 @@ TEST_F(PaintTest, WithoutABackgroundOnlyTheTextsAreDrawn) {
   EXPECT_GT(canvas_.Count(164, 113, 482, 142, IsDark), 40);
 }
 
+// The extent of a text in the painter's font at a height.
+SIZE TextExtent(const std::wstring& text, int fontHeight) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  HFONT font = CreateFontW(-fontHeight, 0, 0, 0, 10, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0,
+                           0, L"Microsoft YaHei");
+  HGDIOBJ previous = SelectObject(dc, font);
+  SIZE size = {};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  SelectObject(dc, previous);
+  DeleteObject(font);
+  DeleteDC(dc);
+  return size;
+}
+
+bool Overlap(const RECT& a, const RECT& b) {
+  RECT common = {};
+  return IntersectRect(&common, &a, &b) != FALSE;
+}
+
+// What each screen draws at once: its texts (by row and string id, the
+// longest of a row's alternatives) and its visible buttons.
+struct ScreenContents {
+  const char* name;
+  std::vector<std::pair<TextSlot, int>> texts;
+  std::vector<int> buttons;
+};
+
+// At 100, 125, 150 and 200 % every text of every screen lies inside the
+// window, clear of the shown buttons, the progress bar and the other texts
+// of its screen, and every label inside its button: nothing is clipped or
+// covered.
+TEST(ScaledSkin, EveryTextFitsItsPlaceAtEachScale) {
+  const std::vector<ScreenContents> screens = {
+      {"main",
+       {{TextSlot::kHeading, IDS_WINDOW_TITLE}, {TextSlot::kXpNote, IDS_XP_NEW_HARDWARE_NOTE}},
+       {kInstallDriverButtonId}},
+      {"run",
+       {{TextSlot::kHeading, IDS_WINDOW_TITLE},
+        {TextSlot::kXpNote, IDS_XP_NEW_HARDWARE_NOTE},
+        {TextSlot::kCaption, IDS_CAPTION_RUN_STARTED},
+        {TextSlot::kCaption, IDS_CAPTION_FETCH_STAGE},
+        {TextSlot::kStatus, IDS_STATUS_CHECKSUM_MISMATCH},
+        {TextSlot::kStatus, IDS_STATUS_READING_SD_CARD}},
+       {}},
+      {"failed",
+       {{TextSlot::kHeading, IDS_WINDOW_TITLE},
+        {TextSlot::kXpNote, IDS_XP_NEW_HARDWARE_NOTE},
+        {TextSlot::kError, IDS_ERROR_DOWNLOAD_FAILED}},
+       {kRetryButtonId}},
+      {"hint",
+       {{TextSlot::kHeading, IDS_WINDOW_TITLE}, {TextSlot::kHint, IDS_MEDIA_HINT}},
+       {kInstallDriverButtonId, kDetailsButtonId}},
+      {"details",
+       {{TextSlot::kDetail0, IDS_MEDIA_DETAIL_1},
+        {TextSlot::kDetail1, IDS_MEDIA_DETAIL_2},
+        {TextSlot::kDetail2, IDS_MEDIA_DETAIL_3},
+        {TextSlot::kDetail3, IDS_MEDIA_DETAIL_4}},
+       {kOpenPageButtonId, kBackButtonId}},
+  };
+  for (int dpi : {96, 120, 144, 192}) {
+    const int width = Scaled(482, dpi);
+    const int height = Scaled(273, dpi);
+    const RECT window = {0, 0, width, height};
+    TextRow rows[kTextRowCount];
+    PaintRows(width, height, rows, dpi);
+    for (const ScreenContents& screen : screens) {
+      std::vector<RECT> taken;
+      for (int id : screen.buttons) {
+        RECT place = {};
+        ButtonPlace(id, width, height, &place, dpi);
+        taken.push_back(place);
+      }
+      for (int id : {kMinimizeButtonId, kCloseButtonId}) {
+        RECT place = {};
+        ButtonPlace(id, width, height, &place, dpi);
+        taken.push_back(place);
+      }
+      if (std::string(screen.name) == "run" || std::string(screen.name) == "failed") {
+        taken.push_back(ProgressBarPlace(dpi));
+      }
+      std::vector<std::pair<TextSlot, RECT>> drawn;
+      for (const auto& text : screen.texts) {
+        const TextRow* row = std::find_if(rows, rows + kTextRowCount,
+                                          [&](const TextRow& r) { return r.slot == text.first; });
+        const SIZE extent = TextExtent(rerozadez::LoadTextOrEmpty(text.second), row->fontHeight);
+        const RECT box = {row->left, row->top, row->left + extent.cx, row->top + extent.cy};
+        const std::string where = std::string(screen.name) + " at " + std::to_string(dpi) +
+                                  " DPI, text " + std::to_string(text.second);
+        RECT inside = {};
+        IntersectRect(&inside, &box, &window);
+        EXPECT_TRUE(EqualRect(&inside, &box)) << where << " runs out of the window";
+        for (const RECT& place : taken) {
+          EXPECT_FALSE(Overlap(box, place)) << where << " meets a control";
+        }
+        for (const auto& other : drawn) {
+          EXPECT_TRUE(other.first == text.first || !Overlap(box, other.second))
+              << where << " meets another text";
+        }
+        drawn.push_back({text.first, box});
+      }
+    }
+    for (const ButtonEntry& button : kButtons) {
+      if (button.label == 0) {
+        continue;
+      }
+      const SIZE extent =
+          TextExtent(rerozadez::LoadTextOrEmpty(button.label), Scaled(kLabelFontHeight, dpi));
+      EXPECT_LE(extent.cx, Scaled(button.width, dpi)) << button.id << " at " << dpi;
+      EXPECT_LE(Scaled(kLabelTop, dpi) + extent.cy, Scaled(button.height, dpi))
+          << button.id << " at " << dpi;
+    }
+  }
+}
+
 class DrawButtonTest : public PaintTest {
  protected:
   DRAWITEMSTRUCT Item(int id, HWND button, UINT state = 0) {
@@ -218,6 +335,37 @@ TEST_F(DrawButtonTest, HoveredPictureButtonShowsItsHoverFaceAndWhiteLabel) {
   drawer_.DrawButton(&item);
   EXPECT_EQ(PictureAt(drawer_.Slot(kInstallDriverButtonId)->face.get(), 10, 20),
             canvas_.At(10, 20));
+}
+
+// A mouse user's focused button looks as it always did; after a keyboard
+// move the focused one carries a dotted frame inside its edge.
+TEST_F(DrawButtonTest, FocusFrameOnlyAfterTheKeyboardWasUsed) {
+  drawer_.Slot(kInstallDriverButtonId)->face = Picture(IDP_WIDE_BUTTON);
+  // Each look on a fresh canvas: the picture's soft corners blend with what
+  // lies below.
+  auto draw = [&](UINT state, bool cues) {
+    Canvas canvas(119, 36);
+    DRAWITEMSTRUCT item = Item(kInstallDriverButtonId, wideButton_.Get(), state);
+    item.hDC = canvas.Dc();
+    item.rcItem = RECT{0, 0, 119, 36};
+    drawer_.focusCues = cues;
+    drawer_.DrawButton(&item);
+    return canvas.Pixels();
+  };
+  const std::vector<DWORD> unfocused = draw(0, true);
+  EXPECT_EQ(unfocused, draw(ODS_FOCUS, false));
+  const std::vector<DWORD> focused = draw(ODS_FOCUS, true);
+  int changedOnTheFrame = 0;
+  int changedElsewhere = 0;
+  for (int y = 0; y < 36; ++y) {
+    for (int x = 0; x < 119; ++x) {
+      const bool frame = (y == 3 || y == 32) && x >= 3 && x < 116;
+      const bool changed = focused[y * 119 + x] != unfocused[y * 119 + x];
+      (frame ? changedOnTheFrame : changedElsewhere) += changed ? 1 : 0;
+    }
+  }
+  EXPECT_GT(changedOnTheFrame, 100);  // dotted: every other pixel of 2 x 113
+  EXPECT_LT(changedElsewhere, 70);    // the frame's sides only
 }
 
 TEST_F(DrawButtonTest, MissingHoverFaceFallsBackToTheNormalOne) {
