@@ -20,6 +20,8 @@ bool QueryConfiguredPackage(std::string& verName, std::string& downloadUrl, std:
 // verifiedFile left invalid, when the installed suite is known to be current
 // and its program exists (the setup file is removed: nothing to fetch).
 // False when the route failed (after NotifyDownloadFailed) or was stopped.
+// After a resumed pass whose body stayed silent, the next pass (once per
+// route) asks from the first byte and appends only what the file lacks.
 bool DownloadSetupFile(CReroZadezHelper* worker, ScopedHandle* verifiedFile);
 
 // The installed suite's program, installDir\Quillnest.exe, when that file
