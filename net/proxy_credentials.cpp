@@ -72,7 +72,8 @@ bool ProxyCredentials::AskAfterProxyRefusal(HINTERNET request) {
                            FLAGS_ERROR_UI_FLAGS_GENERATE_DATA,
                        nullptr);
   if (answer != ERROR_INTERNET_FORCE_RETRY) {
-    declined_ = answer == ERROR_CANCELLED;
+    // Cancel (Windows says ERROR_CANCELLED, Wine's dialog 0) or a failure.
+    declined_ = true;
     LogLine("proxy credentials dialog ended with %lu: not sent again", answer);
     return false;
   }

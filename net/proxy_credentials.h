@@ -30,8 +30,8 @@ class ProxyCredentials {
   // shows the proxy-credentials dialog (InternetErrorDlg) over the owner,
   // keeps what the user typed and returns true: send the request again
   // (after reading what is left of the 407 body). False when the answer is
-  // not 407, or the user cancelled (then nothing more is asked until the
-  // next run), or there is no owner, or the dialog failed.
+  // not 407, or there is no owner, or the user did not confirm (Cancel, or
+  // the dialog failed): then nothing more is asked until the next run.
   bool AskAfterProxyRefusal(HINTERNET request);
 
  private:
