@@ -12,7 +12,9 @@ namespace quilltest {
 struct HttpRoute {
   int status = 200;
   std::string contentType = "application/octet-stream";
-  std::vector<std::pair<std::string, std::string>> headers;  // extra reply headers
+  // Extra reply headers. With a Last-Modified among them, a request whose
+  // If-Modified-Since names that time gets 304 without a body.
+  std::vector<std::pair<std::string, std::string>> headers;
   std::string body;
   // When set, the body is this file's content instead (large files).
   std::wstring bodyFile;
