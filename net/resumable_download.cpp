@@ -6,10 +6,10 @@
 #include <climits>
 #include <memory>
 
-#include "platform/diagnostic_log.h"
-#include "platform/pause.h"
 #include "net/proxy_credentials.h"
 #include "net/web_address.h"
+#include "platform/diagnostic_log.h"
+#include "platform/pause.h"
 #include "platform/scoped.h"
 
 namespace rerozadez {
@@ -39,7 +39,7 @@ std::wstring DecimalText(uint64_t value) {
 }
 
 // A decimal number taking the whole of text; false when it is not one or
-// passes 2^64.
+// has more than 19 digits (none of which a file size needs).
 bool ParseDecimal(const std::wstring& text, uint64_t* value) {
   if (text.empty() || text.size() > 19)
     return false;
@@ -200,9 +200,8 @@ void ReceiveBody(const DownloadControl& control, HINTERNET request, HANDLE file,
     windowsError = GetLastError();
     const bool silent = windowsError == ERROR_INTERNET_TIMEOUT || windowsError == kSocketTimedOut;
     *error = silent ? kDownloadErrorSilentReply : 0;
-    LogLine(
-        "download ended (%s, Windows error %lu) before any body byte, the file keeps %I64u bytes",
-        silent ? "the receive time-out passed" : "the wait failed", windowsError, place.fileLength);
+    LogLine("download ended (%s, Windows error %lu) before any body byte: nothing written",
+            silent ? "the receive time-out passed" : "the wait failed", windowsError);
     return;
   }
   for (;;) {

@@ -451,12 +451,6 @@ TEST_F(DownloadFileTest, UnknownTotalSizeReportsZeroPercent) {
   EXPECT_EQ(percentages, std::vector<int>(percentages.size(), 0));
 }
 
-TEST_F(DownloadFileTest, MoreBytesThanAnnouncedReportsAboveHundred) {
-  Download(static_cast<int64_t>(content_.size() / 2));
-  EXPECT_TRUE(ReadFileBytes(path_) == content_);
-  EXPECT_EQ(Percentages().back(), 200);
-}
-
 TEST_F(DownloadFileTest, FileBeyondThreeGibibytesResumesFromItsFullSize) {
   // A sparse local file of 3 GiB + 5 bytes; the server's copy is shorter, so
   // it answers 416 and the file must stay as it was.
