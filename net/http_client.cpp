@@ -115,7 +115,7 @@ bool HttpClient::SendRequest(std::string url, std::string data, const char* meth
   [&] {
     // Refused before any request rather than split into something else:
     // WinINet would send control characters raw and use the default port
-    // for 0 or 65536.
+    // for 0 or 65536. Bytes above 0x7F (an ANSI channel) widen to no control.
     WebAddress checked;
     if (!ParseWebAddress(std::wstring(url.begin(), url.end()), &checked) ||
         !InternetCrackUrlA(url.c_str(), static_cast<DWORD>(url.size()), ICU_ESCAPE, &parts)) {
