@@ -17,6 +17,7 @@
 #include "app/skin_layout.h"
 #include "app/status_presentation.h"
 #include "cab/bridge_deploy.h"
+#include "net/proxy_credentials.h"
 #include "platform/pause.h"
 #include "platform/process_util.h"
 #include "platform/system_info.h"
@@ -158,6 +159,8 @@ bool CQuillWndHelper::CreateMainWindow(HINSTANCE module) {
   SetClassLongPtrW(window, GCL_STYLE, GetClassLongPtrW(window, GCL_STYLE) | CS_DROPSHADOW);
   mainWindow = window;
   dpi = ScreenDpi();
+  // A proxy's credentials dialog belongs over the window the user sees.
+  rerozadez::GetProxyCredentials()->SetPromptOwner(window);
 
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);

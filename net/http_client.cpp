@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "net/proxy_credentials.h"
+#include "net/web_address.h"
 #include "platform/diagnostic_log.h"
 #include "platform/scoped.h"
 
@@ -21,6 +23,9 @@ const char kAcceptHeader[] =
     "Accept: text/html,application/xhtml+xml,application/xml;q=0.9,image/webp,*/*;q=0.8\r\n";
 const char kLanguageHeader[] = "Accept-Language: zh-CN,zh;q=0.8\r\n";
 const char kCookieHeader[] = "Cookie: notified-NotifyUser1=1";
+// A caching proxy on the way must ask the service: a changed offer has to
+// reach the program at once.
+const char kNoCacheHeaders[] = "Pragma: no-cache\r\nCache-Control: no-cache\r\n";
 const char kFormContentType[] = "Content-Type: application/x-www-form-urlencoded\r\n";
 
 const DWORD kHostBufferSize = 2084;
@@ -108,7 +113,12 @@ bool HttpClient::SendRequest(std::string url, std::string data, const char* meth
   ScopedInternet connection;
   ScopedInternet request;
   [&] {
-    if (!InternetCrackUrlA(url.c_str(), static_cast<DWORD>(url.size()), ICU_ESCAPE, &parts)) {
+    // Refused before any request rather than split into something else:
+    // WinINet would send control characters raw and use the default port
+    // for 0 or 65536. Bytes above 0x7F (an ANSI channel) widen to no control.
+    WebAddress checked;
+    if (!ParseWebAddress(std::wstring(url.begin(), url.end()), &checked) ||
+        !InternetCrackUrlA(url.c_str(), static_cast<DWORD>(url.size()), ICU_ESCAPE, &parts)) {
       error = kHttpErrorCrackUrl;
       return;
     }
@@ -153,6 +163,11 @@ bool HttpClient::SendRequest(std::string url, std::string data, const char* meth
       error = kHttpErrorAddCookieHeader;
       return;
     }
+    if (!HttpAddRequestHeadersA(request.Get(), kNoCacheHeaders, LengthOf(kNoCacheHeaders),
+                                kReplaceHeader)) {
+      error = kHttpErrorAddNoCacheHeaders;
+      return;
+    }
     DWORD timeout = connectTimeoutMs;
     InternetSetOptionW(request.Get(), INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof(timeout));
     // Without these WinINet waits as long as a server that keeps the
@@ -163,15 +178,21 @@ bool HttpClient::SendRequest(std::string url, std::string data, const char* meth
 
     void* payload = data.empty() ? nullptr : &data[0];
     DWORD payloadLength = static_cast<DWORD>(data.size());
-    BOOL sent = data.size() > 1
-                    ? HttpSendRequestA(request.Get(), kFormContentType, LengthOf(kFormContentType),
-                                       payload, payloadLength)
-                    : HttpSendRequestA(request.Get(), nullptr, static_cast<DWORD>(-1), payload,
-                                       payloadLength);
-    if (!sent) {
-      error = kHttpErrorSendRequest;
-      return;
-    }
+    // A proxy that wants credentials gets those typed earlier in the run, or
+    // asks the user; then the same request goes again.
+    ProxyCredentials* proxy = GetProxyCredentials();
+    do {
+      proxy->ApplyTo(request.Get());
+      BOOL sent = data.size() > 1
+                      ? HttpSendRequestA(request.Get(), kFormContentType,
+                                         LengthOf(kFormContentType), payload, payloadLength)
+                      : HttpSendRequestA(request.Get(), nullptr, static_cast<DWORD>(-1), payload,
+                                         payloadLength);
+      if (!sent) {
+        error = kHttpErrorSendRequest;
+        return;
+      }
+    } while (proxy->AskAfterProxyRefusal(request.Get()));
     if (secure && !ReplyCameOverHttps(request.Get())) {
       // Redirected to plain http: the reply could have been forged on the way.
       error = kHttpErrorSendRequest;

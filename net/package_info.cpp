@@ -11,7 +11,6 @@ namespace {
 
 const char kServicePath[] = "/adpserver/GetVIByAKFWPC";
 const char kAppKey[] = "QZTRWVX83LMA";
-const char kSuccessMarker[] = "RES\":\"SUCCESS\"";
 const DWORD kQueryConnectTimeoutMs = 10000;
 // The reply is a document of a few hundred bytes that a live service sends
 // at once, so 10 s of silence (as long as the connect may take) already means
@@ -76,14 +75,16 @@ std::string BuildPackageInfoUrl(const std::string& baseUrl, const std::string& c
 bool ParsePackageInfoReply(const std::string& headers, const std::string& body, PackageInfo* info) {
   if (headers.find("200 OK") == std::string::npos)
     return false;
-  if (body.find(kSuccessMarker) == std::string::npos)
-    return false;
-
   Json::Value root;
   try {
     if (!ParseStrictJson(body, &root))
       return false;
     if (!root.isObject() || root.size() <= 3)
+      return false;
+    // Judged on the parsed member, so any spacing of the JSON passes and a
+    // "SUCCESS" elsewhere in the text does not.
+    const Json::Value& result = root["RES"];
+    if (!result.isString() || result.asString() != "SUCCESS")
       return false;
     if (!ReadTextMember(root, "VerName", &info->verName) || info->verName.empty()) {
       return false;

@@ -20,9 +20,10 @@ struct PackageInfo {
   std::string fpmd5;
 };
 
-// Judges a reply: headers holding "200 OK", the body holding RES":"SUCCESS",
-// the whole body one strict JSON object (nothing after it but white space)
-// of more than 3 members with non-empty "VerName" and "DownloadURL". Each of
+// Judges a reply: headers holding "200 OK", the whole body one strict JSON
+// object (nothing after it but white space) of more than 3 members whose
+// "RES" member is the string "SUCCESS", with non-empty "VerName" and
+// "DownloadURL". Each of
 // the four members may be a string, absent or null (empty text) or a boolean
 // ("true"/"false"); any other type, or a text holding a control character
 // (a line break, a NUL), fails. True fills info; false leaves it unspecified.

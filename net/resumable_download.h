@@ -8,15 +8,28 @@
 
 namespace rerozadez {
 
+// The receive time-out of a download request. Without one, WinINet waits as
+// long as a server that stops sending without closing (Wine waited through a
+// whole 400 s stall). After 30 s of silence the read fails, the pass ends and
+// the next pass resumes from the file's size; a slow but live line keeps
+// sending well within that, and the cost of a false alarm is one read.
+const DWORD kDownloadReceiveTimeoutMs = 30000;
+
 // What a download asks of its caller while it runs, on the downloading
-// thread. Either may be empty: never stop, report nothing.
+// thread, and how it asks for the file. The hooks may be empty: never stop,
+// report nothing.
 struct DownloadControl {
   std::function<bool()> shouldStop;   // polled before every read
   std::function<void(int)> progress;  // percent of the total, after every read
+  DWORD receiveTimeoutMs = kDownloadReceiveTimeoutMs;
+  // Ask for the file from its first byte and write only what lies beyond
+  // the local file's end: for a proxy that sends a resumed range only once
+  // it has fetched everything before it itself.
+  bool fromFirstByte = false;
 };
 
-// How DownloadFile ended: 0 (stop requested, the body ended, a failed read,
-// or a 416 reply) or the step that failed.
+// How DownloadFile ended: 0 (stop requested, the body ended, a read failed
+// after some body bytes, or a 416 reply) or the step that failed.
 enum DownloadError {
   kDownloadErrorOpenFile = 1002,
   kDownloadErrorOpenSession = 1003,
@@ -29,6 +42,8 @@ enum DownloadError {
   kDownloadErrorWriteFile = 1010,
   kDownloadErrorReplyStatus = 1011,  // an error status: nothing was written
   kDownloadErrorRedirect = 1012,     // a redirect not followed: nothing was written
+  kDownloadErrorAddress = 1013,      // not an address we fetch: nothing was requested
+  kDownloadErrorSilentReply = 1014,  // the reply's headers came, then no body byte in time
 };
 
 // What a reply's status means for the local file.
@@ -43,6 +58,15 @@ enum DownloadReplyAction {
 // startOffset. 206 appends; another 2xx sends the whole file, which appends
 // to an empty file and restarts a partial one.
 DownloadReplyAction JudgeDownloadStatus(DWORD status, uint64_t startOffset);
+
+// False when a success reply's own length says it is not the file offered
+// with offeredSize bytes, such as a captive portal's page: a 206 whose
+// Content-Range ("bytes first-last/total") names another total, does not
+// start at startOffset or cannot be read, or another 2xx whose
+// Content-Length is another number. A reply without these headers, a total
+// of "*", or an unknown offered size (0 or less) fits, as before.
+bool ReplyFitsOffer(DWORD status, const std::wstring& contentLength,
+                    const std::wstring& contentRange, uint64_t startOffset, int64_t offeredSize);
 
 // Redirects. The downloader follows them itself, hop by hop, instead of
 // leaving them to WinINet, whose following differs by version: Wine's and
@@ -62,9 +86,11 @@ const int kMaxRedirects = 5;
 // True for 301, 302, 303, 307 and 308.
 bool IsRedirectStatus(DWORD status);
 
-// The address a redirect leads to: location resolved against currentUrl.
-// False when it must not be followed: its scheme is neither http nor https,
-// or it leaves https for plain http.
+// The address a redirect leads to: location resolved against currentUrl as
+// RFC 3986 section 5 says, without its fragment. False when it must not be
+// followed: location holds a control character, the result is not an
+// address ParseWebAddress takes (another scheme, a bad port, too long), or
+// it leaves https for plain http.
 bool ResolveRedirect(const std::wstring& currentUrl, const std::wstring& location,
                      std::wstring* next);
 
@@ -83,18 +109,18 @@ std::wstring BuildDownloadHeaders(uint64_t startOffset);
 // (INT_MAX at most), 0 when totalSize is not positive.
 int DownloadPercent(uint64_t bytesInFile, int64_t totalSize);
 
-// The receive time-out of a download request. Without one, WinINet waits as
-// long as a server that stops sending without closing (Wine waited through a
-// whole 400 s stall). After 30 s of silence the read fails, the pass ends and
-// the next pass resumes from the file's size; a slow but live line keeps
-// sending well within that, and the cost of a false alarm is one read.
-const DWORD kDownloadReceiveTimeoutMs = 30000;
-
 // Fetches url (https over TLS with the server's certificate checked, else
 // plain HTTP; the port is the address's or the scheme's default) with a Range
-// request from the local file's size and appends the reply to the file at
-// path (created when missing), or starts the file again when the server
-// ignored the range; redirects as described above. Reports the percent of
+// request from the local file's size (from byte 0 with
+// control.fromFirstByte) and appends the reply to the file at path (created
+// when missing), or starts the file again when the server ignored the
+// range; redirects as described above. An address ParseWebAddress refuses
+// ends with kDownloadErrorAddress before the file is opened; a reply that
+// does not fit the offer (ReplyFitsOffer against totalSize) writes nothing,
+// like an error status; a reply that sends no body byte within the receive
+// time-out ends with kDownloadErrorSilentReply. A proxy asking for
+// credentials (407) is answered through GetProxyCredentials; on Cancel the
+// 407 is an error reply. Reports the percent of
 // totalSize after every read through control.progress and stops when
 // control.shouldStop answers true. Returns when the body ends (eleven empty
 // reads in a row), a read fails, a stop is requested or a step fails.

@@ -8,6 +8,7 @@
 #include "platform/pause.h"
 #include "platform/process_util.h"
 #include "platform/system_info.h"
+#include "settings/download_timeout.h"
 #include "settings/service_address.h"
 #include "settings/setup_settings.h"
 #include "settings/sys_util.h"
@@ -20,6 +21,23 @@ namespace {
 const int kPassLimit = 5;
 const int kDigestBudget = 2;
 const DWORD kPauseAfterIncompletePass = 100;
+
+// Whether the next pass asks from the first byte: once per route, after a
+// resumed pass whose reply came but whose body stayed silent. Caching
+// proxies that fetch every file from its start (squid's range_offset_limit
+// none) send a resumed range only once they hold the bytes before it, which
+// on a slow line takes longer than any time-out, while from byte 0 they pass
+// the file on as it comes. That pass fetches again what the file holds and
+// keeps it, so a single stall on an ordinary network costs those bytes once
+// and never the partial file; only once, because on an ordinary network a
+// second stall says the line, not the proxy, is the trouble.
+bool NextPassFromFirstByte(int error, uint64_t startOffset, bool* tried) {
+  if (error != kDownloadErrorSilentReply || startOffset == 0 || *tried)
+    return false;
+  *tried = true;
+  LogLine("download route: the resumed reply sent nothing; the next pass asks from byte 0");
+  return true;
+}
 
 }  // namespace
 
@@ -76,6 +94,8 @@ DownloadOutcome DownloadSetupFile(CReroZadezHelper* worker) {
   DownloadControl control;
   control.shouldStop = [worker] { return worker->stopRequested != 0; };
   control.progress = [worker](int percent) { worker->Notify(NotifyProgress, percent); };
+  control.receiveTimeoutMs = DownloadReceiveTimeoutMs(kDownloadReceiveTimeoutMs);
+  bool fromFirstByteTried = false;
 
   // Whatever the setup file holds is resumed, never discarded for being partial.
   int digestBudget = kDigestBudget;
@@ -84,7 +104,10 @@ DownloadOutcome DownloadSetupFile(CReroZadezHelper* worker) {
     if (worker->stopRequested) {
       return kDownloadEnded;
     }
-    DownloadFile(control, url, setupPath, totalSize, nullptr, nullptr);
+    uint64_t startOffset = 0;
+    int error = 0;
+    DownloadFile(control, url, setupPath, totalSize, &startOffset, &error);
+    control.fromFirstByte = NextPassFromFirstByte(error, startOffset, &fromFirstByteTried);
     if (IsDownloadComplete()) {
       const StartOutcome outcome = worker->StartSetupFile("download", IsDigestMatching);
       if (outcome == kProgramStarted) {

@@ -25,7 +25,9 @@ enum DownloadOutcome {
 // it through the worker's StartSetupFile with its digest as content check. A
 // wrong digest or a refused signature deletes the file and fetches it again,
 // once; the installed suite being current and its program present removes
-// the setup file instead.
+// the setup file instead. After a resumed pass whose body stayed silent, the
+// next pass (once per route) asks from the first byte and appends only what
+// the file lacks.
 DownloadOutcome DownloadSetupFile(CReroZadezHelper* worker);
 
 // The installed suite's program, installDir\Quillnest.exe, when that file

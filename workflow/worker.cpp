@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "net/proxy_credentials.h"
 #include "platform/diagnostic_log.h"
 #include "platform/pause.h"
 #include "platform/process_util.h"
@@ -80,6 +81,8 @@ int CReroZadezHelper::Run() {
 
   SetupSettings* settings = GetSetupSettings();
   LogLine("run begins (%s)", retryMode == 0 ? "full run" : "retry: the download only");
+  // A proxy's credentials dialog cancelled in an earlier run may show again.
+  GetProxyCredentials()->BeginRun();
   if (retryMode == 0) {
     Notify(NotifyRunStarted);
   }

@@ -128,14 +128,15 @@ class AcceptanceTest : public ::testing::Test {
   }
 
   // Starts the demo service in a fault mode and waits until it serves.
-  void StartService(const wchar_t* fault) {
+  void StartService(const wchar_t* fault, const std::wstring& where = L"0") {
     if (!port_) {
       StartPhone();
     }
     serviceLog_ = scratch_.File(L"service.log");
     std::wstring exe = Backslashed(QUILL_DEMO_SERVICE_EXE);
-    std::wstring commandLine = L"\"" + exe + L"\" 0 \"" + scratch_.File(L"served.exe") + L"\" " +
-                               fault + L" \"" + serviceLog_ + L"\"";
+    std::wstring commandLine = L"\"" + exe + L"\" " + where + L" \"" +
+                               scratch_.File(L"served.exe") + L"\" " + fault + L" \"" +
+                               serviceLog_ + L"\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
@@ -364,6 +365,43 @@ TEST_F(AcceptanceTest, ConnectionDroppedAtRandomOffsetsCompletesWithNoByteLostOr
     EXPECT_LT(requests[i].rangeStart, static_cast<long long>(served_.size())) << "request " << i;
   }
   std::printf("%zu requests, %d presses of Retry\n", requests.size(), retries);
+}
+
+// A first job on a network whose Internet Settings name a caching proxy
+// (squid, from the ProxySquid fixture): everything goes through it and
+// the run ends as on an open network.
+TEST_F(AcceptanceTest, FirstJobThroughACachingProxy) {
+  const std::string state = quilltest::ReadFileBytes(QUILL_SQUID_STATE L"\\ports");
+  const size_t at = state.find("plain=");
+  ASSERT_NE(std::string::npos, at) << "the ProxySquid fixture did not start squid";
+  const std::wstring proxy = L"127.0.0.1:" + std::to_wstring(std::atoi(state.c_str() + at + 6));
+  // Windows' proxy settings, removed again however the case ends.
+  struct SystemProxy {
+    explicit SystemProxy(const std::wstring& server) { Set(1, server); }
+    ~SystemProxy() { Set(0, L""); }
+    static void Set(DWORD enable, const std::wstring& server) {
+      HKEY key = nullptr;
+      RegCreateKeyExW(HKEY_CURRENT_USER,
+                      L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", 0,
+                      nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
+      RegSetValueExW(key, L"ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(server.c_str()),
+                     static_cast<DWORD>((server.size() + 1) * sizeof(wchar_t)));
+      RegSetValueExW(key, L"ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&enable),
+                     sizeof(enable));
+      RegCloseKey(key);
+    }
+  } systemProxy(proxy);
+  StartService(L"none", L"127.0.0.2:0");
+  StartAndInstall(&first_);
+  ExpectSetupStartedFromTheServedFile(first_);
+  // squid's log names the query and the file.
+  const std::string scratch = quilltest::ReadFileBytes(QUILL_SQUID_STATE L"\\scratch");
+  ASSERT_FALSE(scratch.empty());
+  const std::string log = quilltest::ReadFileBytes(
+      L"Z:" + std::wstring(scratch.begin(), scratch.end() - 1) + L"/access.log");
+  EXPECT_NE(std::string::npos, log.find("/adpserver/GetVIByAKFWPC")) << log;
+  EXPECT_NE(std::string::npos, log.find(kSetupTarget + 4)) << log;
+  EXPECT_EQ(1u, FileRequests().size());
 }
 
 // A server that ignores Range sends the whole file again with 200: what was

@@ -60,7 +60,7 @@ TEST_F(HttpClientTest, GetPayloadBecomesTheQueryWithoutBodyOrContentType) {
   EXPECT_TRUE(request.body.empty());
 }
 
-TEST_F(HttpClientTest, SendsExactlyTheFixedHeadersWithTheAcceptListReplaced) {
+TEST_F(HttpClientTest, SendsExactlyTheFixedHeadersWithTheAcceptListReplacedAndNoCache) {
   ASSERT_TRUE(Send("/x", "", "GET"));
   RecordedRequest request = OnlyRequest();
   EXPECT_EQ(request.target, "/x");
@@ -71,13 +71,17 @@ TEST_F(HttpClientTest, SendsExactlyTheFixedHeadersWithTheAcceptListReplaced) {
             "text/html,application/xhtml+xml,application/xml;q=0.9,image/webp,*/*;q=0.8");
   EXPECT_EQ(request.Header("Accept-Language"), "zh-CN,zh;q=0.8");
   EXPECT_EQ(request.Header("Cookie"), "notified-NotifyUser1=1");
+  // A caching proxy must ask the service.
+  EXPECT_EQ(request.Header("Pragma"), "no-cache");
+  EXPECT_EQ(request.Header("Cache-Control"), "no-cache");
   EXPECT_EQ(request.Header("Host"), "127.0.0.1:" + std::to_string(server_.Port()));
   // Nothing else: one Accept header (the list's own is replaced), no
   // Content-Type, no Referer for the empty referrer.
   std::string names;
   for (const auto& header : request.headers)
     names += header.first + ";";
-  EXPECT_EQ(names, "Accept;Accept-Language;Connection;Cookie;Host;User-Agent;");
+  EXPECT_EQ(names,
+            "Accept;Accept-Language;Cache-Control;Connection;Cookie;Host;Pragma;User-Agent;");
 }
 
 TEST_F(HttpClientTest, OneCharacterPayloadIsABodyWithoutContentTypeEvenForGet) {
@@ -207,14 +211,21 @@ TEST_F(HttpClientTest, ClosedPortFailsToSend) {
   EXPECT_EQ(headers, "");
 }
 
-TEST(HttpClientUrl, UrlThatCannotBeSplitFailsFirst) {
-  std::string body = "stale", headers = "stale";
-  int error = -1;
-  EXPECT_FALSE(
-      GetHttpClient()->SendRequest("not a url", "", "GET", body, headers, 10000, 10000, &error));
-  EXPECT_EQ(error, kHttpErrorCrackUrl);
-  EXPECT_EQ(body, "");
-  EXPECT_EQ(headers, "");
+TEST_F(HttpClientTest, AddressesThatAreNotWhatTheySayFailBeforeAnyRequest) {
+  const std::string host = "http://127.0.0.1:" + std::to_string(server_.Port());
+  for (const std::string& url :
+       {std::string("not a url"), host + "/x?c=a\rX-Injected: 1", host + "/x?c=\x7f",
+        std::string("http://127.0.0.1:0/x"), std::string("http://127.0.0.1:65536/x"),
+        "ftp://127.0.0.1:" + std::to_string(server_.Port()) + "/x",
+        host + "/x?c=" + std::string(2100, 'c')}) {
+    body_ = headers_ = "stale";
+    EXPECT_FALSE(
+        GetHttpClient()->SendRequest(url, "", "GET", body_, headers_, 10000, 10000, &error_));
+    EXPECT_EQ(error_, kHttpErrorCrackUrl) << url;
+    EXPECT_EQ(body_, "");
+    EXPECT_EQ(headers_, "");
+  }
+  EXPECT_TRUE(server_.Requests().empty());
 }
 
 TEST(HttpClientUrl, UrlWithoutPortUsesPortEightyAndHttpsIsNeverPlain) {

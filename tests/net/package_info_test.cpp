@@ -43,6 +43,17 @@ bool Parse(const std::string& body, PackageInfo* info, const std::string& header
   return ParsePackageInfoReply(headers, body, info);
 }
 
+TEST(PackageInfoReply, PrettyPrintedReplyPasses) {
+  PackageInfo info;
+  ASSERT_TRUE(
+      Parse("{\n  \"RES\" : \"SUCCESS\",\n  \"VerName\": \"3.2.1\",\n"
+            "  \"DownloadURL\": \"http://h/s.exe\",\n  \"Size\": \"12\"\n}\n",
+            &info));
+  EXPECT_EQ(info.verName, "3.2.1");
+  EXPECT_EQ(info.downloadUrl, "http://h/s.exe");
+  EXPECT_EQ(info.size, "12");
+}
+
 TEST(PackageInfoReply, CompleteReplyGivesTheFourTexts) {
   PackageInfo info;
   ASSERT_TRUE(Parse(kGoodReply, &info));
@@ -57,11 +68,14 @@ TEST(PackageInfoReply, EachJudgementFailsOnItsOwn) {
   // Status other than 200 OK, with a body that would pass.
   EXPECT_FALSE(Parse(kGoodReply, &info, "HTTP/1.1 500 Internal Server Error\r\n\r\n"));
   EXPECT_FALSE(Parse(kGoodReply, &info, "HTTP/1.1 200 Fine\r\n\r\n"));
-  // The marker must be written without blanks around its colon.
-  EXPECT_FALSE(Parse(
-      "{\"RES\": \"SUCCESS\",\"VerName\":\"1\",\"DownloadURL\":\"u\",\"Size\":\"1\"}", &info));
+  // The parsed RES member decides, not the text "SUCCESS" elsewhere.
   EXPECT_FALSE(
       Parse("{\"RES\":\"FAILED\",\"VerName\":\"1\",\"DownloadURL\":\"u\",\"Size\":\"1\"}", &info));
+  EXPECT_FALSE(
+      Parse("{\"RES\":\"FAILED\",\"NOTRES\":\"SUCCESS\",\"VerName\":\"1\",\"DownloadURL\":\"u\"}",
+            &info));
+  EXPECT_FALSE(Parse(
+      "{\"RES\":[\"SUCCESS\"],\"VerName\":\"1\",\"DownloadURL\":\"u\",\"Size\":\"1\"}", &info));
   // Three members are too few even with both required ones present.
   EXPECT_FALSE(Parse("{\"RES\":\"SUCCESS\",\"VerName\":\"1\",\"DownloadURL\":\"u\"}", &info));
   // Not JSON, or not an object.

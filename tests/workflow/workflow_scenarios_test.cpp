@@ -529,8 +529,9 @@ TEST_F(WorkflowWorld, SecondDigestMismatchFailsTheDownload) {
 }
 
 TEST_F(WorkflowWorld, FiveIncompletePassesFailOnce) {
+  // Every reply is cut after 4096 bytes: five passes bring less than the file.
+  ASSERT_GT(setupBytes_.size(), 5u * 4096u);
   ServeSetup(setupBytes_, 4096);
-  Offer("1.0.0.100", setupBytes_ + std::string(1 << 20, 'x'));  // far more than will come
   RunWorker();
   std::vector<int> sequence = Sequence();
   EXPECT_EQ(sequence, (std::vector<int>{0, 1, 3, 4, 8, 6}));

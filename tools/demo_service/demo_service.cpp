@@ -1,9 +1,10 @@
 // The demo's package service: answers the package-information query with the
 // demo full setup's real size and MD5, and serves that file with Range
-// support, on 127.0.0.1. It prints the address it serves and every request.
+// support, on 127.0.0.1 (or another loopback address). It prints the
+// address it serves and every request.
 // Fault modes let the acceptance tests meet a hostile network:
 //
-//   demo_service.exe <port> <setup file> [fault] [log file]
+//   demo_service.exe [<address>:]<port> <setup file> [fault] [log file]
 //
 //   none        a well-behaved service
 //   drop        every reply of the file is cut at a random offset
@@ -66,10 +67,19 @@ void Say(const std::string& line) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 3) {
-    fprintf(stderr, "usage: demo_service <port> <setup file> [fault] [log file]\n");
+    fprintf(stderr, "usage: demo_service [<address>:]<port> <setup file> [fault] [log file]\n");
     return 2;
   }
-  int port = _wtoi(argv[1]);
+  // "<port>" or "<loopback address>:<port>" (127.0.0.2 is not bypassed by a
+  // proxy set in Windows' Internet Settings).
+  std::wstring where = argv[1];
+  std::string host = "127.0.0.1";
+  const size_t colon = where.find(L':');
+  if (colon != std::wstring::npos) {
+    host = Narrow(where.substr(0, colon));
+    where = where.substr(colon + 1);
+  }
+  int port = _wtoi(where.c_str());
   std::wstring setupFile = argv[2];
   std::string fault = argc > 3 ? Narrow(argv[3]) : "none";
   if (argc > 4) {
@@ -86,8 +96,8 @@ int wmain(int argc, wchar_t** argv) {
   damaged[damaged.size() / 2] ^= 0x5a;
 
   quilltest::TestHttpServer server;
-  if (!server.Start(port)) {
-    fprintf(stderr, "demo_service: cannot listen on 127.0.0.1:%d\n", port);
+  if (!server.Start(port, host)) {
+    fprintf(stderr, "demo_service: cannot listen on %s:%d\n", host.c_str(), port);
     return 1;
   }
 

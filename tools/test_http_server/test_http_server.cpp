@@ -71,6 +71,8 @@ struct TestHttpServer::Impl {
   httplib::Server server;
   std::thread listener;
   int port = 0;
+  std::string host = "127.0.0.1";
+  long long bodyBytesSent = 0;  // guarded by mutex
 
   mutable std::mutex mutex;
   std::condition_variable stopped;  // wakes stalled replies at Stop
@@ -116,6 +118,15 @@ struct TestHttpServer::Impl {
       route = found->second;
     }
     response.status = route.status;
+    for (const auto& header : route.headers) {
+      // A cache's revalidation gets 304 while the Last-Modified it names
+      // stays, as static file servers answer.
+      if (SameTextIgnoringCase(header.first, "Last-Modified") &&
+          request.get_header_value("If-Modified-Since") == header.second) {
+        response.status = 304;
+        return;
+      }
+    }
     for (const auto& header : route.headers)
       response.set_header(header.first, header.second);
 
@@ -182,6 +193,12 @@ struct TestHttpServer::Impl {
               chunk = std::min<size_t>(chunk, static_cast<size_t>(route.stallAfterBytes - sent));
             }
           }
+          if (route.bytesPerSecond > 0) {
+            // A tenth of a second's worth, then the rest of that tenth.
+            chunk = std::min<size_t>(chunk, std::max<size_t>(1, route.bytesPerSecond / 10));
+            if (!Stall(100))
+              return false;
+          }
           std::string data;
           if (file) {
             data.resize(chunk);
@@ -191,6 +208,10 @@ struct TestHttpServer::Impl {
               return false;
           } else {
             data = route.body.substr(static_cast<size_t>(first + sent), chunk);
+          }
+          {
+            std::lock_guard<std::mutex> lock(mutex);
+            bodyBytesSent += static_cast<long long>(data.size());
           }
           return sink.write(data.data(), data.size());
         });
@@ -224,16 +245,17 @@ TestHttpServer::~TestHttpServer() {
   Stop();
 }
 
-bool TestHttpServer::Start(int port) {
+bool TestHttpServer::Start(int port, const std::string& host) {
   Stop();
   {
     std::lock_guard<std::mutex> lock(impl_->mutex);
     impl_->stopping = false;
   }
+  impl_->host = host;
   if (port == 0) {
-    impl_->port = impl_->server.bind_to_any_port("127.0.0.1");
+    impl_->port = impl_->server.bind_to_any_port(host.c_str());
   } else {
-    impl_->port = impl_->server.bind_to_port("127.0.0.1", port) ? port : -1;
+    impl_->port = impl_->server.bind_to_port(host.c_str(), port) ? port : -1;
   }
   if (impl_->port <= 0) {
     impl_->port = 0;
@@ -264,7 +286,12 @@ int TestHttpServer::Port() const {
 }
 
 std::string TestHttpServer::BaseUrl() const {
-  return "http://127.0.0.1:" + std::to_string(impl_->port);
+  return "http://" + impl_->host + ":" + std::to_string(impl_->port);
+}
+
+long long TestHttpServer::BodyBytesSent() const {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  return impl_->bodyBytesSent;
 }
 
 void TestHttpServer::SetRoute(const std::string& path, const HttpRoute& route) {

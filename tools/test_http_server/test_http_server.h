@@ -12,7 +12,9 @@ namespace quilltest {
 struct HttpRoute {
   int status = 200;
   std::string contentType = "application/octet-stream";
-  std::vector<std::pair<std::string, std::string>> headers;  // extra reply headers
+  // Extra reply headers. With a Last-Modified among them, a request whose
+  // If-Modified-Since names that time gets 304 without a body.
+  std::vector<std::pair<std::string, std::string>> headers;
   std::string body;
   // When set, the body is this file's content instead (large files).
   std::wstring bodyFile;
@@ -24,6 +26,7 @@ struct HttpRoute {
   long long closeAfterBytes = -1;  // close the connection at that point
   long long stallAfterBytes = -1;  // then send nothing for stallMilliseconds,
   unsigned stallMilliseconds = 0;  // keeping the connection open
+  unsigned bytesPerSecond = 0;     // a slow line: the body paced (0: at once)
 };
 
 // One request as the server parsed it.
@@ -51,14 +54,19 @@ class TestHttpServer {
   TestHttpServer(const TestHttpServer&) = delete;
   TestHttpServer& operator=(const TestHttpServer&) = delete;
 
-  // Listens on 127.0.0.1:port (0 picks a free port) and serves on background
-  // threads; false when the port cannot be bound. Call once per object.
-  bool Start(int port = 0);
+  // Listens on host:port (0 picks a free port; host a loopback address such
+  // as 127.0.0.2, which Wine's proxy settings do not bypass) and serves on
+  // background threads; false when the port cannot be bound. Call once per
+  // object.
+  bool Start(int port = 0, const std::string& host = "127.0.0.1");
   void Stop();
 
   int Port() const;
-  // "http://127.0.0.1:<port>"
+  // "http://<host>:<port>"
   std::string BaseUrl() const;
+
+  // Body bytes handed to the network so far, over every reply.
+  long long BodyBytesSent() const;
 
   // Sets the reply for a path (without the query); safe while serving.
   void SetRoute(const std::string& path, const HttpRoute& route);
