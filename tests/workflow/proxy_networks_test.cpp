@@ -16,6 +16,7 @@
 #include "net/proxy_credentials.h"
 #include "platform/pause.h"
 #include "settings/setup_settings.h"
+#include "tests/support/stand_ins.h"
 #include "tests/support/test_files.h"
 #include "tools/test_http_server/test_http_server.h"
 #include "workflow/download_route.h"
@@ -70,6 +71,11 @@ void SetSystemProxy(int port) {
   RegCloseKey(key);
 }
 
+// A setup the route may start: signed by the publisher the test build pins.
+std::string SignedSetup() {
+  return ReadFileBytes(quilltest::StandInPath(L"recorder.exe"));
+}
+
 std::string TestBytes(size_t size) {
   std::string bytes(size, '\0');
   for (size_t i = 0; i < size; ++i)
@@ -83,6 +89,7 @@ class ProxyNetworks : public ::testing::Test {
     ASSERT_TRUE(ReadSquidPorts(&squid_)) << "the ProxySquid fixture did not start squid";
     ASSERT_TRUE(origin_.Start(0, "127.0.0.2"));
     SetEnvironmentVariableW(L"APPDATA", appData_.Path().c_str());
+    SetEnvironmentVariableW(L"QUILL_STAND_IN_LOG", other_.File(L"starts.log").c_str());
     SetEnvironmentVariableA("QUILL_TEST_SERVICE_URL", origin_.BaseUrl().c_str());
     // A short silence limit, so a stalled pass costs 2 s instead of 30 s.
     SetEnvironmentVariableA("QUILL_TEST_RECEIVE_TIMEOUT_MS", "2000");
@@ -103,6 +110,8 @@ class ProxyNetworks : public ::testing::Test {
     origin_.Stop();
     SetEnvironmentVariableA("QUILL_TEST_SERVICE_URL", nullptr);
     SetEnvironmentVariableA("QUILL_TEST_RECEIVE_TIMEOUT_MS", nullptr);
+    SetEnvironmentVariableW(L"QUILL_STAND_IN_LOG", nullptr);
+    quilltest::EndProcessesNamed(kSetupFileName);
     SHDeleteKeyW(HKEY_CURRENT_USER, L"SOFTWARE\\VeziDazedera");
   }
 
@@ -137,10 +146,8 @@ class ProxyNetworks : public ::testing::Test {
     return GetFileMd5(other_.File(L"digest"), true);
   }
 
-  bool RunRoute() {
-    ScopedHandle verified;
-    return DownloadSetupFile(GetReroZadezHelper(), &verified);
-  }
+  // True when the route downloaded, verified and started the setup.
+  bool RunRoute() { return DownloadSetupFile(GetReroZadezHelper()) == kDownloadedSetupStarted; }
 
   // The Range of each request for the file, in order ("" for none).
   std::vector<std::string> FileRanges() {
@@ -171,13 +178,13 @@ class ProxyNetworks : public ::testing::Test {
 // it has fetched the bytes before it itself: on a slow line the resumed pass
 // hears nothing, the next pass asks from byte 0, which flows at once.
 TEST_F(ProxyNetworks, WholeFileCacheOnASlowLineCompletesTheResumedFile) {
-  const std::string bytes = TestBytes(1500000);
+  const std::string bytes = SignedSetup();
   Offer("1.0.0.9", bytes);
   HttpRoute file;
   file.body = bytes;
-  file.bytesPerSecond = 256 * 1024;  // the resume point is 4 s away
+  file.bytesPerSecond = 192 * 1024;  // the resume point is 3 s away
   origin_.SetRoute(kFilePath, file);
-  ASSERT_TRUE(WriteFileBytes(setupPath_, bytes.substr(0, 1000000)));
+  ASSERT_TRUE(WriteFileBytes(setupPath_, bytes.substr(0, 600000)));
   SetSystemProxy(squid_.whole);
 
   const DWORD started = GetTickCount();
@@ -189,7 +196,7 @@ TEST_F(ProxyNetworks, WholeFileCacheOnASlowLineCompletesTheResumedFile) {
   EXPECT_EQ(FileRanges().size(), 2u);
   printf(
       "whole-file cache: completed in %lu ms, %d file requests and %lld body bytes at the "
-      "origin for a %u-byte file resumed at 1000000\n",
+      "origin for a %u-byte file resumed at 600000\n",
       elapsed, Requests(kFilePath), origin_.BodyBytesSent(), static_cast<unsigned>(bytes.size()));
 }
 
@@ -237,7 +244,7 @@ TEST_F(ProxyNetworks, SecondQueryOfARunSeesAChangedOffer) {
 // A captive portal answers the download with its page: nothing is written
 // under the setup's name, and on a good network the next run downloads once.
 TEST_F(ProxyNetworks, CaptivePortalPageIsNotWrittenAndTheNextRunDownloadsOnce) {
-  const std::string bytes = TestBytes(300000);
+  const std::string bytes = SignedSetup();
   Offer("1.0.0.9", bytes);
   HttpRoute portal;
   portal.contentType = "text/html";
@@ -334,7 +341,7 @@ TEST_F(ProxyNetworks, ProxyAskingForAPasswordGetsWhatTheUserTypes) {
                                100, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(owner, nullptr);
   GetProxyCredentials()->SetPromptOwner(owner);
-  const std::string bytes = TestBytes(300000);
+  const std::string bytes = SignedSetup();
   Offer("1.0.0.9", bytes);
   HttpRoute file;
   file.body = bytes;
