@@ -6,10 +6,14 @@ set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 include(GoogleTest)
 
-# quill_add_test(<name> SOURCES ... LIBS ... [PROPERTIES ...]): a GoogleTest
-# executable whose cases run one by one under Wine through CTest.
+# quill_add_test(<name> SOURCES ... LIBS ... [LOCKS ...] [FIXTURES ...]
+# [PROPERTIES ...]): a GoogleTest executable whose cases run one by one under
+# Wine through CTest. LOCKS are the shared things its cases use (CTest's
+# RESOURCE_LOCK), FIXTURES the fixtures they need. Those two are lists, which
+# gtest_discover_tests would flatten into separate properties, so a file of
+# our own sets them after discovery on the cases it listed.
 function(quill_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LOCKS;FIXTURES;PROPERTIES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} quill_test_support quill_test_main GTest::gtest)
   target_link_options(${name} PRIVATE -mconsole)
@@ -17,6 +21,19 @@ function(quill_add_test name)
       DISCOVERY_MODE PRE_TEST
       DISCOVERY_TIMEOUT 60
       PROPERTIES TIMEOUT 300 ${ARG_PROPERTIES})
+  set(shared "")
+  if(ARG_LOCKS)
+    string(APPEND shared " RESOURCE_LOCK \"${ARG_LOCKS}\"")
+  endif()
+  if(ARG_FIXTURES)
+    string(APPEND shared " FIXTURES_REQUIRED \"${ARG_FIXTURES}\"")
+  endif()
+  if(shared)
+    set(after ${CMAKE_CURRENT_BINARY_DIR}/${name}_shared.cmake)
+    file(WRITE ${after}
+         "if(${name}_TESTS)\n  set_tests_properties(\${${name}_TESTS} PROPERTIES${shared})\nendif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${after})
+  endif()
 endfunction()
 
 # quill_add_helper_program(<name> SOURCES ... [GUI]): a small Windows program a

@@ -2,12 +2,16 @@
 """The program driven from the keyboard alone, on a private X display.
 
 Usage: keyboard_test.py <QuillnestMini.exe> <demo_service.exe> <served setup.exe> <out dir>
+                        <trust_test_ca.exe> <test CA.der>
 
 Each case starts a copy of the program in the X11 Wine prefix (build/wine-x11)
 against the demo package service, presses keys with xdotool (real X key
 events into the program's window) and checks what a user would find: the
 requests the service saw, how the program ended, and what it left on disk
-and in the registry. Captures stay in <out dir> as <case>.png.
+and in the registry. Captures stay in <out dir> as <case>.png. The served
+setup is signed by the tests' publisher, whose CA is trusted in the prefix
+first; it spans several of the downloader's 1 MiB reads, so a stalled reply
+has written some of them to disk.
 """
 import glob
 import os
@@ -58,10 +62,12 @@ def winpath(path):
 
 
 class World:
-    def __init__(self, program, service, served, outdir):
+    def __init__(self, program, service, served, outdir, trust_ca, ca):
         self.program, self.service, self.served, self.outdir = program, service, served, outdir
         self.env = wine_env()
         self.wine = self.env["WINELOADER"]
+        subprocess.run([self.wine, trust_ca, winpath(ca)], env=self.env, check=True,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
         self.processes = []
         self.display = free_display()
         self.xvfb = subprocess.Popen(["Xvfb", f":{self.display}", "-screen", "0", "1024x768x24",
@@ -78,12 +84,6 @@ class World:
                        stderr=subprocess.DEVNULL)
         self.scratch = tempfile.mkdtemp(prefix="quill-keyboard-")
         self.prefix = self.env["WINEPREFIX"]
-        # Padded beyond the downloader's 1 MiB reads, so a stalled reply has
-        # written some of them to disk.
-        bytes_ = open(served, "rb").read()
-        self.served = os.path.join(self.scratch, "served.exe")
-        with open(self.served, "wb") as out:
-            out.write(bytes_ + b"p" * (4 * 1024 * 1024 - len(bytes_) % 4096))
 
     def close(self):
         for process in self.processes:
@@ -201,9 +201,9 @@ def focus_on_install_driver(raw):
 
 
 def main():
-    program, service, served, outdir = sys.argv[1:5]
+    program, service, served, outdir, trust_ca, ca = sys.argv[1:7]
     os.makedirs(outdir, exist_ok=True)
-    world = World(program, service, served, outdir)
+    world = World(program, service, served, outdir, trust_ca, ca)
     failures = []
 
     def check(name, ok):
