@@ -178,21 +178,16 @@ bool HttpClient::SendRequest(std::string url, std::string data, const char* meth
 
     void* payload = data.empty() ? nullptr : &data[0];
     DWORD payloadLength = static_cast<DWORD>(data.size());
-    // A proxy that wants credentials gets those typed earlier in the run, or
-    // asks the user; then the same request goes again.
-    ProxyCredentials* proxy = GetProxyCredentials();
-    do {
-      proxy->ApplyTo(request.Get());
-      BOOL sent = data.size() > 1
-                      ? HttpSendRequestA(request.Get(), kFormContentType,
-                                         LengthOf(kFormContentType), payload, payloadLength)
-                      : HttpSendRequestA(request.Get(), nullptr, static_cast<DWORD>(-1), payload,
-                                         payloadLength);
-      if (!sent) {
-        error = kHttpErrorSendRequest;
-        return;
-      }
-    } while (proxy->AskAfterProxyRefusal(request.Get()));
+    const bool sent = GetProxyCredentials()->Send(request.Get(), [&] {
+      return data.size() > 1 ? HttpSendRequestA(request.Get(), kFormContentType,
+                                                LengthOf(kFormContentType), payload, payloadLength)
+                             : HttpSendRequestA(request.Get(), nullptr, static_cast<DWORD>(-1),
+                                                payload, payloadLength);
+    });
+    if (!sent) {
+      error = kHttpErrorSendRequest;
+      return;
+    }
     if (secure && !ReplyCameOverHttps(request.Get())) {
       // Redirected to plain http: the reply could have been forged on the way.
       error = kHttpErrorSendRequest;

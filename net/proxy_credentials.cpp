@@ -84,6 +84,15 @@ bool ProxyCredentials::AskAfterProxyRefusal(HINTERNET request) {
   return true;
 }
 
+bool ProxyCredentials::Send(HINTERNET request, const std::function<BOOL()>& send) {
+  do {
+    ApplyTo(request);
+    if (!send())
+      return false;
+  } while (AskAfterProxyRefusal(request));
+  return true;
+}
+
 ProxyCredentials* GetProxyCredentials() {
   static ProxyCredentials* credentials = new ProxyCredentials;
   return credentials;

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <functional>
 #include <string>
 
 namespace rerozadez {
@@ -22,8 +23,14 @@ class ProxyCredentials {
   // A new run may ask again after the user cancelled the dialog.
   void BeginRun();
 
-  // Gives request the credentials typed earlier in this run, if any; call
-  // before sending it.
+  // Sends request through send (a call of HttpSendRequest): first with the
+  // credentials typed earlier in this run, if any, and again after each 407
+  // the user answered in the proxy-credentials dialog. False when a send
+  // failed; a 407 that stays unanswered is the reply the caller then reads.
+  bool Send(HINTERNET request, const std::function<BOOL()>& send);
+
+ private:
+  // Gives request the credentials typed earlier in this run, if any.
   void ApplyTo(HINTERNET request);
 
   // For a request that has just been answered: when the answer is 407,
@@ -34,7 +41,6 @@ class ProxyCredentials {
   // the dialog failed): then nothing more is asked until the next run.
   bool AskAfterProxyRefusal(HINTERNET request);
 
- private:
   HWND owner_ = nullptr;
   bool declined_ = false;
   std::wstring userName_;

@@ -94,16 +94,12 @@ bool SendDownloadRequest(HINTERNET session, const WebAddress& address, const std
     *error = kDownloadErrorSetTimeouts;
     return false;
   }
-  // A proxy that wants credentials gets those typed earlier in the run, or
-  // asks the user; then the same request goes again.
-  ProxyCredentials* proxy = GetProxyCredentials();
-  do {
-    proxy->ApplyTo(request->Get());
-    if (!HttpSendRequestW(request->Get(), nullptr, 0, nullptr, 0)) {
-      *error = kDownloadErrorSendRequest;
-      return false;
-    }
-  } while (proxy->AskAfterProxyRefusal(request->Get()));
+  if (!GetProxyCredentials()->Send(request->Get(), [request] {
+        return HttpSendRequestW(request->Get(), nullptr, 0, nullptr, 0);
+      })) {
+    *error = kDownloadErrorSendRequest;
+    return false;
+  }
   return true;
 }
 
