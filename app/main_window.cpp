@@ -18,6 +18,7 @@
 #include "app/status_presentation.h"
 #include "cab/bridge_deploy.h"
 #include "net/proxy_credentials.h"
+#include "platform/diagnostic_log.h"
 #include "platform/pause.h"
 #include "platform/process_util.h"
 #include "platform/system_info.h"
@@ -42,6 +43,18 @@ void SetVisible(HWND control, Change change) {
 
 void SetVisible(HWND control, bool visible) {
   SetVisible(control, visible ? Change::kShow : Change::kHide);
+}
+
+std::wstring WithoutLeadingBlanks(const std::wstring& text) {
+  const size_t first = text.find_first_not_of(L' ');
+  return first == std::wstring::npos ? std::wstring() : text.substr(first);
+}
+
+// Two lines as one name for a screen reader.
+std::wstring JoinLines(const std::wstring& first, const std::wstring& second) {
+  const std::wstring a = WithoutLeadingBlanks(first);
+  const std::wstring b = WithoutLeadingBlanks(second);
+  return a.empty() || b.empty() ? a + b : a + L" " + b;
 }
 
 void InvalidateArea(HWND window, RECT (*area)(int, int, int), int dpi) {
@@ -95,6 +108,22 @@ void CreateButton(HWND parent, HINSTANCE module, const ButtonEntry& entry, Butto
     slot->face = resources->LoadPngImage(static_cast<UINT>(entry.face), module);
     slot->hoverFace = resources->LoadPngImage(static_cast<UINT>(entry.hoverFace), module);
   }
+}
+
+// The download's bar, hidden until a download starts, in the skin's colours.
+HWND CreateProgressBar(HWND parent, HINSTANCE module, int dpi) {
+  const RECT bar = ProgressBarPlace(dpi);
+  // The bar draws no text: its window text is its name for screen readers,
+  // which read its position from the control itself.
+  HWND progressBar = CreateWindowExW(
+      0, L"msctls_progress32", rerozadez::LoadTextOrEmpty(IDS_PROGRESS_NAME).c_str(),
+      WS_CHILD | PBS_SMOOTH, bar.left, bar.top, bar.right - bar.left, bar.bottom - bar.top, parent,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kProgressBarId)), module, nullptr);
+  DropVisualStyle(progressBar);
+  SendMessageW(progressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+  SendMessageW(progressBar, PBM_SETBKCOLOR, 0, RGB(226, 226, 226));
+  SendMessageW(progressBar, PBM_SETBARCOLOR, 0, RGB(83, 142, 58));
+  return progressBar;
 }
 
 // Tab and the arrow keys walk the children in their stacking order, which
@@ -156,6 +185,9 @@ bool CQuillWndHelper::CreateMainWindow(HINSTANCE module) {
   HWND window = CreateWindowExW(0, texts.className.c_str(), texts.title.c_str(), 0, CW_USEDEFAULT,
                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
                                 module, nullptr);
+  if (window == nullptr) {
+    return false;
+  }
   SetClassLongPtrW(window, GCL_STYLE, GetClassLongPtrW(window, GCL_STYLE) | CS_DROPSHADOW);
   mainWindow = window;
   dpi = ScreenDpi();
@@ -169,17 +201,7 @@ bool CQuillWndHelper::CreateMainWindow(HINSTANCE module) {
     texts.xpNote = rerozadez::GetResourceUtil()->LoadStringText(IDS_XP_NEW_HARDWARE_NOTE);
   }
 
-  const RECT bar = ProgressBarPlace(dpi);
-  // The bar draws no text: its window text is its name for screen readers,
-  // which read its position from the control itself.
-  progressBar = CreateWindowExW(
-      0, L"msctls_progress32", rerozadez::LoadTextOrEmpty(IDS_PROGRESS_NAME).c_str(),
-      WS_CHILD | PBS_SMOOTH, bar.left, bar.top, bar.right - bar.left, bar.bottom - bar.top, window,
-      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kProgressBarId)), module, nullptr);
-  DropVisualStyle(progressBar);
-  SendMessageW(progressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-  SendMessageW(progressBar, PBM_SETBKCOLOR, 0, RGB(226, 226, 226));
-  SendMessageW(progressBar, PBM_SETBARCOLOR, 0, RGB(83, 142, 58));
+  progressBar = CreateProgressBar(window, module, dpi);
 
   for (int index = 0; index < kButtonCount; ++index) {
     CreateButton(window, module, kButtons[index], &buttons[index]);
@@ -225,7 +247,11 @@ bool CQuillWndHelper::CreateMainWindow(HINSTANCE module) {
     MoveWindow(window, origin.x, origin.y, width, height, TRUE);
   }
 
-  rerozadez::DeployBridgeTools(module);
+  // A failed deployment has been logged with its cause; the run goes on
+  // without the SD card route, whose tool path is now empty.
+  if (!rerozadez::DeployBridgeTools(module).ok()) {
+    rerozadez::LogLine("the SD card route is off for this run: no checked bridge tool");
+  }
 
   ShowWindow(window, SW_HIDE);
   UpdateWindow(window);
@@ -276,10 +302,10 @@ void CQuillWndHelper::UpdateStatusLineName() {
   if (statusLine == nullptr) {
     return;
   }
-  // The error line takes the status line's place once a download failed.
-  const std::wstring& shown = texts.status.empty() ? texts.error : texts.status;
-  const size_t first = shown.find_first_not_of(L' ');
-  const std::wstring name = first == std::wstring::npos ? std::wstring() : shown.substr(first);
+  // The error line and its cause take the status line's place once a run
+  // failed.
+  const std::wstring name = texts.status.empty() ? JoinLines(texts.error, texts.failure)
+                                                 : WithoutLeadingBlanks(texts.status);
   wchar_t current[256] = L"";
   GetWindowTextW(statusLine, current, 256);
   if (name != current) {
@@ -319,7 +345,16 @@ void CQuillWndHelper::OnSetupNotify(int type, int value) {
   }
   if (reaction.errorText != kLeaveText) {
     texts.error = rerozadez::LoadTextOrEmpty(reaction.errorText);
+  }
+  if (reaction.failureText != kLeaveText) {
+    texts.failure = rerozadez::LoadTextOrEmpty(reaction.failureText);
+  }
+  if (reaction.errorText != kLeaveText || reaction.failureText != kLeaveText) {
     UpdateStatusLineName();
+  }
+  if (reaction.endingChanges) {
+    runEnding = reaction.ending;
+    failure = reaction.failure;
   }
   if (reaction.showProgress) {
     SetVisible(progressBar, true);
@@ -423,6 +458,10 @@ bool CQuillWndHelper::TranslateDialogKey(MSG* message) {
   return IsDialogMessageW(mainWindow, message) != FALSE;
 }
 
+int CQuillWndHelper::ExitCode() const {
+  return ExitCodeFor(runEnding, failure);
+}
+
 void CQuillWndHelper::CloseWindowAndStop() {
   rerozadez::CReroZadezHelper* worker = rerozadez::GetReroZadezHelper();
   worker->stopRequested = 1;
@@ -500,7 +539,8 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   CQuillWndHelper* helper = GetWndHelper();
   switch (message) {
     case WM_DESTROY:
-      PostQuitMessage(0);
+      // The message loop's end hands this to the process as its exit code.
+      PostQuitMessage(helper->ExitCode());
       return 0;
     case WM_CLOSE:
       // Alt+F4 and the taskbar's Close end the run the same way as the

@@ -8,11 +8,13 @@
 
 #include <string>
 
+#include "app/exit_codes.h"
 #include "app/skin_painter.h"
 
 namespace rerozadezGUI {
 
-// The window itself. Adds no data to its drawer.
+// The window itself; besides its drawer's state it keeps how far the run got,
+// which decides the exit code.
 class CQuillWndHelper : public CQuillWndHelperDrawer {
  public:
   CQuillWndHelper() {}
@@ -23,7 +25,7 @@ class CQuillWndHelper : public CQuillWndHelperDrawer {
 
   // Creates the window with its controls, pictures and icons, hooks the
   // worker's notifications, deploys the bridge tool and shows the window.
-  // Always true.
+  // False, with GetLastError's code, when Windows made no window.
   bool CreateMainWindow(HINSTANCE module);
 
   // Switches to a media-player hint screen when the installed player is too
@@ -62,6 +64,12 @@ class CQuillWndHelper : public CQuillWndHelperDrawer {
   // Stop request, a bounded wait for the worker, bridge tool processes
   // ended, window destroyed.
   void CloseWindowAndStop();
+
+  // The program's exit code if the window closed now.
+  int ExitCode() const;
+
+  RunEnding runEnding = RunEnding::kNotStarted;
+  rerozadez::FailureKind failure = rerozadez::FailureKind::kNone;
 };
 
 // The one window helper, created on first use and never destroyed.

@@ -112,6 +112,7 @@ void PaintRows(int width, int height, TextRow rows[kTextRowCount], int dpi) {
       {12, kDarkGrey, TextSlot::kDetail1, 455, 140},
       {12, kLinkBlue, TextSlot::kDetail2, 455, 120},
       {12, kLinkBlue, TextSlot::kDetail3, 455, 100},
+      {12, kMidGrey, TextSlot::kFailure, kLeftEdge, 24},
       {24, kDarkGrey, TextSlot::kHeading, 318, 160},
   };
   for (int i = 0; i < kTextRowCount; ++i) {

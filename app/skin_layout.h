@@ -90,6 +90,7 @@ enum class TextSlot {
   kDetail1,
   kDetail2,
   kDetail3,
+  kFailure,
   kHeading
 };
 
@@ -102,7 +103,7 @@ struct TextRow {
   int left;
   int top;
 };
-const int kTextRowCount = 10;
+const int kTextRowCount = 11;
 
 // The rows in drawing order for a client area of width × height on a
 // screen of dpi (font heights and offsets scaled).

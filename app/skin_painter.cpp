@@ -101,6 +101,34 @@ HWND CQuillWndHelperDrawer::Button(int controlId) const {
   return entry != nullptr ? buttons[entry - kButtons].window : nullptr;
 }
 
+const std::wstring* CQuillWndHelperDrawer::TextOf(TextSlot slot, bool xpNote) const {
+  switch (slot) {
+    case TextSlot::kStatus:
+      return &texts.status;
+    case TextSlot::kCaption:
+      return &texts.caption;
+    case TextSlot::kHint:
+      return &texts.hint;
+    case TextSlot::kError:
+      return &texts.error;
+    case TextSlot::kXpNote:
+      return xpNote ? &texts.xpNote : nullptr;
+    case TextSlot::kDetail0:
+      return &texts.details[0];
+    case TextSlot::kDetail1:
+      return &texts.details[1];
+    case TextSlot::kDetail2:
+      return &texts.details[2];
+    case TextSlot::kDetail3:
+      return &texts.details[3];
+    case TextSlot::kFailure:
+      return &texts.failure;
+    case TextSlot::kHeading:
+      return &texts.heading;
+  }
+  return nullptr;
+}
+
 void CQuillWndHelperDrawer::Paint(HDC dc, HWND window) {
   RECT client = {};
   GetClientRect(window, &client);
@@ -130,45 +158,13 @@ void CQuillWndHelperDrawer::Paint(HDC dc, HWND window) {
   PaintRows(width, height, rows, dpi);
   SetBkMode(dc, TRANSPARENT);
   // One font per size run: 14 px for the first two rows, 12 px for the
-  // next seven, 24 px for the heading.
+  // next eight, 24 px for the heading.
   int row = 0;
   while (row < kTextRowCount) {
     const int fontHeight = rows[row].fontHeight;
     FontSelection font(dc, fontHeight);
     for (; row < kTextRowCount && rows[row].fontHeight == fontHeight; ++row) {
-      const std::wstring* text = nullptr;
-      switch (rows[row].slot) {
-        case TextSlot::kStatus:
-          text = &texts.status;
-          break;
-        case TextSlot::kCaption:
-          text = &texts.caption;
-          break;
-        case TextSlot::kHint:
-          text = &texts.hint;
-          break;
-        case TextSlot::kError:
-          text = &texts.error;
-          break;
-        case TextSlot::kXpNote:
-          text = xpNote ? &texts.xpNote : nullptr;
-          break;
-        case TextSlot::kDetail0:
-          text = &texts.details[0];
-          break;
-        case TextSlot::kDetail1:
-          text = &texts.details[1];
-          break;
-        case TextSlot::kDetail2:
-          text = &texts.details[2];
-          break;
-        case TextSlot::kDetail3:
-          text = &texts.details[3];
-          break;
-        case TextSlot::kHeading:
-          text = &texts.heading;
-          break;
-      }
+      const std::wstring* text = TextOf(rows[row].slot, xpNote);
       if (text != nullptr) {
         SetTextColor(dc, rows[row].colour);
         RECT rect = {rows[row].left, rows[row].top, width, height};

@@ -32,6 +32,7 @@ struct WindowTexts {
   std::wstring hint;
   std::wstring details[4];
   std::wstring error;
+  std::wstring failure;  // under the error line: what failed and what to do
 };
 
 // One of the eight buttons: its window and its faces (pictures for the
@@ -60,6 +61,9 @@ class CQuillWndHelperDrawer {
   // Draws one owner-drawn button: an icon for minimize and close, else its
   // picture (the hover one while the mouse is over it) and label. Returns 1.
   int DrawButton(const DRAWITEMSTRUCT* item);
+
+  // The text a painted row shows; null for none (the XP note off XP).
+  const std::wstring* TextOf(TextSlot slot, bool xpNote) const;
 
   // The slot of one of the eight buttons, in the order of kButtons; null
   // for other ids.

@@ -6,6 +6,7 @@
 
 #include "app/start_up.h"
 
+#include "app/exit_codes.h"
 #include "app/main_window.h"
 #include "app/single_instance.h"
 #include "platform/diagnostic_log.h"
@@ -47,6 +48,22 @@ void StartDiagnosticLog(const rerozadez::SetupSettings& settings) {
   LogLine("package service %s", rerozadez::PackageServiceBaseUrl().c_str());
 }
 
+// With the suite installed only the driver installer runs, not awaited. The
+// exit code says whether it was started.
+int StartDriverOnly(const rerozadez::SetupSettings& settings) {
+  if (settings.driverPath.empty() || !rerozadez::PathExists(settings.driverPath)) {
+    return kExitSuccess;
+  }
+  const rerozadez::Status started = rerozadez::StartVerifiedProgram(
+      "driver installer", {settings.driverPath, L"", settings.driverParams, false, true}, nullptr,
+      nullptr);
+  if (started.ok()) {
+    return kExitSuccess;
+  }
+  rerozadez::LogStatus("driver installer", started);
+  return ExitCodeForFailure(rerozadez::ClassifyFailure(started));
+}
+
 }  // namespace
 
 int RunApplication(HINSTANCE module) {
@@ -57,7 +74,7 @@ int RunApplication(HINSTANCE module) {
   if (mutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
     ActivateRunningInstance();
     CloseHandle(mutex);
-    return 0;
+    return kExitAnotherCopy;
   }
 
   rerozadez::SetupSettings* settings = rerozadez::GetSetupSettings();
@@ -70,12 +87,7 @@ int RunApplication(HINSTANCE module) {
     // The suite is there already: only the driver installer is wanted.
     rerozadez::LogLine("installed suite %s in %s: only the driver installer runs", version.c_str(),
                        rerozadez::LogText(installDir).c_str());
-    if (!settings->driverPath.empty() && rerozadez::PathExists(settings->driverPath)) {
-      rerozadez::StartVerifiedProgram(
-          "driver installer", {settings->driverPath, L"", settings->driverParams, false, true},
-          nullptr, nullptr);
-    }
-    return 0;
+    return StartDriverOnly(*settings);
   }
 
   rerozadez::LogLine("no installed suite: the window opens");
@@ -89,7 +101,7 @@ int RunApplication(HINSTANCE module) {
   helper->RegisterWindowClass(module);
   if (!helper->CreateMainWindow(module)) {
     rerozadez::LogLine("window not created, Windows error %lu", GetLastError());
-    return 0;
+    return kExitFatal;
   }
   if (!helper->CheckMediaPlayer()) {
     // overSea without a hint to show: nothing more to do.

@@ -4,6 +4,47 @@
 #include "workflow/worker.h"
 
 namespace rerozadezGUI {
+namespace {
+
+using rerozadez::FailureKind;
+
+void SetEnding(NotifyReaction* reaction, RunEnding ending,
+               FailureKind failure = FailureKind::kNone) {
+  reaction->endingChanges = true;
+  reaction->ending = ending;
+  reaction->failure = failure;
+}
+
+FailureKind FailureFromValue(int value) {
+  if (value <= 0 || value >= rerozadez::kFailureKindCount)
+    return FailureKind::kSetupNotStarted;
+  return static_cast<FailureKind>(value);
+}
+
+}  // namespace
+
+int FailureLineFor(FailureKind failure) {
+  switch (failure) {
+    case FailureKind::kNoConnection:
+      return IDS_FAILURE_NO_CONNECTION;
+    case FailureKind::kProxyRefused:
+      return IDS_FAILURE_PROXY_REFUSED;
+    case FailureKind::kBadReply:
+      return IDS_FAILURE_BAD_REPLY;
+    case FailureKind::kDownloadBroken:
+      return IDS_FAILURE_DOWNLOAD_BROKEN;
+    case FailureKind::kNotPublisher:
+      return IDS_FAILURE_NOT_PUBLISHER;
+    case FailureKind::kDiskProblem:
+      return IDS_FAILURE_DISK;
+    case FailureKind::kFileInUse:
+      return IDS_FAILURE_FILE_IN_USE;
+    case FailureKind::kNone:
+    case FailureKind::kSetupNotStarted:
+      break;
+  }
+  return IDS_FAILURE_SETUP_NOT_STARTED;
+}
 
 NotifyReaction ReactionToNotify(int type, int value) {
   NotifyReaction reaction;
@@ -20,6 +61,7 @@ NotifyReaction ReactionToNotify(int type, int value) {
       reaction.back = Change::kHide;
       reaction.toMainScreen = true;
       reaction.captionText = IDS_CAPTION_RUN_STARTED;
+      SetEnding(&reaction, RunEnding::kUnderWay);
       break;
     case rerozadez::NotifyFetchStage:
       reaction.captionText = IDS_CAPTION_FETCH_STAGE;
@@ -32,9 +74,11 @@ NotifyReaction ReactionToNotify(int type, int value) {
       break;
     case rerozadez::NotifyDownloadRestarted:
       reaction.retry = Change::kHide;
+      SetEnding(&reaction, RunEnding::kUnderWay);
       [[fallthrough]];
     case rerozadez::NotifyDownloadStarted:
       reaction.errorText = kEmptyText;
+      reaction.failureText = kEmptyText;
       reaction.showProgress = true;
       reaction.progressPosition = 0;
       reaction.statusText = IDS_STATUS_DOWNLOADING;
@@ -43,9 +87,11 @@ NotifyReaction ReactionToNotify(int type, int value) {
       // The status band repainted for the emptied status line covers the
       // error line too.
       reaction.errorText = IDS_ERROR_DOWNLOAD_FAILED;
+      reaction.failureText = FailureLineFor(FailureFromValue(value));
       reaction.statusText = kEmptyText;
       reaction.captionText = kEmptyText;
       reaction.retry = Change::kShow;
+      SetEnding(&reaction, RunEnding::kFailed, FailureFromValue(value));
       break;
     case rerozadez::NotifyChecksumMismatch:
       reaction.statusText = IDS_STATUS_CHECKSUM_MISMATCH;
@@ -57,8 +103,12 @@ NotifyReaction ReactionToNotify(int type, int value) {
       reaction.statusText = IDS_STATUS_LAUNCHING_SETUP;
       break;
     case rerozadez::NotifySetupLaunched:
+      reaction.closeWindow = true;
+      SetEnding(&reaction, RunEnding::kSetupStarted);
+      break;
     case rerozadez::NotifyRunFinished:
       reaction.closeWindow = true;
+      SetEnding(&reaction, RunEnding::kSuiteCurrent);
       break;
   }
   return reaction;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/exit_codes.h"
+
 namespace rerozadezGUI {
 
 // What a change to one of the window's texts or buttons is.
@@ -19,6 +21,7 @@ struct NotifyReaction {
   int captionText = kLeaveText;  // SetCaptionText
   int statusText = kLeaveText;   // SetStatusText
   int errorText = kLeaveText;    // errorText, without its own repaint
+  int failureText = kLeaveText;  // the failure's cause and what to do, under the error line
   Change installDriver = Change::kLeave;
   Change cancel = Change::kLeave;
   Change details = Change::kLeave;
@@ -28,10 +31,18 @@ struct NotifyReaction {
   bool showProgress = false;
   int progressPosition = -1;  // -1 leaves the bar; else 0..100
   bool closeWindow = false;   // after 100 ms, the Cancel command
+  // How far the run got, for the exit code: kept when endingChanges is false.
+  bool endingChanges = false;
+  RunEnding ending = RunEnding::kNotStarted;
+  rerozadez::FailureKind failure = rerozadez::FailureKind::kNone;
 };
 
+// The failure screen's line for a kind of failure (a string id).
+int FailureLineFor(rerozadez::FailureKind failure);
+
 // The reaction to notification type with its value (the percentage for
-// NotifyProgress, held to 0..100).
+// NotifyProgress, held to 0..100; the FailureKind for NotifyDownloadFailed,
+// where an unknown kind reads as kSetupNotStarted).
 NotifyReaction ReactionToNotify(int type, int value);
 
 }  // namespace rerozadezGUI

@@ -90,8 +90,8 @@ bool EndPlannedProcess(DWORD processId, const std::wstring& imageName, uint64_t 
   return true;
 }
 
-bool ProcessUtil::RunProgram(std::wstring folder, std::wstring file, std::wstring parameters,
-                             bool wait, bool show) const {
+Status ProcessUtil::RunProgram(std::wstring folder, std::wstring file, std::wstring parameters,
+                               bool wait, bool show) const {
   SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof(info);
   info.fMask = SEE_MASK_FLAG_NO_UI | (wait ? SEE_MASK_NOCLOSEPROCESS : 0);
@@ -100,8 +100,7 @@ bool ProcessUtil::RunProgram(std::wstring folder, std::wstring file, std::wstrin
   info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
   info.nShow = show ? SW_SHOWNORMAL : SW_HIDE;
   if (!ShellExecuteExW(&info)) {
-    LogLine("program %s not started, Windows error %lu", LogText(file).c_str(), GetLastError());
-    return false;
+    return Status::LastError(StatusStep::kStartProgram, LogText(file));
   }
   LogLine("program %s started (parameters \"%s\", folder \"%s\")", LogText(file).c_str(),
           LogText(parameters).c_str(), LogText(folder).c_str());
@@ -112,7 +111,7 @@ bool ProcessUtil::RunProgram(std::wstring folder, std::wstring file, std::wstrin
     GetExitCodeProcess(process.Get(), &exitCode);
     LogLine("program %s ended with exit code %lu", LogText(file).c_str(), exitCode);
   }
-  return true;
+  return Status::Ok();
 }
 
 bool ProcessUtil::KillProcessesByName(std::wstring text) const {

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/status.h"
+
 namespace rerozadez {
 
 // Starts other programs and ends running ones. Stateless.
@@ -12,9 +14,10 @@ class ProcessUtil {
  public:
   // Starts file through the shell with no error UI. An empty folder or empty
   // parameters pass none. With wait, blocks until the program ends (no
-  // limit). show selects SW_SHOWNORMAL or SW_HIDE. True when it started.
-  bool RunProgram(std::wstring folder, std::wstring file, std::wstring parameters, bool wait,
-                  bool show) const;
+  // limit). show selects SW_SHOWNORMAL or SW_HIDE. Ok when it started, else
+  // kStartProgram with Windows' code and the file.
+  Status RunProgram(std::wstring folder, std::wstring file, std::wstring parameters, bool wait,
+                    bool show) const;
 
   // Ends every process whose image name is text (ignoring case), each with
   // its descendants, children first. Up to 11 passes 500 ms apart; true when

@@ -80,6 +80,7 @@ const StepEntry kStepNames[] = {
     {StatusStep::kRouteIncompletePasses, "download route: the file stayed incomplete"},
     {StatusStep::kRouteRefusedFiles, "download route: every complete file was refused"},
     {StatusStep::kRunSetupNotStarted, "run: the downloaded setup did not start"},
+    {StatusStep::kCardMoveFile, "SD card: move the pulled file onto the setup file"},
 };
 
 // Windows' text for a code, without its line end; empty when it has none.

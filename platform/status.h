@@ -97,6 +97,9 @@ enum class StatusStep : int {
   kRouteIncompletePasses = 4101,  // the download kept ending before the file was whole
   kRouteRefusedFiles = 4102,      // every complete file was refused
   kRunSetupNotStarted = 4103,     // the downloaded setup did not start, three times
+
+  // The SD card route.
+  kCardMoveFile = 4201,  // the pulled file could not take the setup file's name
 };
 
 // What a Status's code is.

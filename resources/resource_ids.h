@@ -26,6 +26,15 @@
 #define IDS_MEDIA_DETAIL_3 167
 #define IDS_MEDIA_DETAIL_4 168
 #define IDS_DETAILS 169
+// The failure screen's second line: what failed and what to do.
+#define IDS_FAILURE_NO_CONNECTION 171
+#define IDS_FAILURE_PROXY_REFUSED 172
+#define IDS_FAILURE_BAD_REPLY 173
+#define IDS_FAILURE_DOWNLOAD_BROKEN 174
+#define IDS_FAILURE_NOT_PUBLISHER 175
+#define IDS_FAILURE_DISK 176
+#define IDS_FAILURE_FILE_IN_USE 177
+#define IDS_FAILURE_SETUP_NOT_STARTED 178
 // Names of the title-bar buttons (their window texts; they show no label).
 #define IDS_MINIMIZE_NAME 150
 #define IDS_CLOSE_NAME 151

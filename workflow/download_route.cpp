@@ -4,6 +4,7 @@
 
 #include "net/package_info.h"
 #include "net/resumable_download.h"
+#include "net/web_address.h"
 #include "platform/diagnostic_log.h"
 #include "platform/pause.h"
 #include "platform/process_util.h"
@@ -13,6 +14,7 @@
 #include "settings/setup_settings.h"
 #include "settings/sys_util.h"
 #include "workflow/resume_state.h"
+#include "workflow/verified_start.h"
 #include "workflow/version_compare.h"
 
 namespace rerozadez {
@@ -21,6 +23,21 @@ namespace {
 const int kPassLimit = 5;
 const int kDigestBudget = 2;
 const DWORD kPauseAfterIncompletePass = 100;
+
+// The package on offer, as the service described it.
+struct Offer {
+  std::string verName;
+  std::string downloadUrl;
+  std::string size;
+  std::string fpmd5;
+};
+
+// What the passes of one route work with.
+struct PreparedDownload {
+  WebAddress address;
+  std::wstring setupPath;
+  int64_t totalSize;
+};
 
 // Whether the next pass asks from the first byte: once per route, after a
 // resumed pass whose reply came but whose body stayed silent. Caching
@@ -31,18 +48,110 @@ const DWORD kPauseAfterIncompletePass = 100;
 // keeps it, so a single stall on an ordinary network costs those bytes once
 // and never the partial file; only once, because on an ordinary network a
 // second stall says the line, not the proxy, is the trouble.
-bool NextPassFromFirstByte(int error, uint64_t startOffset, bool* tried) {
-  if (error != kDownloadErrorSilentReply || startOffset == 0 || *tried)
+bool NextPassFromFirstByte(const Status& pass, uint64_t startOffset, bool* tried) {
+  if (pass.step != StatusStep::kDownloadSilentReply || startOffset == 0 || *tried)
     return false;
   *tried = true;
   LogLine("download route: the resumed reply sent nothing; the next pass asks from byte 0");
   return true;
 }
 
+// True when the installed suite is as new as the offer and can be started:
+// nothing to fetch. A suite whose program is gone is repaired by the setup.
+bool IsInstalledSuiteCurrentFor(const Offer& offer) {
+  std::string installedVersion;
+  std::wstring installDir;
+  if (!GetSetupSettings()->IsSuiteInstalled(installedVersion, installDir) ||
+      !IsInstalledSuiteCurrent(offer.verName, installedVersion) ||
+      FindSuiteProgram(installDir).empty()) {
+    return false;
+  }
+  LogLine("download route: installed version %s is current, nothing to fetch",
+          installedVersion.c_str());
+  return true;
+}
+
+// Records the offer as the resume record and readies the passes: the
+// address checked once, a running setup ended so that it does not hold the
+// file about to be extended.
+Status PrepareDownload(const Offer& offer, PreparedDownload* download) {
+  Status status = StoreResumeRecord(offer.size, offer.fpmd5);
+  if (!status.ok())
+    return status;
+  // The service's reply is JSON, whose texts are UTF-8: non-ASCII characters
+  // of the address travel escaped, never through the ANSI code page.
+  const std::wstring url = GetSysUtil()->AnsiToWide(EscapeNonAsciiInUrl(offer.downloadUrl).c_str());
+  if (!ParseWebAddress(url, &download->address))
+    return Status::Failed(StatusStep::kDownloadAddress, offer.downloadUrl);
+  download->setupPath = GetSetupSettings()->GetSetupFilePath();
+  if (PathExists(download->setupPath))
+    GetProcessUtil()->KillProcessesByName(kSetupFileName);
+  download->totalSize = ParseSizeText(GetSysUtil()->AnsiToWide(offer.size.c_str()));
+  return Status::Ok();
+}
+
+// The content check of a downloaded file: the recorded digest.
+Status RecordedDigestCheck() {
+  Status why;
+  return IsDigestMatching(&why) ? Status::Ok() : why;
+}
+
+// The passes of the download loop: each appends what the server sends, a
+// complete file is started through the gate.
+RouteResult RunDownloadPasses(CReroZadezHelper* worker, const PreparedDownload& download) {
+  // The worker's flag stops a transfer between reads; each read reports.
+  DownloadControl control;
+  control.shouldStop = [worker] { return worker->stopRequested != 0; };
+  control.progress = [worker](int percent) { worker->Notify(NotifyProgress, percent); };
+  control.receiveTimeoutMs = DownloadReceiveTimeoutMs(kDownloadReceiveTimeoutMs);
+  bool fromFirstByteTried = false;
+  Status lastPass;
+  // Whatever the setup file holds is resumed, never discarded for being partial.
+  int digestBudget = kDigestBudget;
+  for (int pass = 0; pass < kPassLimit; ++pass) {
+    if (worker->stopRequested)
+      return {kDownloadStopped, Status::Ok()};
+    uint64_t startOffset = 0;
+    const Status passStatus = DownloadFile(control, download.address, download.setupPath,
+                                           download.totalSize, &startOffset);
+    control.fromFirstByte = NextPassFromFirstByte(passStatus, startOffset, &fromFirstByteTried);
+    if (!IsDownloadComplete()) {
+      LogLine("download route: pass %d left the setup file incomplete (%I64u bytes)", pass + 1,
+              GetSysUtil()->GetFileLength(download.setupPath));
+      if (!passStatus.ok())
+        LogStatus("download pass", passStatus);
+      lastPass = passStatus;
+      Pause(kPauseAfterIncompletePass);
+      continue;
+    }
+    const Status started = worker->LaunchSetupFile("download", RecordedDigestCheck);
+    if (started.ok())
+      return {kDownloadedSetupStarted, Status::Ok()};
+    if (!IsFileRefused(started)) {
+      const DownloadOutcome outcome =
+          started.step == StatusStep::kStartProgram ? kDownloadedSetupNotStarted : kDownloadFailed;
+      return {outcome, started};
+    }
+    // The file is gone; it is fetched again while the budget lasts, with a
+    // fresh allowance of passes (this one counted as the first).
+    LogStatus("downloaded setup", started);
+    if (--digestBudget <= 0) {
+      LogLine("download route: gives up after %d refused files", kDigestBudget);
+      return {kDownloadFailed, started};
+    }
+    worker->Notify(NotifyChecksumMismatch);
+    pass = 0;
+  }
+  LogLine("download route: gives up after %d incomplete passes", kPassLimit);
+  if (lastPass.ok())
+    lastPass = Status::Failed(StatusStep::kRouteIncompletePasses, LogText(download.setupPath));
+  return {kDownloadFailed, lastPass};
+}
+
 }  // namespace
 
-bool QueryConfiguredPackage(std::string& verName, std::string& downloadUrl, std::string& size,
-                            std::string& fpmd5) {
+Status QueryConfiguredPackage(std::string& verName, std::string& downloadUrl, std::string& size,
+                              std::string& fpmd5) {
   const std::string channel = GetSysUtil()->WideToAnsi(GetSetupSettings()->channel.c_str());
   return QueryPackageInfo(PackageServiceBaseUrl(), channel, verName, downloadUrl, size, fpmd5);
 }
@@ -56,87 +165,22 @@ std::wstring FindSuiteProgram(const std::wstring& installDir) {
   return program;
 }
 
-DownloadOutcome DownloadSetupFile(CReroZadezHelper* worker) {
-  std::string verName, downloadUrl, size, fpmd5;
-  if (!QueryConfiguredPackage(verName, downloadUrl, size, fpmd5)) {
-    LogLine("download route: the package service gave no usable answer");
-    worker->Notify(NotifyDownloadFailed);
-    return kDownloadEnded;
+RouteResult DownloadSetupFile(CReroZadezHelper* worker) {
+  Offer offer;
+  Status status = QueryConfiguredPackage(offer.verName, offer.downloadUrl, offer.size, offer.fpmd5);
+  if (!status.ok())
+    return {kDownloadFailed, status};
+  LogLine("download route: offered version %s at %s, size %s, digest %s", offer.verName.c_str(),
+          offer.downloadUrl.c_str(), offer.size.c_str(), offer.fpmd5.c_str());
+  if (IsInstalledSuiteCurrentFor(offer)) {
+    DeleteFileW(GetSetupSettings()->GetSetupFilePath().c_str());
+    return {kInstalledSuiteCurrent, Status::Ok()};
   }
-  LogLine("download route: offered version %s at %s, size %s, digest %s", verName.c_str(),
-          downloadUrl.c_str(), size.c_str(), fpmd5.c_str());
-
-  SetupSettings* settings = GetSetupSettings();
-  std::wstring setupPath = settings->GetSetupFilePath();
-  std::string installedVersion;
-  std::wstring installDir;
-  if (settings->IsSuiteInstalled(installedVersion, installDir) &&
-      IsInstalledSuiteCurrent(verName, installedVersion) && !FindSuiteProgram(installDir).empty()) {
-    // The installed suite is as new as the offer and can be started: nothing
-    // to fetch. A suite whose program is gone is repaired by the setup.
-    LogLine("download route: installed version %s is current, nothing to fetch",
-            installedVersion.c_str());
-    DeleteFileW(setupPath.c_str());
-    return kInstalledSuiteCurrent;
-  }
-
-  StoreResumeRecord(size, fpmd5);
-  // The service's reply is JSON, whose texts are UTF-8: non-ASCII characters
-  // of the address travel escaped, never through the ANSI code page.
-  std::wstring url = GetSysUtil()->AnsiToWide(EscapeNonAsciiInUrl(downloadUrl).c_str());
-  if (PathExists(setupPath)) {
-    // A running copy of the setup would hold the file we are about to extend.
-    GetProcessUtil()->KillProcessesByName(kSetupFileName);
-  }
-  int64_t totalSize = ParseSizeText(GetSysUtil()->AnsiToWide(size.c_str()));
-
-  // The worker's flag stops a transfer between reads; each read reports.
-  DownloadControl control;
-  control.shouldStop = [worker] { return worker->stopRequested != 0; };
-  control.progress = [worker](int percent) { worker->Notify(NotifyProgress, percent); };
-  control.receiveTimeoutMs = DownloadReceiveTimeoutMs(kDownloadReceiveTimeoutMs);
-  bool fromFirstByteTried = false;
-
-  // Whatever the setup file holds is resumed, never discarded for being partial.
-  int digestBudget = kDigestBudget;
-  int pass = 0;
-  while (pass < kPassLimit) {
-    if (worker->stopRequested) {
-      return kDownloadEnded;
-    }
-    uint64_t startOffset = 0;
-    int error = 0;
-    DownloadFile(control, url, setupPath, totalSize, &startOffset, &error);
-    control.fromFirstByte = NextPassFromFirstByte(error, startOffset, &fromFirstByteTried);
-    if (IsDownloadComplete()) {
-      const StartOutcome outcome = worker->StartSetupFile("download", IsDigestMatching);
-      if (outcome == kProgramStarted) {
-        return kDownloadedSetupStarted;
-      }
-      if (outcome == kProgramNotStarted) {
-        return kDownloadedSetupNotStarted;
-      }
-      // A wrong digest and a refused signature alike: the file is gone, and
-      // it is fetched again while the budget lasts.
-      pass = 0;
-      if (--digestBudget <= 0) {
-        LogLine("download route: gives up after %d refused files", kDigestBudget);
-        worker->Notify(NotifyDownloadFailed);
-        return kDownloadEnded;
-      }
-      worker->Notify(NotifyChecksumMismatch);
-    } else {
-      LogLine("download route: pass %d left the setup file incomplete (%I64u bytes)", pass + 1,
-              GetSysUtil()->GetFileLength(setupPath));
-      Pause(kPauseAfterIncompletePass);
-      if (pass == kPassLimit - 1) {
-        LogLine("download route: gives up after %d incomplete passes", kPassLimit);
-        worker->Notify(NotifyDownloadFailed);
-      }
-    }
-    ++pass;
-  }
-  return kDownloadEnded;
+  PreparedDownload download;
+  status = PrepareDownload(offer, &download);
+  if (!status.ok())
+    return {kDownloadFailed, status};
+  return RunDownloadPasses(worker, download);
 }
 
 }  // namespace rerozadez

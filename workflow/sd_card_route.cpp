@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/diagnostic_log.h"
 #include "platform/process_util.h"
 #include "platform/system_info.h"
 #include "settings/setup_settings.h"
@@ -30,15 +31,22 @@ bool FetchFromSdCard(CReroZadezHelper* worker) {
   // Only a file this pull produces may replace the setup file.
   DeleteFileW(stagingPath.c_str());
   worker->Notify(NotifyReadingSdCard);
-  GetProcessUtil()->RunProgram(GetSysUtil()->GetTempWorkFolder(), settings->bridgeToolPath,
-                               parameters, true, false);
+  const Status pulled = GetProcessUtil()->RunProgram(
+      GetSysUtil()->GetTempWorkFolder(), settings->bridgeToolPath, parameters, true, false);
+  if (!pulled.ok()) {
+    LogStatus("SD card pull", pulled);
+    return false;
+  }
   if (!PathExists(stagingPath)) {
     return false;
   }
   // A running copy of the setup would hold the file we are about to replace.
   GetProcessUtil()->KillProcessesByName(kSetupFileName);
   DeleteFileW(setupPath.c_str());
-  MoveFileW(stagingPath.c_str(), setupPath.c_str());
+  if (!MoveFileW(stagingPath.c_str(), setupPath.c_str())) {
+    LogStatus("SD card copy", Status::LastError(StatusStep::kCardMoveFile, LogText(setupPath)));
+    return false;
+  }
   return true;
 }
 

@@ -3,6 +3,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/status.h"
+
 namespace rerozadez {
 
 // How a program is started (see ProcessUtil::RunProgram).
@@ -14,22 +16,34 @@ struct ProgramStart {
   bool show;
 };
 
-enum StartOutcome {
-  kProgramStarted,
-  kProgramRefused,     // not held, contentCheck false, or its signature refused
-  kProgramNotStarted,  // verified, but Windows did not start it
-};
+// How long the gate waits for a file another program holds before it gives
+// up: a virus scanner's look ends well within it, an open editor does not.
+const int kInUseAttempts = 10;
+const unsigned long kInUsePauseMs = 500;
 
 // The one way a program that came from outside (the full setup, the driver
 // installer) is started. The file is held open sharing reading only, so no
-// one can write, rename or delete it until it has been started; on that
-// held file contentCheck runs (the caller's size and digest rules; may be
-// empty), then the signature check against the build's publisher pins
-// (CheckPublisherSignature). Only then are beforeStart (may be empty) and the
-// start run. what names the file in the log ("setup", "driver installer"),
-// with the reason and code of a refusal.
-StartOutcome StartVerifiedProgram(const char* what, const ProgramStart& start,
-                                  const std::function<bool()>& contentCheck,
-                                  const std::function<void()>& beforeStart);
+// one can write, rename or delete it until it has been started (a file
+// another program holds is waited for, kInUseAttempts times kInUsePauseMs);
+// on that held file contentCheck runs (the caller's size and digest rules;
+// may be empty), then the signature check against the build's publisher
+// pins (CheckPublisherSignature). Only then are beforeStart (may be empty)
+// and the start run. Ok when the program was started; otherwise the step
+// (kStartHoldFile with Windows' code, contentCheck's failure,
+// kStartSignature with WinVerifyTrust's code, kStartProgram) with the file
+// in the detail. what names the file in the log ("setup", "driver
+// installer"); the caller logs a failure.
+Status StartVerifiedProgram(const char* what, const ProgramStart& start,
+                            const std::function<Status()>& contentCheck,
+                            const std::function<void()>& beforeStart);
+
+// True when the start failed because another program held the file: the
+// file is not to blame, so it is neither deleted nor fetched again.
+bool IsFileInUse(const Status& status);
+
+// True when the file itself was refused (not the expected content, or not
+// the publisher's signature), or could not be read for the check: a fresh
+// copy may pass.
+bool IsFileRefused(const Status& status);
 
 }  // namespace rerozadez

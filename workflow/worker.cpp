@@ -11,6 +11,7 @@
 #include "settings/sys_util.h"
 #include "workflow/download_route.h"
 #include "workflow/resume_state.h"
+#include "workflow/run_failure.h"
 #include "workflow/sd_card_route.h"
 
 namespace rerozadez {
@@ -26,7 +27,7 @@ const char* const kNotifyNames[] = {"run started",
                                     "reading SD card",
                                     "download started",
                                     "download restarted",
-                                    "download failed (Retry offered)",
+                                    "run failed (Retry offered)",
                                     "checksum mismatch",
                                     "progress",
                                     "launching setup",
@@ -54,32 +55,31 @@ CReroZadezHelper* GetReroZadezHelper() {
   return instance;
 }
 
+bool CReroZadezHelper::StopChecked() const {
+  if (stopRequested == 0) {
+    return false;
+  }
+  LogLine("run stops: asked to");
+  return true;
+}
+
 int CReroZadezHelper::Run() {
   // Only the first of two racing starts gets through.
   int idle = 0;
   if (!running.compare_exchange_strong(idle, 1)) {
     return 0;
   }
-
   // Every way out clears running; a stop check answers 1, the other ends 0.
   struct RunningFlag {
     std::atomic<int>& running;
     ~RunningFlag() { running = 0; }
   } clearOnExit{running};
-  auto stopChecked = [this] {
-    if (stopRequested == 0) {
-      return false;
-    }
-    LogLine("run stops: asked to");
-    return true;
-  };
   // The window clears the stop flag before it starts a run, so a close that
   // came since, even before this thread got going, ends the run here.
-  if (stopChecked()) {
+  if (StopChecked()) {
     return 1;
   }
 
-  SetupSettings* settings = GetSetupSettings();
   LogLine("run begins (%s)", retryMode == 0 ? "full run" : "retry: the download only");
   // A proxy's credentials dialog cancelled in an earlier run may show again.
   GetProxyCredentials()->BeginRun();
@@ -87,118 +87,185 @@ int CReroZadezHelper::Run() {
     Notify(NotifyRunStarted);
   }
   Pause(kStagePause);
-  if (stopChecked()) {
+  if (StopChecked()) {
     return 1;
   }
 
   if (retryMode == 0) {
     Notify(NotifyFetchStage);
-    if (!settings->driverPath.empty()) {
-      Notify(NotifyInstallingDriver);
-      StartVerifiedProgram("driver installer",
-                           {settings->driverPath, L"", settings->driverParams, true, false},
-                           nullptr, nullptr);
-    }
-    if (stopChecked()) {
+    RunDriverInstaller();
+    if (StopChecked()) {
       return 1;
     }
-
-    // Refresh the expected size and digest, so that an earlier copy is
-    // judged against the package on offer now.
-    std::string verName, downloadUrl, size, fpmd5;
-    bool offerKnown = QueryConfiguredPackage(verName, downloadUrl, size, fpmd5);
-    if (offerKnown) {
-      OutputDebugStringA("update the download size and md5\n");
-      StoreResumeRecord(size, fpmd5);
-      LogLine("resume record: size %s, digest %s (version %s)", size.c_str(), fpmd5.c_str(),
-              verName.c_str());
-    } else {
-      LogLine("resume record kept: the package service gave no usable answer");
+    const bool offerKnown = RefreshOffer();
+    StageEnd stage = TryEarlierCopy();
+    if (stage == StageEnd::kGoOn && StopChecked()) {
+      stage = StageEnd::kStopped;
     }
-
-    // Each file is started through the one gate: held, checked and signed.
-    if (IsDownloadComplete()) {
-      LogLine("earlier copy: complete, verifying it");
-      if (StartSetupFile("earlier copy", IsDigestMatching) == kProgramStarted) {
-        return 0;
-      }
-    } else {
-      LogLine("earlier copy: %I64u bytes, not complete",
-              GetSysUtil()->GetFileLength(settings->GetSetupFilePath()));
+    if (stage == StageEnd::kGoOn) {
+      stage = TrySdCard(offerKnown);
     }
-    if (stopChecked()) {
-      return 1;
-    }
-
-    if (FetchFromSdCard(this) && GetSysUtil()->GetFileLength(settings->GetSetupFilePath()) > 0) {
-      LogLine("SD card: pulled %I64u bytes",
-              GetSysUtil()->GetFileLength(settings->GetSetupFilePath()));
-      // With this run's offer known, the phone's copy must be exactly that
-      // offer. Without it the card is the offline route, and its copy is
-      // taken on its signature alone.
-      auto isOffer = [offerKnown] {
-        if (offerKnown && !IsSetupFileAsRecorded()) {
-          LogLine("SD card: the pulled file is not the offered setup, deleted");
-          return false;
-        }
-        return true;
-      };
-      if (StartSetupFile("SD card copy", isOffer) == kProgramStarted) {
-        return 0;
-      }
+    if (stage != StageEnd::kGoOn) {
+      return stage == StageEnd::kStopped ? 1 : 0;
     }
   }
-
   Notify(retryMode == 0 ? NotifyDownloadStarted : NotifyDownloadRestarted);
-  int launchAttempts = 0;
-  for (;;) {
-    if (stopChecked()) {
-      return 1;
-    }
-    const DownloadOutcome outcome = DownloadSetupFile(this);
-    if (outcome == kDownloadEnded || outcome == kDownloadedSetupStarted) {
-      return 0;
-    }
-    if (outcome == kDownloadedSetupNotStarted) {
-      if (++launchAttempts >= kLaunchAttempts) {
-        // The user can act on a failed download (Retry); a silent end would
-        // leave the window on the launching text.
-        LogLine("the downloaded setup did not start %d times", kLaunchAttempts);
-        Notify(NotifyDownloadFailed);
-        return 0;
-      }
-      continue;
-    }
-    // The route succeeded without a file: the installed suite is current.
-    std::string version;
-    std::wstring installDir;
-    if (settings->IsSuiteInstalled(version, installDir)) {
-      std::wstring program = FindSuiteProgram(installDir);
-      if (!program.empty()) {
-        LogLine("starting the installed suite %s", version.c_str());
-        GetProcessUtil()->RunProgram(installDir, program, L"", false, true);
-      }
-    }
-    Notify(NotifyRunFinished);
-    return 0;
+  return RunDownloadPhase();
+}
+
+void CReroZadezHelper::RunDriverInstaller() {
+  SetupSettings* settings = GetSetupSettings();
+  if (settings->driverPath.empty()) {
+    return;
+  }
+  Notify(NotifyInstallingDriver);
+  const Status started = StartVerifiedProgram(
+      "driver installer", {settings->driverPath, L"", settings->driverParams, true, false}, nullptr,
+      nullptr);
+  if (!started.ok()) {
+    LogStatus("driver installer (the run goes on without it)", started);
   }
 }
 
-StartOutcome CReroZadezHelper::StartSetupFile(const char* source,
-                                              const std::function<bool()>& contentCheck) {
+bool CReroZadezHelper::RefreshOffer() {
+  // Refresh the expected size and digest, so that an earlier copy is
+  // judged against the package on offer now.
+  std::string verName, downloadUrl, size, fpmd5;
+  const Status queried = QueryConfiguredPackage(verName, downloadUrl, size, fpmd5);
+  if (!queried.ok()) {
+    LogStatus("package query (the resume record is kept)", queried);
+    return false;
+  }
+  OutputDebugStringA("update the download size and md5\n");
+  const Status stored = StoreResumeRecord(size, fpmd5);
+  if (!stored.ok()) {
+    LogStatus("resume record", stored);
+  } else {
+    LogLine("resume record: size %s, digest %s (version %s)", size.c_str(), fpmd5.c_str(),
+            verName.c_str());
+  }
+  return true;
+}
+
+CReroZadezHelper::StageEnd CReroZadezHelper::TryEarlierCopy() {
+  const std::wstring setupPath = GetSetupSettings()->GetSetupFilePath();
+  if (!IsDownloadComplete()) {
+    LogLine("earlier copy: %I64u bytes, not complete", GetSysUtil()->GetFileLength(setupPath));
+    return StageEnd::kGoOn;
+  }
+  // Each file is started through the one gate: held, checked and signed.
+  LogLine("earlier copy: complete, verifying it");
+  const Status started = LaunchSetupFile("earlier copy", [] {
+    Status why;
+    return IsDigestMatching(&why) ? Status::Ok() : why;
+  });
+  if (started.ok()) {
+    return StageEnd::kEnded;
+  }
+  if (IsFileInUse(started)) {
+    EndWithFailure(started);
+    return StageEnd::kEnded;
+  }
+  LogStatus("earlier copy (deleted)", started);
+  return StageEnd::kGoOn;
+}
+
+CReroZadezHelper::StageEnd CReroZadezHelper::TrySdCard(bool offerKnown) {
+  const std::wstring setupPath = GetSetupSettings()->GetSetupFilePath();
+  if (!FetchFromSdCard(this) || GetSysUtil()->GetFileLength(setupPath) == 0) {
+    return StageEnd::kGoOn;
+  }
+  LogLine("SD card: pulled %I64u bytes", GetSysUtil()->GetFileLength(setupPath));
+  // With this run's offer known, the phone's copy must be exactly that
+  // offer. Without it the card is the offline route, and its copy is taken
+  // on its signature alone.
+  const Status started = LaunchSetupFile("SD card copy", [offerKnown] {
+    Status why;
+    return !offerKnown || IsSetupFileAsRecorded(&why) ? Status::Ok() : why;
+  });
+  if (started.ok()) {
+    return StageEnd::kEnded;
+  }
+  if (IsFileInUse(started)) {
+    EndWithFailure(started);
+    return StageEnd::kEnded;
+  }
+  LogStatus("SD card copy (deleted)", started);
+  return StageEnd::kGoOn;
+}
+
+int CReroZadezHelper::RunDownloadPhase() {
+  int launchAttempts = 0;
+  for (;;) {
+    if (StopChecked()) {
+      return 1;
+    }
+    const RouteResult route = DownloadSetupFile(this);
+    switch (route.outcome) {
+      case kDownloadStopped:
+      case kDownloadedSetupStarted:
+        return 0;
+      case kDownloadFailed:
+        EndWithFailure(route.status);
+        return 0;
+      case kDownloadedSetupNotStarted:
+        if (++launchAttempts < kLaunchAttempts) {
+          continue;
+        }
+        LogLine("the downloaded setup did not start %d times", kLaunchAttempts);
+        EndWithFailure(route.status);
+        return 0;
+      case kInstalledSuiteCurrent:
+        StartInstalledSuite();
+        Notify(NotifyRunFinished);
+        return 0;
+    }
+  }
+}
+
+void CReroZadezHelper::StartInstalledSuite() {
+  std::string version;
+  std::wstring installDir;
+  if (!GetSetupSettings()->IsSuiteInstalled(version, installDir)) {
+    return;
+  }
+  const std::wstring program = FindSuiteProgram(installDir);
+  if (program.empty()) {
+    return;
+  }
+  LogLine("starting the installed suite %s", version.c_str());
+  const Status started = GetProcessUtil()->RunProgram(installDir, program, L"", false, true);
+  if (!started.ok()) {
+    LogStatus("installed suite", started);
+  }
+}
+
+void CReroZadezHelper::EndWithFailure(const Status& status) {
+  const FailureKind kind = ClassifyFailure(status);
+  LogStatus("setup run", status);
+  LogLine("the window shows the failure: %s", FailureKindName(kind));
+  // The user can act on a failed run (Retry); a silent end would leave the
+  // window on its last status.
+  Notify(NotifyDownloadFailed, static_cast<int>(kind));
+}
+
+Status CReroZadezHelper::LaunchSetupFile(const char* source,
+                                         const std::function<Status()>& contentCheck) {
   const std::wstring setupPath = GetSetupSettings()->GetSetupFilePath();
   LogLine("setup file from the %s: verifying it before the start", source);
   // No arguments at all: the full setup runs as if the user had started it.
-  const StartOutcome outcome = StartVerifiedProgram(
+  const Status started = StartVerifiedProgram(
       "setup", {setupPath, GetSysUtil()->GetTempWorkFolder(), L"", false, true}, contentCheck,
       [this] { Notify(NotifyLaunchingSetup); });
-  if (outcome == kProgramStarted) {
+  if (started.ok()) {
     Pause(kStagePause);
     Notify(NotifySetupLaunched);
-  } else {
+  } else if (!IsFileInUse(started)) {
+    // Another program's file is left to it; anything else that failed the
+    // gate is not started again.
     DeleteFileW(setupPath.c_str());
   }
-  return outcome;
+  return started;
 }
 
 unsigned __stdcall WorkerThreadProc(void* worker) {

@@ -21,8 +21,9 @@
 namespace rerozadez {
 
 // What a run reports to the window. The value is 0 for every type but
-// NotifyProgress, which carries the download's percentage. Types above
-// NotifyRunFinished are never sent; a receiver ignores them.
+// NotifyProgress, which carries the download's percentage, and
+// NotifyDownloadFailed, which carries the FailureKind (workflow/run_failure.h).
+// Types above NotifyRunFinished are never sent; a receiver ignores them.
 enum SetupNotifyType {
   NotifyRunStarted = 0,         // a full run begins
   NotifyFetchStage = 1,         // a full run passed its first pause
@@ -30,7 +31,7 @@ enum SetupNotifyType {
   NotifyReadingSdCard = 3,      // the full setup is about to be pulled from the SD card
   NotifyDownloadStarted = 4,    // the download phase of a full run begins
   NotifyDownloadRestarted = 5,  // a retry run begins with the download phase
-  NotifyDownloadFailed = 6,     // the download failed for good
+  NotifyDownloadFailed = 6,     // the run failed for good; value: the FailureKind
   NotifyChecksumMismatch = 7,   // a complete download had the wrong digest
   NotifyProgress = 8,           // value: percent of the current transfer
   NotifyLaunchingSetup = 9,     // the full setup is about to be started
@@ -61,23 +62,47 @@ class CReroZadezHelper : public CReroZadezHelperNormal {
   // One whole setup run on the calling thread: driver installer, then the
   // full setup from a verified earlier copy, the SD card or the download,
   // then its start. 1 when it ended at a stop check, else 0 (also when a run
-  // is already in progress, which it leaves alone). The run does not clear
-  // stopRequested: whoever starts it does, so a stop asked before the run
-  // began ends it at once.
+  // is already in progress, which it leaves alone). A run that fails logs
+  // its cause and sends NotifyDownloadFailed with the failure's kind. The
+  // run does not clear stopRequested: whoever starts it does, so a stop
+  // asked before the run began ends it at once.
   int Run();
 
   // Starts the setup file through StartVerifiedProgram with contentCheck
   // (the caller's size and digest rules), in the temporary working folder,
   // with NotifyLaunchingSetup before the start and NotifySetupLaunched after
-  // its pause. A setup file that did not start is deleted. source names
-  // where it came from in the log.
-  StartOutcome StartSetupFile(const char* source, const std::function<bool()>& contentCheck);
+  // its pause. A setup file that did not start is deleted, unless another
+  // program held it. source names where it came from in the log. Ok when
+  // started, else the gate's cause.
+  Status LaunchSetupFile(const char* source, const std::function<Status()>& contentCheck);
 
   std::atomic<int> running;        // 1 while a run is in progress
   std::atomic<int> stopRequested;  // 1 asks the run to stop; set until a start clears it
   std::atomic<int> retryMode;      // 1 = retry run (download phase only)
   SetupNotifyCallback notify;      // set once by the window before any run
   void* notifyContext;             // handed back to notify unchanged
+
+ private:
+  // How a stage of the run ended: go on to the next, the run ended, or a
+  // stop was asked.
+  enum class StageEnd { kGoOn, kEnded, kStopped };
+
+  // True, with a log line, when a stop was asked.
+  bool StopChecked() const;
+  // Runs the configured driver installer, awaited and hidden; its failure
+  // is logged and the run goes on.
+  void RunDriverInstaller();
+  // Refreshes the resume record from the service; true when it answered.
+  bool RefreshOffer();
+  // The full run's sources before the download: the earlier copy, the card.
+  StageEnd TryEarlierCopy();
+  StageEnd TrySdCard(bool offerKnown);
+  // The download phase until the run ends; Run's result.
+  int RunDownloadPhase();
+  // Starts the installed suite's program, when there is one.
+  void StartInstalledSuite();
+  // Logs the cause and tells the window the run failed, with its kind.
+  void EndWithFailure(const Status& status);
 };
 
 // The one worker object, created on first use and never destroyed.

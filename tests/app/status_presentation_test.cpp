@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <utility>
+#include <vector>
 
 #include "resources/resource_ids.h"
 #include "workflow/worker.h"
@@ -71,14 +73,74 @@ TEST(ReactionToNotify, DownloadStartShowsTheBarAtZeroAndClearsTheError) {
   EXPECT_EQ(Change::kHide, ReactionToNotify(rerozadez::NotifyDownloadRestarted, 0).retry);
 }
 
-TEST(ReactionToNotify, FailedDownloadEmptiesStatusAndCaptionAndOffersRetry) {
-  const NotifyReaction reaction = ReactionToNotify(rerozadez::NotifyDownloadFailed, 0);
-  EXPECT_EQ(IDS_ERROR_DOWNLOAD_FAILED, reaction.errorText);
-  EXPECT_EQ(kEmptyText, reaction.statusText);
-  EXPECT_EQ(kEmptyText, reaction.captionText);
-  EXPECT_EQ(Change::kShow, reaction.retry);
-  EXPECT_FALSE(reaction.showProgress);
-  EXPECT_EQ(-1, reaction.progressPosition);
+// Each kind of failure has its own line under the error line and its own
+// exit code when the failure screen is closed; an unknown kind reads as a
+// setup that would not start.
+TEST(ReactionToNotify, FailureShowsItsCauseOffersRetryAndSetsItsExitCode) {
+  using rerozadez::FailureKind;
+  struct Case {
+    int value;
+    int line;
+    int exitCode;
+  };
+  const Case cases[] = {
+      {static_cast<int>(FailureKind::kNoConnection), IDS_FAILURE_NO_CONNECTION, 2201},
+      {static_cast<int>(FailureKind::kProxyRefused), IDS_FAILURE_PROXY_REFUSED, 2202},
+      {static_cast<int>(FailureKind::kBadReply), IDS_FAILURE_BAD_REPLY, 2203},
+      {static_cast<int>(FailureKind::kDownloadBroken), IDS_FAILURE_DOWNLOAD_BROKEN, 2204},
+      {static_cast<int>(FailureKind::kNotPublisher), IDS_FAILURE_NOT_PUBLISHER, 2205},
+      {static_cast<int>(FailureKind::kDiskProblem), IDS_FAILURE_DISK, 2206},
+      {static_cast<int>(FailureKind::kFileInUse), IDS_FAILURE_FILE_IN_USE, 2207},
+      {static_cast<int>(FailureKind::kSetupNotStarted), IDS_FAILURE_SETUP_NOT_STARTED, 1603},
+      {0, IDS_FAILURE_SETUP_NOT_STARTED, 1603},
+      {99, IDS_FAILURE_SETUP_NOT_STARTED, 1603},
+      {-3, IDS_FAILURE_SETUP_NOT_STARTED, 1603},
+  };
+  for (const Case& c : cases) {
+    const NotifyReaction reaction = ReactionToNotify(rerozadez::NotifyDownloadFailed, c.value);
+    EXPECT_EQ(IDS_ERROR_DOWNLOAD_FAILED, reaction.errorText) << c.value;
+    EXPECT_EQ(c.line, reaction.failureText) << c.value;
+    EXPECT_EQ(kEmptyText, reaction.statusText) << c.value;
+    EXPECT_EQ(kEmptyText, reaction.captionText) << c.value;
+    EXPECT_EQ(Change::kShow, reaction.retry) << c.value;
+    EXPECT_EQ(-1, reaction.progressPosition) << c.value;
+    ASSERT_TRUE(reaction.endingChanges) << c.value;
+    EXPECT_EQ(c.exitCode, rerozadezGUI::ExitCodeFor(reaction.ending, reaction.failure)) << c.value;
+  }
+}
+
+// The exit code follows the run from notification to notification: closed
+// before or during a run 1602, after the start of the setup or with the suite
+// current 0, and a retry after a failure is a run under way again.
+TEST(ReactionToNotify, ExitCodeFollowsTheRun) {
+  using rerozadezGUI::RunEnding;
+  struct Case {
+    std::vector<std::pair<int, int>> notifications;
+    int exitCode;
+  };
+  const int failed = rerozadez::NotifyDownloadFailed;
+  const int noConnection = static_cast<int>(rerozadez::FailureKind::kNoConnection);
+  const Case cases[] = {
+      {{}, 1602},
+      {{{rerozadez::NotifyRunStarted, 0}, {rerozadez::NotifyProgress, 40}}, 1602},
+      {{{rerozadez::NotifyRunStarted, 0}, {rerozadez::NotifySetupLaunched, 0}}, 0},
+      {{{rerozadez::NotifyRunStarted, 0}, {rerozadez::NotifyRunFinished, 0}}, 0},
+      {{{rerozadez::NotifyRunStarted, 0}, {failed, noConnection}}, 2201},
+      {{{failed, noConnection}, {rerozadez::NotifyDownloadRestarted, 0}}, 1602},
+      {{{failed, noConnection}, {rerozadez::NotifyChecksumMismatch, 0}}, 2201},
+  };
+  for (const Case& c : cases) {
+    RunEnding ending = RunEnding::kNotStarted;
+    rerozadez::FailureKind failure = rerozadez::FailureKind::kNone;
+    for (const auto& notification : c.notifications) {
+      const NotifyReaction reaction = ReactionToNotify(notification.first, notification.second);
+      if (reaction.endingChanges) {
+        ending = reaction.ending;
+        failure = reaction.failure;
+      }
+    }
+    EXPECT_EQ(c.exitCode, rerozadezGUI::ExitCodeFor(ending, failure)) << c.notifications.size();
+  }
 }
 
 TEST(ReactionToNotify, ProgressMovesOnlyTheBarHeldToItsRange) {

@@ -106,7 +106,7 @@ class RunProgramTest : public ::testing::Test {
 
 TEST_F(RunProgramTest, WaitingStartReturnsAfterTheProgramEnded) {
   ASSERT_TRUE(WriteFileBytes(recorder_ + L".sleepms", "1500"));
-  ASSERT_TRUE(GetProcessUtil()->RunProgram(L"", recorder_, L"/S", true, false));
+  ASSERT_TRUE(GetProcessUtil()->RunProgram(L"", recorder_, L"/S", true, false).ok());
   EXPECT_TRUE(ProcessesNamed(L"recorder.exe").empty());
   ASSERT_EQ(Starts().size(), 1u);
   EXPECT_EQ(Starts()[0].arguments, L"/S");
@@ -115,7 +115,7 @@ TEST_F(RunProgramTest, WaitingStartReturnsAfterTheProgramEnded) {
 
 TEST_F(RunProgramTest, StartWithoutWaitReturnsWhileTheProgramRuns) {
   ASSERT_TRUE(WriteFileBytes(recorder_ + L".sleepms", "5000"));
-  ASSERT_TRUE(GetProcessUtil()->RunProgram(dir_.Path(), recorder_, L"", false, true));
+  ASSERT_TRUE(GetProcessUtil()->RunProgram(dir_.Path(), recorder_, L"", false, true).ok());
   EXPECT_EQ(ProcessesNamed(L"recorder.exe").size(), 1u);
   for (int i = 0; i < 500 && Starts().empty(); ++i) {
     Sleep(20);  // until the stand-in has logged its start
@@ -131,15 +131,15 @@ TEST_F(RunProgramTest, EmptyFolderKeepsTheCallersAndParametersArriveIntact) {
   wchar_t ownFolder[MAX_PATH] = {};
   GetCurrentDirectoryW(MAX_PATH, ownFolder);
   std::wstring parameters = L"pull /sdcard/a.exe \"C:\\\u624b\u673a dir\\b.exe\"";
-  ASSERT_TRUE(GetProcessUtil()->RunProgram(L"", recorder_, parameters, true, false));
+  ASSERT_TRUE(GetProcessUtil()->RunProgram(L"", recorder_, parameters, true, false).ok());
   ASSERT_EQ(Starts().size(), 1u);
   EXPECT_EQ(Starts()[0].arguments, parameters);
   EXPECT_EQ(Starts()[0].folder, ownFolder);
 }
 
 TEST_F(RunProgramTest, MissingProgramIsNotStarted) {
-  EXPECT_FALSE(GetProcessUtil()->RunProgram(L"", dir_.File(L"absent.exe"), L"", true, false));
-  EXPECT_FALSE(GetProcessUtil()->RunProgram(L"", dir_.File(L"absent.exe"), L"", false, true));
+  EXPECT_FALSE(GetProcessUtil()->RunProgram(L"", dir_.File(L"absent.exe"), L"", true, false).ok());
+  EXPECT_FALSE(GetProcessUtil()->RunProgram(L"", dir_.File(L"absent.exe"), L"", false, true).ok());
 }
 
 class KillByName : public ::testing::Test {
@@ -155,7 +155,7 @@ class KillByName : public ::testing::Test {
              const std::wstring& parameters = L"") {
     std::wstring path = dir_.File(name);
     ASSERT_TRUE(CopyStandIn(standIn, path));
-    ASSERT_TRUE(GetProcessUtil()->RunProgram(L"", path, parameters, false, false));
+    ASSERT_TRUE(GetProcessUtil()->RunProgram(L"", path, parameters, false, false).ok());
   }
 
   ScratchDir dir_;

@@ -9,6 +9,9 @@
 //   demo_press.exe close           asks the window to close, as Alt+F4 does
 //   demo_press.exe gone <ms>       until no such window is left (0) or ms pass (1)
 //   demo_press.exe shown <id> <ms> until that control is visible (0) or ms pass (1)
+//   demo_press.exe run <file> <program>  starts the program, waits for it and writes
+//                                  its exit code, read on the Windows side, to file
+//                                  (Wine's own exit status keeps only its low 8 bits)
 #include <windows.h>
 
 #include <cstdio>
@@ -58,10 +61,38 @@ bool WaitForControl(int id, bool shown, DWORD timeoutMs) {
   }
 }
 
+// Starts program, waits for it and writes its whole exit code into
+// codeFile. 0 when the code was written.
+int RunAndRecordExitCode(const wchar_t* codeFile, const wchar_t* program) {
+  std::wstring commandLine = std::wstring(L"\"") + program + L"\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(program, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    fprintf(stderr, "demo_press: %ls not started, error %lu\n", program, GetLastError());
+    return 1;
+  }
+  CloseHandle(process.hThread);
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hProcess);
+  FILE* file = _wfopen(codeFile, L"w");
+  if (file == nullptr) {
+    return 1;
+  }
+  fprintf(file, "%lu\n", code);
+  return fclose(file) == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   std::wstring command = argc > 1 ? argv[1] : L"";
+  if (command == L"run" && argc > 3) {
+    return RunAndRecordExitCode(argv[2], argv[3]);
+  }
   if (command == L"gone") {
     DWORD limit = argc > 2 ? static_cast<DWORD>(_wtoi(argv[2])) : 60000;
     DWORD start = GetTickCount();
@@ -115,6 +146,6 @@ int wmain(int argc, wchar_t** argv) {
   }
   fprintf(stderr,
           "usage: demo_press wait [ms] | click <id> | press <id> | close | gone <ms> | shown <id> "
-          "<ms>\n");
+          "<ms> | run <file> <program>\n");
   return 2;
 }
