@@ -464,8 +464,8 @@ int CQuillWndHelper::ExitCode() const {
 
 void CQuillWndHelper::CloseWindowAndStop() {
   rerozadez::CReroZadezHelper* worker = rerozadez::GetReroZadezHelper();
-  worker->stopRequested = 1;
-  for (int attempt = 0; attempt < 3 && worker->running != 0; ++attempt) {
+  worker->stopRequested = true;
+  for (int attempt = 0; attempt < 3 && worker->running; ++attempt) {
     rerozadez::Pause(100);
   }
   rerozadez::GetProcessUtil()->KillProcessesByName(L"adb.exe");
@@ -488,13 +488,13 @@ bool CQuillWndHelper::OnCommand(HWND window, int controlId) {
       return true;
     case kRetryButtonId:
     case kInstallDriverButtonId: {
-      if (worker->running != 0) {
+      if (worker->running) {
         return true;
       }
-      worker->retryMode = controlId == kRetryButtonId ? 1 : 0;
+      worker->retryMode = controlId == kRetryButtonId;
       // Cleared here, not by the run: a stop left by an earlier run must
       // not end this one, and a close from now on must.
-      worker->stopRequested = 0;
+      worker->stopRequested = false;
       uintptr_t thread =
           _beginthreadex(nullptr, 0, rerozadez::WorkerThreadProc, worker, 0, nullptr);
       if (thread != 0) {

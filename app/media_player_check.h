@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "app/skin_layout.h"
+
 namespace rerozadezGUI {
 
 // The media player's official download page, opened by the Open-page button
@@ -28,7 +30,7 @@ ProductVersion ReadProductVersion(const std::wstring& path);
 // screen (ScreenMain when no hint is needed).
 struct MediaCheckOutcome {
   bool keepRunning;
-  int screenState;
+  ScreenState screenState;
 };
 MediaCheckOutcome DecideMediaScreen(bool hintNeeded, bool overSea);
 

@@ -125,7 +125,7 @@ void PaintRows(int width, int height, TextRow rows[kTextRowCount], int dpi) {
   }
 }
 
-ScreenTexts TextsForScreen(int screenState) {
+ScreenTexts TextsForScreen(ScreenState screenState) {
   ScreenTexts texts = {true, false, 0, 0, {0, 0, 0, 0}};
   switch (screenState) {
     case ScreenMediaDetails:
@@ -150,7 +150,7 @@ ScreenTexts TextsForScreen(int screenState) {
   return texts;
 }
 
-bool ShowsXpNote(int screenState, bool xpOrEarlier) {
+bool ShowsXpNote(ScreenState screenState, bool xpOrEarlier) {
   return xpOrEarlier && screenState != ScreenMediaHint && screenState != ScreenMediaDetails;
 }
 

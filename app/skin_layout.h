@@ -122,10 +122,10 @@ struct ScreenTexts {
   int hint;
   int details[4];
 };
-ScreenTexts TextsForScreen(int screenState);
+ScreenTexts TextsForScreen(ScreenState screenState);
 
 // True when the Windows XP note belongs on this screen of this system.
-bool ShowsXpNote(int screenState, bool xpOrEarlier);
+bool ShowsXpNote(ScreenState screenState, bool xpOrEarlier);
 
 // Picks the picture to draw: the preferred one, or the other of the pair when
 // the preferred one is missing (null when both are).

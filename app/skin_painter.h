@@ -80,7 +80,7 @@ class CQuillWndHelperDrawer {
 
   // What the window shows.
   WindowTexts texts;
-  int screenState;    // a ScreenState
+  ScreenState screenState;
   int hoverButtonId;  // the button under the mouse, 0 for none
   // Whether the focus is drawn: off until the keyboard is used to move
   // around the window, so that mouse users see no change.

@@ -101,7 +101,7 @@ Status RecordedDigestCheck() {
 RouteResult RunDownloadPasses(CReroZadezHelper* worker, const PreparedDownload& download) {
   // The worker's flag stops a transfer between reads; each read reports.
   DownloadControl control;
-  control.shouldStop = [worker] { return worker->stopRequested != 0; };
+  control.shouldStop = [worker] { return worker->stopRequested.load(); };
   control.progress = [worker](int percent) { worker->Notify(NotifyProgress, percent); };
   control.receiveTimeoutMs = DownloadReceiveTimeoutMs(kDownloadReceiveTimeoutMs);
   bool fromFirstByteTried = false;

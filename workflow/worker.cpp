@@ -37,7 +37,11 @@ const char* const kNotifyNames[] = {"run started",
 }  // namespace
 
 CReroZadezHelper::CReroZadezHelper()
-    : running(0), stopRequested(1), retryMode(0), notify(nullptr), notifyContext(nullptr) {}
+    : running(false),
+      stopRequested(true),
+      retryMode(false),
+      notify(nullptr),
+      notifyContext(nullptr) {}
 
 void CReroZadezHelper::Notify(int type, int value) const {
   // Progress comes with every read; the log keeps the screens only.
@@ -56,7 +60,7 @@ CReroZadezHelper* GetReroZadezHelper() {
 }
 
 bool CReroZadezHelper::StopChecked() const {
-  if (stopRequested == 0) {
+  if (!stopRequested) {
     return false;
   }
   LogLine("run stops: asked to");
@@ -65,14 +69,14 @@ bool CReroZadezHelper::StopChecked() const {
 
 int CReroZadezHelper::Run() {
   // Only the first of two racing starts gets through.
-  int idle = 0;
-  if (!running.compare_exchange_strong(idle, 1)) {
+  bool idle = false;
+  if (!running.compare_exchange_strong(idle, true)) {
     return 0;
   }
   // Every way out clears running; a stop check answers 1, the other ends 0.
   struct RunningFlag {
-    std::atomic<int>& running;
-    ~RunningFlag() { running = 0; }
+    std::atomic<bool>& running;
+    ~RunningFlag() { running = false; }
   } clearOnExit{running};
   // The window clears the stop flag before it starts a run, so a close that
   // came since, even before this thread got going, ends the run here.
@@ -80,10 +84,10 @@ int CReroZadezHelper::Run() {
     return 1;
   }
 
-  LogLine("run begins (%s)", retryMode == 0 ? "full run" : "retry: the download only");
+  LogLine("run begins (%s)", !retryMode ? "full run" : "retry: the download only");
   // A proxy's credentials dialog cancelled in an earlier run may show again.
   GetProxyCredentials()->BeginRun();
-  if (retryMode == 0) {
+  if (!retryMode) {
     Notify(NotifyRunStarted);
   }
   Pause(kStagePause);
@@ -91,7 +95,7 @@ int CReroZadezHelper::Run() {
     return 1;
   }
 
-  if (retryMode == 0) {
+  if (!retryMode) {
     Notify(NotifyFetchStage);
     RunDriverInstaller();
     if (StopChecked()) {
@@ -109,7 +113,7 @@ int CReroZadezHelper::Run() {
       return stage == StageEnd::kStopped ? 1 : 0;
     }
   }
-  Notify(retryMode == 0 ? NotifyDownloadStarted : NotifyDownloadRestarted);
+  Notify(!retryMode ? NotifyDownloadStarted : NotifyDownloadRestarted);
   return RunDownloadPhase();
 }
 

@@ -76,11 +76,11 @@ class CReroZadezHelper : public CReroZadezHelperNormal {
   // started, else the gate's cause.
   Status LaunchSetupFile(const char* source, const std::function<Status()>& contentCheck);
 
-  std::atomic<int> running;        // 1 while a run is in progress
-  std::atomic<int> stopRequested;  // 1 asks the run to stop; set until a start clears it
-  std::atomic<int> retryMode;      // 1 = retry run (download phase only)
-  SetupNotifyCallback notify;      // set once by the window before any run
-  void* notifyContext;             // handed back to notify unchanged
+  std::atomic<bool> running;        // while a run is in progress
+  std::atomic<bool> stopRequested;  // asks the run to stop; set until a start clears it
+  std::atomic<bool> retryMode;      // a retry run: the download phase only
+  SetupNotifyCallback notify;       // set once by the window before any run
+  void* notifyContext;              // handed back to notify unchanged
 
  private:
   // How a stage of the run ended: go on to the next, the run ended, or a

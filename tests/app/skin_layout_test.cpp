@@ -141,8 +141,8 @@ TEST(TextsForScreen, EachScreenDerivesItsOwnTexts) {
   EXPECT_EQ(IDS_MEDIA_DETAIL_3, details.details[2]);
   EXPECT_EQ(IDS_MEDIA_DETAIL_4, details.details[3]);
 
-  EXPECT_FALSE(TextsForScreen(3).changes);
-  EXPECT_FALSE(TextsForScreen(-1).changes);
+  EXPECT_FALSE(TextsForScreen(static_cast<ScreenState>(3)).changes);
+  EXPECT_FALSE(TextsForScreen(static_cast<ScreenState>(-1)).changes);
 }
 
 TEST(ShowsXpNote, OnlyOnTheMainScreenOfOldSystems) {
