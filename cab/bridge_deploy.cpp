@@ -7,11 +7,11 @@
 #include "bridge_cabinet_digest.h"
 #include "cab/cab_extract.h"
 #include "cab/cabinet_header.h"
+#include "platform/file_digest.h"
 #include "platform/process_util.h"
 #include "platform/scoped.h"
 #include "settings/setup_settings.h"
 #include "settings/sys_util.h"
-#include "workflow/file_digest.h"
 
 namespace rerozadez {
 namespace {
@@ -83,7 +83,8 @@ HANDLE HoldPackedFile(const std::wstring& path, const PackedFile& packed, std::s
     }
   }
   // A second reader is let in by the held handle's sharing; writers are not.
-  if (GetFileMd5(path, true) != packed.md5) {
+  std::string digest;
+  if (!GetFileMd5(path, true, &digest).ok() || digest != packed.md5) {
     return INVALID_HANDLE_VALUE;
   }
   return file.Detach();

@@ -5,10 +5,10 @@
 #include <cstdlib>
 
 #include "platform/diagnostic_log.h"
+#include "platform/file_digest.h"
 #include "platform/registry_util.h"
 #include "settings/setup_settings.h"
 #include "settings/sys_util.h"
-#include "workflow/file_digest.h"
 
 namespace rerozadez {
 
@@ -78,9 +78,10 @@ bool DigestsMatch(const std::string& computed, const std::string& recorded) {
 bool IsDigestMatching() {
   std::string recorded = GetRegistryUtil()->QueryStringA(HKEY_CURRENT_USER, kResumeKey, "FPMD5");
   bool fullForm = recorded.size() == kFullDigestLength;
-  std::string computed = GetFileMd5(GetSetupSettings()->GetSetupFilePath(), fullForm);
+  std::string computed;
+  const Status hashed = GetFileMd5(GetSetupSettings()->GetSetupFilePath(), fullForm, &computed);
   // A file that could not be read was not verified, whatever the record says.
-  const bool matching = !computed.empty() && DigestsMatch(computed, recorded);
+  const bool matching = hashed.ok() && DigestsMatch(computed, recorded);
   LogLine("digest of the setup file: %s, expected \"%s\", computed \"%s\"",
           matching ? "matches" : "MISMATCH", recorded.c_str(), computed.c_str());
   return matching;
