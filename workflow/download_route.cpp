@@ -80,7 +80,10 @@ DownloadOutcome DownloadSetupFile(CReroZadezHelper* worker) {
     return kInstalledSuiteCurrent;
   }
 
-  StoreResumeRecord(size, fpmd5);
+  const Status stored = StoreResumeRecord(size, fpmd5);
+  if (!stored.ok()) {
+    LogStatus("resume record", stored);
+  }
   // The service's reply is JSON, whose texts are UTF-8: non-ASCII characters
   // of the address travel escaped, never through the ANSI code page.
   std::wstring url = GetSysUtil()->AnsiToWide(EscapeNonAsciiInUrl(downloadUrl).c_str());

@@ -26,9 +26,13 @@ int64_t RecordedSize() {
 
 }  // namespace
 
-void StoreResumeRecord(const std::string& size, const std::string& fpmd5) {
-  GetRegistryUtil()->SetCurrentUserStringA(kResumeKey, "downLoadSize", size);
-  GetRegistryUtil()->SetCurrentUserStringA(kResumeKey, "FPMD5", fpmd5);
+Status StoreResumeRecord(const std::string& size, const std::string& fpmd5) {
+  // The digest is written even when the size was not: the pair is judged
+  // together, and a stale digest would pass an old file.
+  const Status sizeStored =
+      GetRegistryUtil()->SetCurrentUserStringA(kResumeKey, "downLoadSize", size);
+  const Status digestStored = GetRegistryUtil()->SetCurrentUserStringA(kResumeKey, "FPMD5", fpmd5);
+  return !sizeStored.ok() ? sizeStored : digestStored;
 }
 
 int64_t ParseSizeText(const std::wstring& text) {

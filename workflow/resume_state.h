@@ -5,13 +5,16 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/status.h"
+
 namespace rerozadez {
 
 // The download's resume record: HKEY_CURRENT_USER "SOFTWARE\VeziDazedera",
 // "downLoadSize" (decimal text) and "FPMD5" (hexadecimal text), written
-// together from a successful package query, size first.
+// together from a successful package query, size first. Both writes are
+// attempted; the first failure is returned.
 extern const char kResumeKey[];
-void StoreResumeRecord(const std::string& size, const std::string& fpmd5);
+Status StoreResumeRecord(const std::string& size, const std::string& fpmd5);
 
 // True when the setup file is not empty and at least as long as the recorded
 // "downLoadSize". Without a recorded size any non-empty file is complete.

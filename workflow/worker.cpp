@@ -109,7 +109,10 @@ int CReroZadezHelper::Run() {
     bool offerKnown = QueryConfiguredPackage(verName, downloadUrl, size, fpmd5);
     if (offerKnown) {
       OutputDebugStringA("update the download size and md5\n");
-      StoreResumeRecord(size, fpmd5);
+      const Status stored = StoreResumeRecord(size, fpmd5);
+      if (!stored.ok()) {
+        LogStatus("resume record", stored);
+      }
       LogLine("resume record: size %s, digest %s (version %s)", size.c_str(), fpmd5.c_str(),
               verName.c_str());
     } else {

@@ -49,7 +49,9 @@ class ResumeState : public ::testing::Test {
     SHDeleteKeyW(HKEY_CURRENT_USER, L"SOFTWARE\\VeziDazedera");
     SetEnvironmentVariableW(L"APPDATA", savedAppData_.c_str());
   }
-  void Record(const std::string& size, const std::string& fpmd5) { StoreResumeRecord(size, fpmd5); }
+  void Record(const std::string& size, const std::string& fpmd5) {
+    EXPECT_TRUE(StoreResumeRecord(size, fpmd5).ok());
+  }
 
   quilltest::ScratchDir appData_;
   std::wstring savedAppData_;
