@@ -112,7 +112,8 @@ DownloadOutcome DownloadSetupFile(CReroZadezHelper* worker) {
     DownloadFile(control, url, setupPath, totalSize, &startOffset, &error);
     control.fromFirstByte = NextPassFromFirstByte(error, startOffset, &fromFirstByteTried);
     if (IsDownloadComplete()) {
-      const StartOutcome outcome = worker->StartSetupFile("download", IsDigestMatching);
+      const StartOutcome outcome =
+          worker->StartSetupFile("download", [] { return IsDigestMatching(); });
       if (outcome == kProgramStarted) {
         return kDownloadedSetupStarted;
       }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <string>
 
 #include "platform/diagnostic_log.h"
 #include "platform/file_digest.h"
@@ -51,12 +52,19 @@ bool IsDownloadComplete() {
   return expected < 0 || static_cast<uint64_t>(expected) <= length;
 }
 
-bool IsSetupFileAsRecorded() {
+bool IsSetupFileAsRecorded(Status* why) {
   uint64_t length = GetSysUtil()->GetFileLength(GetSetupSettings()->GetSetupFilePath());
   int64_t expected = RecordedSize();
   // Sizes first: a file of the wrong size is not hashed at all.
-  return length > 0 && expected > 0 && static_cast<uint64_t>(expected) == length &&
-         IsDigestMatching();
+  if (length == 0 || expected <= 0 || static_cast<uint64_t>(expected) != length) {
+    if (why != nullptr) {
+      *why =
+          Status::Failed(StatusStep::kStartContent, "size " + std::to_string(length) +
+                                                        ", expected " + std::to_string(expected));
+    }
+    return false;
+  }
+  return IsDigestMatching(why);
 }
 
 bool DigestsMatch(const std::string& computed, const std::string& recorded) {
@@ -79,7 +87,7 @@ bool DigestsMatch(const std::string& computed, const std::string& recorded) {
   return true;
 }
 
-bool IsDigestMatching() {
+bool IsDigestMatching(Status* why) {
   std::string recorded = GetRegistryUtil()->QueryStringA(HKEY_CURRENT_USER, kResumeKey, "FPMD5");
   bool fullForm = recorded.size() == kFullDigestLength;
   std::string computed;
@@ -88,6 +96,11 @@ bool IsDigestMatching() {
   const bool matching = hashed.ok() && DigestsMatch(computed, recorded);
   LogLine("digest of the setup file: %s, expected \"%s\", computed \"%s\"",
           matching ? "matches" : "MISMATCH", recorded.c_str(), computed.c_str());
+  if (why != nullptr) {
+    *why = matching || !hashed.ok() ? hashed
+                                    : Status::Failed(StatusStep::kStartContent,
+                                                     "MD5 " + computed + ", expected " + recorded);
+  }
   return matching;
 }
 

@@ -122,7 +122,7 @@ int CReroZadezHelper::Run() {
     // Each file is started through the one gate: held, checked and signed.
     if (IsDownloadComplete()) {
       LogLine("earlier copy: complete, verifying it");
-      if (StartSetupFile("earlier copy", IsDigestMatching) == kProgramStarted) {
+      if (StartSetupFile("earlier copy", [] { return IsDigestMatching(); }) == kProgramStarted) {
         return 0;
       }
     } else {
