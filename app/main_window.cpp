@@ -225,7 +225,8 @@ bool CQuillWndHelper::CreateMainWindow(HINSTANCE module) {
     MoveWindow(window, origin.x, origin.y, width, height, TRUE);
   }
 
-  rerozadez::DeployBridgeTools(module);
+  // The deployment logs its own failure and then leaves no tool to start.
+  static_cast<void>(rerozadez::DeployBridgeTools(module));
 
   ShowWindow(window, SW_HIDE);
   UpdateWindow(window);
