@@ -91,8 +91,11 @@ int RunApplication(HINSTANCE module) {
   }
 
   rerozadez::LogLine("no installed suite: the window opens");
-  rerozadez::GetRegistryUtil()->SetCurrentUserStringW(L"SOFTWARE\\QuillnestMini", L"installed",
-                                                      L"true");
+  const rerozadez::Status marked = rerozadez::GetRegistryUtil()->SetCurrentUserStringW(
+      L"SOFTWARE\\QuillnestMini", L"installed", L"true");
+  if (!marked.ok()) {
+    rerozadez::LogStatus("run mark", marked);
+  }
 
   CQuillWndHelper* helper = GetWndHelper();
   Gdiplus::GdiplusStartupInput startupInput;

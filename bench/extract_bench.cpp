@@ -19,8 +19,9 @@ int wmain(int argc, wchar_t** argv) {
   QueryPerformanceCounter(&start);
   for (int i = 0; i < repetitions; ++i) {
     cab::CCabExtract extractor;
-    if (!extractor.ExtractAll(argv[1], argv[2])) {
-      fprintf(stderr, "extract_bench: not a cabinet\n");
+    const rerozadez::Status extracted = extractor.ExtractAll(argv[1], argv[2]);
+    if (!extracted.ok()) {
+      fprintf(stderr, "extract_bench: %s\n", rerozadez::DescribeStatus(extracted).c_str());
       return 1;
     }
   }

@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/file_digest.h"
 #include "platform/publisher_signature.h"
 #include "platform/scoped.h"
 #include "settings/publisher_pins.h"
-#include "workflow/file_digest.h"
 
 namespace {
 
@@ -53,7 +53,8 @@ int wmain(int argc, wchar_t** argv) {
   double md5 = 1e9;
   for (int round = 0; round < rounds && first >= 0; ++round) {
     const double start = Now();
-    if (rerozadez::GetFileMd5(argv[1], true).empty()) {
+    std::string digest;
+    if (!rerozadez::GetFileMd5(argv[1], true, &digest).ok()) {
       return 1;
     }
     const double seconds = Now() - start;

@@ -7,11 +7,12 @@
 #include "bridge_cabinet_digest.h"
 #include "cab/cab_extract.h"
 #include "cab/cabinet_header.h"
+#include "platform/diagnostic_log.h"
+#include "platform/file_digest.h"
 #include "platform/process_util.h"
 #include "platform/scoped.h"
 #include "settings/setup_settings.h"
 #include "settings/sys_util.h"
-#include "workflow/file_digest.h"
 
 namespace rerozadez {
 namespace {
@@ -37,70 +38,116 @@ std::vector<HANDLE>& HeldTools() {
   return *held;
 }
 
-// Writes the module's cabinet resource to path. Any failure writes nothing.
-void WriteBridgeCabinet(HINSTANCE module, const std::wstring& path) {
+// Writes the module's cabinet resource to path. Nothing is written when the
+// resource cannot be had; a partial file fails the check that follows.
+Status WriteBridgeCabinet(HINSTANCE module, const std::wstring& path) {
+  const std::string detail = LogText(path);
   HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(kBridgeCabinetId), kBridgeCabinetType);
   if (resource == nullptr) {
-    return;
+    return Status::LastError(StatusStep::kBridgeFindResource, detail);
   }
   DWORD size = SizeofResource(module, resource);
   if (size == 0) {
-    return;
+    return Status::LastError(StatusStep::kBridgeFindResource, detail);
   }
   HGLOBAL loaded = LoadResource(module, resource);
   const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
   if (bytes == nullptr) {
-    return;
+    return Status::LastError(StatusStep::kBridgeFindResource, detail);
   }
   ScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.IsValid()) {
-    return;
+    return Status::LastError(StatusStep::kBridgeCreateCabinet, detail);
   }
   DWORD written = 0;
-  WriteFile(file.Get(), bytes, size, &written, nullptr);
+  if (!WriteFile(file.Get(), bytes, size, &written, nullptr)) {
+    return Status::LastError(StatusStep::kBridgeWriteCabinet, detail);
+  }
+  if (written != size) {
+    return Status::Failed(
+        StatusStep::kBridgeWriteCabinet,
+        detail + ": " + std::to_string(written) + " of " + std::to_string(size) + " bytes written");
+  }
+  return Status::Ok();
 }
 
 // Opens path for reading, sharing reading only, so that no process can
 // write, rename or delete it while the handle is open, and checks that it
-// is the file the build packed (size and MD5). The handle when it is,
-// invalid otherwise. bytes, when given, receives the file's content.
-HANDLE HoldPackedFile(const std::wstring& path, const PackedFile& packed, std::string* bytes) {
+// is the file the build packed (size and MD5). When it is, held owns the
+// handle and bytes, when given, receives the file's content.
+Status HoldPackedFile(const std::wstring& path, const PackedFile& packed, ScopedHandle* held,
+                      std::string* bytes) {
+  const std::string detail = LogText(path);
   ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.IsValid()) {
+    return Status::LastError(StatusStep::kBridgeOpenFile, detail);
+  }
   LARGE_INTEGER size;
-  if (!file.IsValid() || !GetFileSizeEx(file.Get(), &size) ||
-      static_cast<uint64_t>(size.QuadPart) != packed.size) {
-    return INVALID_HANDLE_VALUE;
+  if (!GetFileSizeEx(file.Get(), &size)) {
+    return Status::LastError(StatusStep::kBridgeFileSize, detail);
+  }
+  if (static_cast<uint64_t>(size.QuadPart) != packed.size) {
+    return Status::Failed(StatusStep::kBridgeFileSize,
+                          detail + ": " + std::to_string(size.QuadPart) + " bytes, packed " +
+                              std::to_string(packed.size));
   }
   if (bytes != nullptr) {
     bytes->assign(static_cast<size_t>(packed.size), '\0');
     DWORD read = 0;
     if (!bytes->empty() &&
-        (!ReadFile(file.Get(), &(*bytes)[0], static_cast<DWORD>(bytes->size()), &read, nullptr) ||
-         read != bytes->size())) {
-      return INVALID_HANDLE_VALUE;
+        !ReadFile(file.Get(), &(*bytes)[0], static_cast<DWORD>(bytes->size()), &read, nullptr)) {
+      return Status::LastError(StatusStep::kBridgeReadFile, detail);
+    }
+    if (read != bytes->size()) {
+      return Status::Failed(StatusStep::kBridgeReadFile, detail + ": short read");
     }
   }
   // A second reader is let in by the held handle's sharing; writers are not.
-  if (GetFileMd5(path, true) != packed.md5) {
-    return INVALID_HANDLE_VALUE;
+  std::string digest;
+  const Status hashed = GetFileMd5(path, true, &digest);
+  if (!hashed.ok()) {
+    return hashed;
   }
-  return file.Detach();
+  if (digest != packed.md5) {
+    return Status::Failed(StatusStep::kBridgeFileDigest,
+                          detail + ": MD5 " + digest + ", packed " + packed.md5);
+  }
+  held->Reset(file.Detach());
+  return Status::Ok();
 }
 
 // Unpacks the cabinet at cabinetPath into folder when it is the one the
 // build packed and its header is sound. Wine's cabinet library ends the
 // whole process on some corrupt cabinets, so nothing else reaches it.
-void ExtractPackedCabinet(const std::wstring& cabinetPath, const std::wstring& folder) {
+Status ExtractPackedCabinet(const std::wstring& cabinetPath, const std::wstring& folder) {
   std::string bytes;
   // Held while it is checked and unpacked: FDI reads what was checked.
-  ScopedHandle cabinet(HoldPackedFile(cabinetPath, kPackedCabinet, &bytes));
-  if (!cabinet.IsValid() || !cab::IsCabinetHeaderSound(bytes)) {
-    return;
+  ScopedHandle cabinet;
+  const Status held = HoldPackedFile(cabinetPath, kPackedCabinet, &cabinet, &bytes);
+  if (!held.ok()) {
+    return held;
+  }
+  if (!cab::IsCabinetHeaderSound(bytes)) {
+    return Status::Failed(StatusStep::kBridgeCabinetHeader, LogText(cabinetPath));
   }
   cab::CCabExtract extractor;
-  extractor.ExtractAll(cabinetPath, folder + L"\\");
+  return extractor.ExtractAll(cabinetPath, folder + L"\\");
+}
+
+// Holds every tool file in folder (HeldTools) while each is the packed one;
+// the first that is not ends the walk.
+Status HoldPackedTools(const std::wstring& folder) {
+  for (const PackedFile& packed : kPackedTools) {
+    ScopedHandle file;
+    const Status held = HoldPackedFile(folder + L"\\" + packed.name, packed, &file, nullptr);
+    if (!held.ok()) {
+      return held;
+    }
+    HeldTools().push_back(file.Detach());
+  }
+  return Status::Ok();
 }
 
 }  // namespace
@@ -112,7 +159,7 @@ void ReleaseBridgeTools() {
   HeldTools().clear();
 }
 
-bool DeployBridgeTools(HINSTANCE module) {
+Status DeployBridgeTools(HINSTANCE module) {
   // Our own hold from an earlier deployment would keep the files from being
   // replaced; so would a bridge tool left running by an earlier start.
   ReleaseBridgeTools();
@@ -122,25 +169,30 @@ bool DeployBridgeTools(HINSTANCE module) {
   const std::wstring cabinetPath = folder + L"\\" + kPackedCabinet.name;
   GetSetupSettings()->bridgeToolPath = folder + L"\\" + kPackedTools[0].name;
 
-  WriteBridgeCabinet(module, cabinetPath);
-  ExtractPackedCabinet(cabinetPath, folder);
+  Status unpacked = WriteBridgeCabinet(module, cabinetPath);
+  if (unpacked.ok()) {
+    unpacked = ExtractPackedCabinet(cabinetPath, folder);
+  }
 
   // The tool runs elevated from a folder the user can write: each file is
   // held from its check to the end of the program, so the files started
   // and loaded are the ones the build packed. Held rather than checked
   // again before each start, because the tool loads its libraries itself
   // and may leave a server running that loads them later.
-  for (const PackedFile& packed : kPackedTools) {
-    HANDLE file = HoldPackedFile(folder + L"\\" + packed.name, packed, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-      ReleaseBridgeTools();
-      // Nothing unchecked may be started in its place.
-      GetSetupSettings()->bridgeToolPath.clear();
-      return false;
+  const Status held = HoldPackedTools(folder);
+  if (held.ok()) {
+    if (!unpacked.ok()) {
+      LogStatus("unpacking the bridge cabinet (the packed tools already there serve)", unpacked);
     }
-    HeldTools().push_back(file);
+    return Status::Ok();
   }
-  return true;
+  ReleaseBridgeTools();
+  // Nothing unchecked may be started in its place.
+  GetSetupSettings()->bridgeToolPath.clear();
+  // A cabinet that could not be unpacked explains the tool files it left.
+  const Status failure = unpacked.ok() ? held : unpacked;
+  LogStatus("bridge tool deployment", failure);
+  return failure;
 }
 
 }  // namespace rerozadez

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/status.h"
+
 namespace rerozadez {
 
 // Unpacks the device-bridge tool carried in module's "BIN" #176 cabinet into
@@ -9,10 +11,12 @@ namespace rerozadez {
 // after ending running "adb.exe" processes. The cabinet is unpacked only
 // when it is the one the build packed (size and MD5) with a sound header.
 // Each tool file is then checked against the build's size and MD5 and held
-// open against writers, renamers and deleters until the program ends. True
-// when all three passed, with bridgeToolPath naming adb.exe; false, with
-// bridgeToolPath empty, otherwise.
-bool DeployBridgeTools(HINSTANCE module);
+// open against writers, renamers and deleters until the program ends. Ok
+// when all three passed, with bridgeToolPath naming adb.exe (files an earlier
+// start unpacked serve when this cabinet cannot be). Otherwise the first
+// failure, already logged, with the file in its detail, and bridgeToolPath
+// empty.
+Status DeployBridgeTools(HINSTANCE module);
 
 // Closes the handles DeployBridgeTools keeps on the tool files (the next
 // deployment does so first).

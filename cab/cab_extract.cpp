@@ -6,9 +6,12 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <memory>
 #include <new>
+#include <utility>
 #include <vector>
 
+#include "platform/diagnostic_log.h"
 #include "platform/scoped.h"
 #include "platform/text_encoding.h"
 
@@ -169,9 +172,11 @@ bool MakeDirectories(const std::wstring& path) {
     bool isDrive = prefix.size() == 2 && prefix[1] == L':';
     if (end > start && !isDrive && _waccess(prefix.c_str(), 0) != 0 &&
         !CreateDirectoryW(prefix.c_str(), nullptr)) {
+      const DWORD createError = GetLastError();
       // Someone else may have made it in between.
       DWORD attributes = GetFileAttributesW(prefix.c_str());
       if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        SetLastError(createError);
         return false;
       }
     }
@@ -227,7 +232,7 @@ FNFDINOTIFY(CabNotify) {
   return context->OnCabNotify(fdint, pfdin);
 }
 
-CabContext::CabContext() : fdi(nullptr), error(), passCount(0) {}
+CabContext::CabContext() : fdi(nullptr), error(), recordedFromHeader(false), passCount(0) {}
 
 CabContext::~CabContext() {
   if (fdi != nullptr) {
@@ -238,40 +243,53 @@ CabContext::~CabContext() {
   }
 }
 
-CabContext* CreateCabContext(const std::wstring& cabinetPath) {
-  CabContext* context = new CabContext();
-  SetCurrentCabContext(context);
+CabContext* CreateCabContext(const std::wstring& cabinetPath, rerozadez::Status* status) {
+  using rerozadez::Status;
+  using rerozadez::StatusStep;
+  const std::string detail = rerozadez::LogText(cabinetPath);
+  PathParts parts;
+  if (cabinetPath.empty() || !SplitPath(cabinetPath, &parts)) {
+    *status = Status::Failed(StatusStep::kCabinetOpen, detail + ": not a usable path");
+    return nullptr;
+  }
+  std::unique_ptr<CabContext> context(new CabContext());
+  SetCurrentCabContext(context.get());
   context->fdi = FDICreate(CabAlloc, CabFree, CabOpen, CabRead, CabWrite, CabClose, CabSeek,
                            cpuUNKNOWN, &context->error);
   if (context->fdi == nullptr) {
-    delete context;
+    *status = Status::Fdi(StatusStep::kCabinetStartFdi, context->error.erfOper, detail);
     return nullptr;
   }
   std::string pathUtf8 = rerozadez::WideToUtf8(cabinetPath.c_str());
   INT_PTR file = CabOpen(&pathUtf8[0], _O_BINARY | _O_RDONLY | _O_SEQUENTIAL, 0);
   if (file == -1) {
-    delete context;
+    *status = Status::Windows(StatusStep::kCabinetOpen, _doserrno, detail);
     return nullptr;
   }
   FDICABINETINFO info = {};
   BOOL isCabinet = FDIIsCabinet(context->fdi, file, &info);
   CabClose(file);
-  PathParts parts;
-  if (!isCabinet || !SplitPath(cabinetPath, &parts)) {
-    delete context;
+  if (!isCabinet) {
+    *status = Status::Failed(StatusStep::kCabinetNotACabinet, detail);
     return nullptr;
   }
   context->cabinetName = parts.name + parts.extension;
   context->cabinetFolder = parts.drive + parts.folder;
-  return context;
+  *status = Status::Ok();
+  return context.release();
 }
 
-bool CabContext::Extract(const wchar_t* destination) {
+rerozadez::Status CabContext::Extract(const wchar_t* destination) {
   if (fdi == nullptr) {
-    return false;
+    return rerozadez::Status::Failed(rerozadez::StatusStep::kCabinetStartFdi);
   }
   destinationFolder = destination != nullptr ? destination : L"";
+  copyFailure = rerozadez::Status::Ok();
+  rerozadez::Status copied;
   std::wstring name = cabinetName;
+  // A failed pass counts when its cabinet was the one asked for or one a
+  // header named; a closed file's name failing is the usual end.
+  bool nameFromHeader = true;
   const std::string folderUtf8 = rerozadez::WideToUtf8(cabinetFolder.c_str());
   passCount = 0;
   // Each pass opens the cabinet the previous one recorded: the next cabinet
@@ -279,16 +297,22 @@ bool CabContext::Extract(const wchar_t* destination) {
   // cabinet and ends the loop. The bound ends a cabinet that names itself.
   while (passCount < kMaxCabinetPasses) {
     recordedName.clear();
+    recordedFromHeader = false;
     ++passCount;
     SetCurrentCabContext(this);
     std::string nameUtf8 = rerozadez::WideToUtf8(name.c_str());
     std::string folder = folderUtf8;
     if (!FDICopy(fdi, &nameUtf8[0], &folder[0], 0, CabNotify, nullptr, this)) {
+      if (nameFromHeader) {
+        copied = rerozadez::Status::Fdi(rerozadez::StatusStep::kCabinetCopy, error.erfOper,
+                                        rerozadez::LogText(cabinetFolder + name));
+      }
       break;
     }
     name = recordedName;
+    nameFromHeader = recordedFromHeader;
   }
-  return true;
+  return copyFailure.ok() ? copied : copyFailure;
 }
 
 INT_PTR CabContext::OnCabNotify(FDINOTIFICATIONTYPE type, PFDINOTIFICATION notification) {
@@ -296,37 +320,16 @@ INT_PTR CabContext::OnCabNotify(FDINOTIFICATIONTYPE type, PFDINOTIFICATION notif
     case fdintCABINET_INFO:
       if (recordedName.empty()) {
         recordedName = rerozadez::Utf8ToWide(notification->psz1);
+        recordedFromHeader = !recordedName.empty();
       }
       return 0;
 
-    case fdintCOPY_FILE: {
-      std::wstring name = rerozadez::Utf8ToWide(notification->psz1);
-      std::wstring target;
-      PathParts parts;
-      // A name that would land outside the destination folder, on a device
-      // or in a stream is skipped; the other files still come out.
-      if (!IsSafeCabinetName(name) || !MakeTargetPath(destinationFolder, name, &target) ||
-          !SplitPath(target, &parts)) {
-        return 0;
-      }
-      std::wstring folder = parts.drive + parts.folder;
-      if (!folder.empty() && !MakeDirectories(folder)) {
-        return -1;
-      }
-      DWORD attributes = GetFileAttributesW(target.c_str());
-      if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-        SetFileAttributesW(target.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-      }
-      // Descriptor 0 cannot come back here: FDI holds the cabinet open, and
-      // a free 0 went to it.
-      int file =
-          _wsopen(target.c_str(), _O_BINARY | _O_CREAT | _O_TRUNC | _O_WRONLY | _O_SEQUENTIAL,
-                  _SH_DENYNO, _S_IREAD | _S_IWRITE);
-      return file == -1 ? 0 : file;
-    }
+    case fdintCOPY_FILE:
+      return OpenTargetFile(notification);
 
     case fdintCLOSE_FILE_INFO: {
       recordedName = rerozadez::Utf8ToWide(notification->psz1);
+      recordedFromHeader = false;
       std::wstring target;
       bool haveTarget = MakeTargetPath(destinationFolder, recordedName, &target);
       _close(static_cast<int>(notification->hf));
@@ -342,10 +345,56 @@ INT_PTR CabContext::OnCabNotify(FDINOTIFICATIONTYPE type, PFDINOTIFICATION notif
 
     case fdintNEXT_CABINET:
       recordedName = rerozadez::Utf8ToWide(notification->psz1);
-      return notification->fdie == FDIERROR_NONE ? 0 : -1;
+      recordedFromHeader = true;
+      if (notification->fdie != FDIERROR_NONE) {
+        // FDI's own record would only say that the pass was aborted.
+        NoteCopyFailure(rerozadez::Status::Fdi(rerozadez::StatusStep::kCabinetCopy,
+                                               notification->fdie,
+                                               rerozadez::LogText(cabinetFolder + recordedName)));
+        return -1;
+      }
+      return 0;
 
     default:
       return 0;
+  }
+}
+
+INT_PTR CabContext::OpenTargetFile(PFDINOTIFICATION notification) {
+  std::wstring name = rerozadez::Utf8ToWide(notification->psz1);
+  std::wstring target;
+  PathParts parts;
+  // A name that would land outside the destination folder, on a device
+  // or in a stream is skipped; the other files still come out.
+  if (!IsSafeCabinetName(name) || !MakeTargetPath(destinationFolder, name, &target) ||
+      !SplitPath(target, &parts)) {
+    return 0;
+  }
+  std::wstring folder = parts.drive + parts.folder;
+  if (!folder.empty() && !MakeDirectories(folder)) {
+    NoteCopyFailure(rerozadez::Status::LastError(rerozadez::StatusStep::kCabinetMakeFolder,
+                                                 rerozadez::LogText(folder)));
+    return -1;
+  }
+  DWORD attributes = GetFileAttributesW(target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+    SetFileAttributesW(target.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  }
+  // Descriptor 0 cannot come back here: FDI holds the cabinet open, and
+  // a free 0 went to it.
+  int file = _wsopen(target.c_str(), _O_BINARY | _O_CREAT | _O_TRUNC | _O_WRONLY | _O_SEQUENTIAL,
+                     _SH_DENYNO, _S_IREAD | _S_IWRITE);
+  if (file == -1) {
+    NoteCopyFailure(rerozadez::Status::Windows(rerozadez::StatusStep::kCabinetCreateFile, _doserrno,
+                                               rerozadez::LogText(target)));
+    return 0;
+  }
+  return file;
+}
+
+void CabContext::NoteCopyFailure(rerozadez::Status failure) {
+  if (copyFailure.ok()) {
+    copyFailure = std::move(failure);
   }
 }
 
@@ -355,12 +404,13 @@ CCabExtract::~CCabExtract() {
   delete context_;
 }
 
-bool CCabExtract::ExtractAll(const std::wstring& cabinetPath,
-                             const std::wstring& destinationFolder) {
+rerozadez::Status CCabExtract::ExtractAll(const std::wstring& cabinetPath,
+                                          const std::wstring& destinationFolder) {
   delete context_;
-  context_ = CreateCabContext(cabinetPath);
+  rerozadez::Status opened;
+  context_ = CreateCabContext(cabinetPath, &opened);
   if (context_ == nullptr) {
-    return false;
+    return opened;
   }
   return context_->Extract(destinationFolder.c_str());
 }

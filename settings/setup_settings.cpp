@@ -6,6 +6,7 @@
 
 #include "platform/registry_util.h"
 #include "platform/scoped.h"
+#include "platform/status.h"
 #include "platform/system_info.h"
 #include "settings/config_file.h"
 #include "settings/sys_util.h"
@@ -101,9 +102,18 @@ std::wstring SetupSettings::GetBackupSetupFilePath() const {
 
 int SetupSettings::IsSuiteInstalled(std::string& version, std::wstring& installDir) const {
   // The version is narrow text for the comparison; the folder stays wide.
+  Status versionRead, folderRead;
   version = GetRegistryUtil()->QueryStringA(HKEY_LOCAL_MACHINE, GetSysUtil()->WideToAnsi(kSuiteKey),
-                                            "Version");
-  installDir = GetRegistryUtil()->QueryStringW(HKEY_LOCAL_MACHINE, kSuiteKey, L"InstallDir");
+                                            "Version", &versionRead);
+  installDir =
+      GetRegistryUtil()->QueryStringW(HKEY_LOCAL_MACHINE, kSuiteKey, L"InstallDir", &folderRead);
+  // Without the suite both are missing (code 2). Any other failure would
+  // hide an installed suite, and the log should say why.
+  for (const Status* read : {&versionRead, &folderRead}) {
+    if (!read->ok() && read->code != ERROR_FILE_NOT_FOUND) {
+      LogStatus("installed suite's registry entry", *read);
+    }
+  }
   return !version.empty() && !installDir.empty() ? 1 : 0;
 }
 

@@ -3,12 +3,13 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <string>
 
 #include "platform/diagnostic_log.h"
+#include "platform/file_digest.h"
 #include "platform/registry_util.h"
 #include "settings/setup_settings.h"
 #include "settings/sys_util.h"
-#include "workflow/file_digest.h"
 
 namespace rerozadez {
 
@@ -26,9 +27,13 @@ int64_t RecordedSize() {
 
 }  // namespace
 
-void StoreResumeRecord(const std::string& size, const std::string& fpmd5) {
-  GetRegistryUtil()->SetCurrentUserStringA(kResumeKey, "downLoadSize", size);
-  GetRegistryUtil()->SetCurrentUserStringA(kResumeKey, "FPMD5", fpmd5);
+Status StoreResumeRecord(const std::string& size, const std::string& fpmd5) {
+  // The digest is written even when the size was not: the pair is judged
+  // together, and a stale digest would pass an old file.
+  const Status sizeStored =
+      GetRegistryUtil()->SetCurrentUserStringA(kResumeKey, "downLoadSize", size);
+  const Status digestStored = GetRegistryUtil()->SetCurrentUserStringA(kResumeKey, "FPMD5", fpmd5);
+  return !sizeStored.ok() ? sizeStored : digestStored;
 }
 
 int64_t ParseSizeText(const std::wstring& text) {
@@ -47,12 +52,19 @@ bool IsDownloadComplete() {
   return expected < 0 || static_cast<uint64_t>(expected) <= length;
 }
 
-bool IsSetupFileAsRecorded() {
+bool IsSetupFileAsRecorded(Status* why) {
   uint64_t length = GetSysUtil()->GetFileLength(GetSetupSettings()->GetSetupFilePath());
   int64_t expected = RecordedSize();
   // Sizes first: a file of the wrong size is not hashed at all.
-  return length > 0 && expected > 0 && static_cast<uint64_t>(expected) == length &&
-         IsDigestMatching();
+  if (length == 0 || expected <= 0 || static_cast<uint64_t>(expected) != length) {
+    if (why != nullptr) {
+      *why =
+          Status::Failed(StatusStep::kStartContent, "size " + std::to_string(length) +
+                                                        ", expected " + std::to_string(expected));
+    }
+    return false;
+  }
+  return IsDigestMatching(why);
 }
 
 bool DigestsMatch(const std::string& computed, const std::string& recorded) {
@@ -75,14 +87,20 @@ bool DigestsMatch(const std::string& computed, const std::string& recorded) {
   return true;
 }
 
-bool IsDigestMatching() {
+bool IsDigestMatching(Status* why) {
   std::string recorded = GetRegistryUtil()->QueryStringA(HKEY_CURRENT_USER, kResumeKey, "FPMD5");
   bool fullForm = recorded.size() == kFullDigestLength;
-  std::string computed = GetFileMd5(GetSetupSettings()->GetSetupFilePath(), fullForm);
+  std::string computed;
+  const Status hashed = GetFileMd5(GetSetupSettings()->GetSetupFilePath(), fullForm, &computed);
   // A file that could not be read was not verified, whatever the record says.
-  const bool matching = !computed.empty() && DigestsMatch(computed, recorded);
+  const bool matching = hashed.ok() && DigestsMatch(computed, recorded);
   LogLine("digest of the setup file: %s, expected \"%s\", computed \"%s\"",
           matching ? "matches" : "MISMATCH", recorded.c_str(), computed.c_str());
+  if (why != nullptr) {
+    *why = matching || !hashed.ok() ? hashed
+                                    : Status::Failed(StatusStep::kStartContent,
+                                                     "MD5 " + computed + ", expected " + recorded);
+  }
   return matching;
 }
 

@@ -5,13 +5,16 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/status.h"
+
 namespace rerozadez {
 
 // The download's resume record: HKEY_CURRENT_USER "SOFTWARE\VeziDazedera",
 // "downLoadSize" (decimal text) and "FPMD5" (hexadecimal text), written
-// together from a successful package query, size first.
+// together from a successful package query, size first. Both writes are
+// attempted; the first failure is returned.
 extern const char kResumeKey[];
-void StoreResumeRecord(const std::string& size, const std::string& fpmd5);
+Status StoreResumeRecord(const std::string& size, const std::string& fpmd5);
 
 // True when the setup file is not empty and at least as long as the recorded
 // "downLoadSize". Without a recorded size any non-empty file is complete.
@@ -19,12 +22,15 @@ bool IsDownloadComplete();
 
 // True when the setup file is exactly as long as the recorded "downLoadSize"
 // and IsDigestMatching holds: the file is the offer the record describes.
-bool IsSetupFileAsRecorded();
+// Otherwise why (when given) says so: kStartContent with "size X, expected
+// Y", or what IsDigestMatching gave.
+bool IsSetupFileAsRecorded(Status* why = nullptr);
 
 // True when the setup file's MD5 equals the recorded "FPMD5", ignoring case:
 // full form for a 32-character record, short form otherwise. An unreadable
-// file never matches.
-bool IsDigestMatching();
+// file never matches. why (when given) receives Ok, the digest's failure
+// (kDigest... with its code), or kStartContent with "MD5 X, expected Y".
+bool IsDigestMatching(Status* why = nullptr);
 
 // A size text read as a signed decimal from its start (white space and a
 // sign allowed, stops at the first non-digit; 0 when there is none). 64-bit,

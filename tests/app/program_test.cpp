@@ -15,6 +15,7 @@
 
 #include "resources/resource_ids.h"
 #include "app/resource_util.h"
+#include "platform/file_digest.h"
 #include "platform/scoped.h"
 #include "settings/sys_util.h"
 #include "tests/support/fake_bridge_server.h"
@@ -22,7 +23,6 @@
 #include "tests/support/program_driver.h"
 #include "tests/support/test_files.h"
 #include "tools/test_http_server/test_http_server.h"
-#include "workflow/file_digest.h"
 
 namespace {
 
@@ -329,12 +329,13 @@ class ProgramRunTest : public ProgramTest {
     EXPECT_FALSE(bytes.empty());
     const std::wstring copy = scratch_.File(L"offered.exe");
     EXPECT_TRUE(quilltest::WriteFileBytes(copy, bytes));
+    std::string digest;
+    EXPECT_TRUE(rerozadez::GetFileMd5(copy, true, &digest).ok());
     quilltest::HttpRoute query;
     query.contentType = "application/json";
     query.body = "{\"RES\":\"SUCCESS\",\"VerName\":\"3.2.0\",\"DownloadURL\":\"" +
                  server_.BaseUrl() + "/files/full.exe\",\"Size\":\"" +
-                 std::to_string(bytes.size()) + "\",\"FPMD5\":\"" +
-                 rerozadez::GetFileMd5(copy, true) + "\"}";
+                 std::to_string(bytes.size()) + "\",\"FPMD5\":\"" + digest + "\"}";
     server_.SetRoute("/adpserver/GetVIByAKFWPC", query);
     quilltest::HttpRoute setup;
     setup.body = bytes;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cab/bridge_deploy.h"
+#include "platform/diagnostic_log.h"
 #include "settings/setup_settings.h"
 #include "settings/sys_util.h"
 #include "tests/cab/cab_test_support.h"
@@ -74,7 +75,7 @@ class DeployBridgeToolsTest : public ::testing::Test {
 };
 
 TEST_F(DeployBridgeToolsTest, FirstStartWritesTheCabinetAndTheThreeTools) {
-  EXPECT_TRUE(DeployBridgeTools(ModuleWithCabinet()));
+  EXPECT_EQ(DescribeStatus(DeployBridgeTools(ModuleWithCabinet())), "success");
   EXPECT_EQ(GetSetupSettings()->bridgeToolPath, InFolder(L"adb.exe"));
   ExpectDeployedTools();
   // Held until the program ends: no writer, renamer or deleter gets in.
@@ -125,7 +126,9 @@ TEST_F(DeployBridgeToolsTest, CabinetUnlikeTheOnePackedIsNotUnpacked) {
     const std::string& cabinet = cabinets[i];
     HINSTANCE module = ModuleCarrying(cabinet, modules.File(L"m" + std::to_wstring(i) + L".dll"));
     ASSERT_NE(module, nullptr);
-    EXPECT_FALSE(DeployBridgeTools(module));
+    const Status status = DeployBridgeTools(module);
+    EXPECT_EQ(status.step, StatusStep::kBridgeFileDigest);
+    EXPECT_EQ(status.detail.find(LogText(InFolder(L"res.cab")) + ": MD5 "), 0u) << status.detail;
     FreeLibrary(module);
     EXPECT_EQ(ReadFileBytes(InFolder(L"res.cab")), cabinet);
     for (const wchar_t* name : kBridgeFiles) {
@@ -139,7 +142,7 @@ TEST_F(DeployBridgeToolsTest, DeployedStandInRunsWithItsLibraries) {
   if (!quilltest::CabinetCarriesStandIns()) {
     GTEST_SKIP() << "the cabinet carries the real tools";
   }
-  ASSERT_TRUE(DeployBridgeTools(ModuleWithCabinet()));
+  ASSERT_EQ(DescribeStatus(DeployBridgeTools(ModuleWithCabinet())), "success");
   FakeBridgeServer server;
   server.AddFile("/sdcard/Tools/Quillnest_setup.exe", "the full setup");
   ASSERT_TRUE(server.Start());
@@ -161,7 +164,7 @@ TEST_F(DeployBridgeToolsTest, RunningToolFromAnEarlierStartIsEndedFirst) {
   if (!quilltest::CabinetCarriesStandIns()) {
     GTEST_SKIP() << "the cabinet carries the real tools";
   }
-  ASSERT_TRUE(DeployBridgeTools(ModuleWithCabinet()));
+  ASSERT_EQ(DescribeStatus(DeployBridgeTools(ModuleWithCabinet())), "success");
   // Mark the earlier start's files with today's time; a fresh extraction
   // gives them the cabinet's time again.
   for (const wchar_t* name : kBridgeFiles) {
@@ -190,7 +193,7 @@ TEST_F(DeployBridgeToolsTest, RunningToolFromAnEarlierStartIsEndedFirst) {
   // While it runs, its library cannot be overwritten.
   ASSERT_FALSE(WriteFileBytes(InFolder(L"AdbWinUsbApi.dll"), "stale"));
 
-  EXPECT_TRUE(DeployBridgeTools(ModuleWithCabinet()));
+  EXPECT_EQ(DescribeStatus(DeployBridgeTools(ModuleWithCabinet())), "success");
   EXPECT_EQ(WaitForSingleObject(tool, 0), WAIT_OBJECT_0);
   CloseHandle(tool);
   ExpectDeployedTools();
@@ -198,7 +201,7 @@ TEST_F(DeployBridgeToolsTest, RunningToolFromAnEarlierStartIsEndedFirst) {
 }
 
 TEST_F(DeployBridgeToolsTest, MissingResourceWritesNothingAndFails) {
-  EXPECT_FALSE(DeployBridgeTools(ModuleWithoutCabinet()));
+  EXPECT_EQ(DeployBridgeTools(ModuleWithoutCabinet()).step, StatusStep::kBridgeFindResource);
   EXPECT_EQ(GetSetupSettings()->bridgeToolPath, L"");
   for (const wchar_t* name : {L"res.cab", L"adb.exe", L"AdbWinApi.dll", L"AdbWinUsbApi.dll"}) {
     EXPECT_FALSE(FileExists(InFolder(name))) << name;
@@ -206,8 +209,8 @@ TEST_F(DeployBridgeToolsTest, MissingResourceWritesNothingAndFails) {
 }
 
 TEST_F(DeployBridgeToolsTest, MissingResourceKeepsAnEarlierStartsToolsWhenTheyAreThePackedOnes) {
-  ASSERT_TRUE(DeployBridgeTools(ModuleWithCabinet()));
-  EXPECT_TRUE(DeployBridgeTools(ModuleWithoutCabinet()));
+  ASSERT_EQ(DescribeStatus(DeployBridgeTools(ModuleWithCabinet())), "success");
+  EXPECT_EQ(DescribeStatus(DeployBridgeTools(ModuleWithoutCabinet())), "success");
   EXPECT_EQ(GetSetupSettings()->bridgeToolPath, InFolder(L"adb.exe"));
   ExpectDeployedTools();
   // A library replaced while the program was not running: not the packed
@@ -217,11 +220,29 @@ TEST_F(DeployBridgeToolsTest, MissingResourceKeepsAnEarlierStartsToolsWhenTheyAr
   std::string library = ReadFileBytes(InFolder(L"AdbWinUsbApi.dll"));
   library[library.size() / 2] ^= 0x01;
   ASSERT_TRUE(WriteFileBytes(InFolder(L"AdbWinUsbApi.dll"), library));
-  EXPECT_FALSE(DeployBridgeTools(ModuleWithoutCabinet()));
+  EXPECT_FALSE(DeployBridgeTools(ModuleWithoutCabinet()).ok());
   EXPECT_EQ(GetSetupSettings()->bridgeToolPath, L"");
   // One library gone.
   ASSERT_TRUE(DeleteFileW(InFolder(L"AdbWinUsbApi.dll").c_str()));
-  EXPECT_FALSE(DeployBridgeTools(ModuleWithoutCabinet()));
+  EXPECT_FALSE(DeployBridgeTools(ModuleWithoutCabinet()).ok());
+}
+
+TEST_F(DeployBridgeToolsTest, ToolHeldOpenForWritingByAnotherHandleIsNotOffered) {
+  // Another program's writable handle lets the extraction through but not
+  // the hold that keeps the file as it was checked.
+  ASSERT_TRUE(WriteFileBytes(InFolder(L"AdbWinApi.dll"), "older"));
+  HANDLE other = CreateFileW(InFolder(L"AdbWinApi.dll").c_str(), GENERIC_READ | GENERIC_WRITE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(other, INVALID_HANDLE_VALUE);
+  const Status status = DeployBridgeTools(ModuleWithCabinet());
+  CloseHandle(other);
+  EXPECT_EQ(status.step, StatusStep::kBridgeOpenFile);
+  EXPECT_EQ(status.code, static_cast<unsigned long>(ERROR_SHARING_VIOLATION));
+  EXPECT_EQ(status.detail, LogText(InFolder(L"AdbWinApi.dll")));
+  EXPECT_EQ(GetSetupSettings()->bridgeToolPath, L"");
+  // adb.exe, checked before it, is not kept held either.
+  EXPECT_TRUE(WriteFileBytes(InFolder(L"adb.exe"), "replaceable"));
 }
 
 }  // namespace

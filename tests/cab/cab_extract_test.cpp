@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cab/cab_extract.h"
+#include "platform/diagnostic_log.h"
 #include "tests/cab/cab_test_support.h"
 #include "tests/support/test_files.h"
 
@@ -18,6 +19,10 @@ using quilltest::FileExists;
 using quilltest::ReadFileBytes;
 using quilltest::ScratchDir;
 using quilltest::WriteFileBytes;
+using rerozadez::CodeKind;
+using rerozadez::DescribeStatus;
+using rerozadez::Status;
+using rerozadez::StatusStep;
 
 // 2015-04-29 10:46:52 as a cabinet stores it (DOS date and time, local).
 const uint16_t kDosDate = ((2015 - 1980) << 9) | (4 << 5) | 29;
@@ -286,7 +291,7 @@ TEST_F(CarriedCabinet, UnpacksIntoAnEmptyFolderWithItsTimesAndAttributes) {
   std::wstring target = dir_.File(L"empty");
   ASSERT_TRUE(CreateDirectoryW(target.c_str(), nullptr));
   CCabExtract extractor;
-  EXPECT_TRUE(extractor.ExtractAll(cabinet_, target + L"\\"));
+  EXPECT_EQ(DescribeStatus(extractor.ExtractAll(cabinet_, target + L"\\")), "success");
   ExpectBridgeFilesIn(target);
   EXPECT_EQ(ListFolder(target),
             (std::vector<std::wstring>{L"AdbWinApi.dll", L"AdbWinUsbApi.dll", L"adb.exe"}));
@@ -299,7 +304,7 @@ TEST_F(CarriedCabinet, UnpacksBesideItselfAndEndsAfterTwoPasses) {
   // As the deployment does it: pass 2 finds the extracted AdbWinUsbApi.dll,
   // which is no cabinet.
   CCabExtract extractor;
-  EXPECT_TRUE(extractor.ExtractAll(cabinet_, dir_.Path() + L"\\"));
+  EXPECT_EQ(DescribeStatus(extractor.ExtractAll(cabinet_, dir_.Path() + L"\\")), "success");
   ExpectBridgeFilesIn(dir_.Path());
   EXPECT_EQ(extractor.Context()->passCount, 2);
 }
@@ -307,7 +312,7 @@ TEST_F(CarriedCabinet, UnpacksBesideItselfAndEndsAfterTwoPasses) {
 TEST_F(CarriedCabinet, FolderWithoutClosingBackslashGetsOneBeforeTheName) {
   std::wstring target = dir_.File(L"dest");
   CCabExtract extractor;
-  EXPECT_TRUE(extractor.ExtractAll(cabinet_, target));
+  EXPECT_EQ(DescribeStatus(extractor.ExtractAll(cabinet_, target)), "success");
   ExpectBridgeFilesIn(target);
   EXPECT_FALSE(FileExists(dir_.File(L"destadb.exe")));
 }
@@ -319,38 +324,72 @@ TEST_F(CarriedCabinet, ReplacesReadOnlyAndLongerTargets) {
   ASSERT_TRUE(SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
   ASSERT_TRUE(WriteFileBytes(longer, std::string(2 * 1024 * 1024, 'L')));
   CCabExtract extractor;
-  EXPECT_TRUE(extractor.ExtractAll(cabinet_, dir_.Path()));
+  EXPECT_EQ(DescribeStatus(extractor.ExtractAll(cabinet_, dir_.Path())), "success");
   ExpectBridgeFilesIn(dir_.Path());  // exact bytes, archive only, cabinet time
+}
+
+TEST_F(CarriedCabinet, FolderOrFileThatCannotBeMadeIsTheFailure) {
+  ASSERT_TRUE(WriteFileBytes(dir_.File(L"plain"), "a file where a folder should be"));
+  CCabExtract extractor;
+  Status status = extractor.ExtractAll(cabinet_, dir_.File(L"plain\\sub"));
+  EXPECT_EQ(status.step, StatusStep::kCabinetMakeFolder);
+  EXPECT_EQ(status.code, static_cast<unsigned long>(ERROR_PATH_NOT_FOUND));
+
+  // A tool file held open without sharing: the others still come out.
+  ASSERT_TRUE(CreateDirectoryW(dir_.File(L"out").c_str(), nullptr));
+  HANDLE held = CreateFileW(dir_.File(L"out\\adb.exe").c_str(), GENERIC_WRITE, 0, nullptr,
+                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  status = extractor.ExtractAll(cabinet_, dir_.File(L"out"));
+  CloseHandle(held);
+  EXPECT_EQ(status.step, StatusStep::kCabinetCreateFile);
+  EXPECT_EQ(status.code, static_cast<unsigned long>(ERROR_SHARING_VIOLATION));
+  EXPECT_EQ(status.detail, rerozadez::LogText(dir_.File(L"out\\adb.exe")));
+  EXPECT_EQ(ReadFileBytes(dir_.File(L"out\\AdbWinApi.dll")),
+            ReadFileBytes(quilltest::PackedBridgeFile(L"AdbWinApi.dll")));
 }
 
 TEST_F(CarriedCabinet, ExtractingAgainReplacesTheContext) {
   CCabExtract extractor;
-  ASSERT_TRUE(extractor.ExtractAll(cabinet_, dir_.File(L"one")));
+  ASSERT_EQ(DescribeStatus(extractor.ExtractAll(cabinet_, dir_.File(L"one"))), "success");
   ASSERT_TRUE(WriteFileBytes(dir_.File(L"text.cab"), "MSCF? no, just text\r\n"));
-  EXPECT_FALSE(extractor.ExtractAll(dir_.File(L"text.cab"), dir_.File(L"two")));
+  EXPECT_EQ(extractor.ExtractAll(dir_.File(L"text.cab"), dir_.File(L"two")).step,
+            StatusStep::kCabinetNotACabinet);
   EXPECT_EQ(extractor.Context(), nullptr);
-  EXPECT_TRUE(extractor.ExtractAll(cabinet_, dir_.File(L"three")));
+  EXPECT_EQ(DescribeStatus(extractor.ExtractAll(cabinet_, dir_.File(L"three"))), "success");
   ExpectBridgeFilesIn(dir_.File(L"three"));
 }
 
 // --- Files that are no cabinets ---------------------------------------------
 
-TEST(NotACabinet, TextFileMissingFileAndTruncatedCabinetGiveFalseAndWriteNothing) {
+TEST(NotACabinet, TextFileMissingFileAndTruncatedCabinetSayWhyAndWriteNothing) {
   ScratchDir dir;
   std::wstring out = dir.File(L"out");
   ASSERT_TRUE(WriteFileBytes(dir.File(L"readme.txt"), "This is a text file, not a cabinet.\r\n"));
   std::string carried = ReadFileBytes(quilltest::BridgeCabinetPath());
   ASSERT_GT(carried.size(), 100u);
   ASSERT_TRUE(WriteFileBytes(dir.File(L"header-only.cab"), carried.substr(0, 20)));
-  CCabExtract extractor;
-  EXPECT_FALSE(extractor.ExtractAll(dir.File(L"readme.txt"), out));
-  EXPECT_FALSE(extractor.ExtractAll(dir.File(L"missing.cab"), out));
-  EXPECT_FALSE(extractor.ExtractAll(dir.File(L"header-only.cab"), out));
-  EXPECT_FALSE(extractor.ExtractAll(dir.Path(), out));  // a folder
+  const struct {
+    std::wstring path;
+    StatusStep step;
+    unsigned long code;
+  } cases[] = {
+      {dir.File(L"readme.txt"), StatusStep::kCabinetNotACabinet, 0},
+      {dir.File(L"missing.cab"), StatusStep::kCabinetOpen, ERROR_FILE_NOT_FOUND},
+      {dir.File(L"header-only.cab"), StatusStep::kCabinetNotACabinet, 0},
+      {dir.Path(), StatusStep::kCabinetOpen, ERROR_ACCESS_DENIED},  // a folder
+  };
+  for (const auto& c : cases) {
+    CCabExtract extractor;
+    const Status status = extractor.ExtractAll(c.path, out);
+    EXPECT_EQ(status.step, c.step) << c.path;
+    EXPECT_EQ(status.code, c.code) << c.path;
+    EXPECT_EQ(extractor.Context(), nullptr);
+  }
   EXPECT_FALSE(FileExists(out));
 }
 
-TEST(NotACabinet, CorruptDataEndsThePassButKeepsEarlierFiles) {
+TEST(NotACabinet, CorruptDataEndsThePassWithFdisErrorButKeepsEarlierFiles) {
   ScratchDir dir;
   // Two MSZIP cabinets of the same files; in one the second block's deflate
   // header is damaged (block type 3 does not exist).
@@ -362,7 +401,10 @@ TEST(NotACabinet, CorruptDataEndsThePassButKeepsEarlierFiles) {
   cabinet[second + 2] = '\x07';
   ASSERT_TRUE(WriteFileBytes(dir.File(L"broken.cab"), cabinet));
   CCabExtract extractor;
-  EXPECT_TRUE(extractor.ExtractAll(dir.File(L"broken.cab"), dir.File(L"out")));
+  const Status status = extractor.ExtractAll(dir.File(L"broken.cab"), dir.File(L"out"));
+  EXPECT_EQ(status.step, StatusStep::kCabinetCopy);
+  EXPECT_EQ(status.codeKind, CodeKind::kFdi);
+  EXPECT_EQ(status.code, static_cast<unsigned long>(FDIERROR_CORRUPT_CABINET));
   EXPECT_EQ(ReadFileBytes(dir.File(L"out\\first.bin")), files[0].content);
   EXPECT_NE(ReadFileBytes(dir.File(L"out\\second.bin")), files[1].content);
   EXPECT_EQ(extractor.Context()->passCount, 1);
@@ -373,7 +415,9 @@ TEST(NotACabinet, CorruptDataEndsThePassButKeepsEarlierFiles) {
 TEST(CabinetContents, GcabSubFoldersAreCreatedUnderTheDestination) {
   ScratchDir dir;
   CCabExtract extractor;
-  EXPECT_TRUE(extractor.ExtractAll(quilltest::TestCabinetFile(L"nested.cab"), dir.File(L"out")));
+  EXPECT_EQ(DescribeStatus(
+                extractor.ExtractAll(quilltest::TestCabinetFile(L"nested.cab"), dir.File(L"out"))),
+            "success");
   EXPECT_EQ(ReadFileBytes(dir.File(L"out\\top.txt")),
             ReadFileBytes(quilltest::TestCabinetFile(L"inputs\\top.txt")));
   std::string deeper = ReadFileBytes(dir.File(L"out\\aa\\sub\\deeper.bin"));
@@ -392,7 +436,8 @@ TEST(CabinetContents, StoredAttributesAreKeptExceptExecuteAndReadOnlyFilesStillG
       {"sub\\hidden.sys", "hidden", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM}};
   ASSERT_TRUE(WriteFileBytes(dir.File(L"attrs.cab"), WriteCabinet(files, Packing::kStored)));
   CCabExtract extractor;
-  EXPECT_TRUE(extractor.ExtractAll(dir.File(L"attrs.cab"), dir.File(L"out")));
+  EXPECT_EQ(DescribeStatus(extractor.ExtractAll(dir.File(L"attrs.cab"), dir.File(L"out"))),
+            "success");
   EXPECT_EQ(ReadFileBytes(dir.File(L"out\\locked.txt")), "locked");
   EXPECT_EQ(Attributes(dir.File(L"out\\locked.txt")),
             static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
@@ -416,7 +461,7 @@ TEST(CabinetContents, SeveralBlocksInBothPackingsComeOutByteForByte) {
     ASSERT_TRUE(WriteFileBytes(dir.File(L"blocks.cab"), WriteCabinet(files, packing)));
     std::wstring out = dir.File(packing == Packing::kStored ? L"stored" : L"mszip");
     CCabExtract extractor;
-    EXPECT_TRUE(extractor.ExtractAll(dir.File(L"blocks.cab"), out));
+    EXPECT_EQ(DescribeStatus(extractor.ExtractAll(dir.File(L"blocks.cab"), out)), "success");
     EXPECT_EQ(ReadFileBytes(out + L"\\big.bin"), big);
     EXPECT_EQ(ReadFileBytes(out + L"\\small.txt"), "small");
   }
@@ -461,7 +506,7 @@ TEST(CabinetSet, FileContinuedIntoTheNextCabinetsComesOutWhole) {
   ASSERT_TRUE(FileExists(dir.File(L"span2.cab")));
   std::wstring out = dir.File(L"out");
   CCabExtract extractor;
-  EXPECT_TRUE(extractor.ExtractAll(dir.File(L"span1.cab"), out));
+  EXPECT_EQ(DescribeStatus(extractor.ExtractAll(dir.File(L"span1.cab"), out)), "success");
   EXPECT_EQ(ReadFileBytes(out + L"\\big.bin"), big);
   EXPECT_EQ(ReadFileBytes(out + L"\\locked.txt"), "locked");
   EXPECT_TRUE(Attributes(out + L"\\locked.txt") & FILE_ATTRIBUTE_READONLY);
@@ -498,7 +543,9 @@ TEST_F(HostileCabinet, HandWrittenNamesOutsideTheFolderAreSkippedOthersWritten) 
                                      {"../climb.txt", "x"}};
     ASSERT_TRUE(WriteFileBytes(dir_.File(L"hostile.cab"), WriteCabinet(files, packing)));
     CCabExtract extractor;
-    EXPECT_TRUE(extractor.ExtractAll(dir_.File(L"hostile.cab"), dir_.File(L"deep\\out")));
+    EXPECT_EQ(
+        DescribeStatus(extractor.ExtractAll(dir_.File(L"hostile.cab"), dir_.File(L"deep\\out"))),
+        "success");
     ExpectOnlyKeptFileWritten();
     quilltest::RemoveTree(dir_.File(L"deep"));
   }
@@ -513,7 +560,9 @@ TEST_F(HostileCabinet, GcabMszipCabinetWithPatchedNamesIsSkippedOthersWritten) {
   cabinet = ReplaceName(cabinet, "ss_stream.txt", "ss:stream.txt");
   ASSERT_TRUE(WriteFileBytes(dir_.File(L"hostile.cab"), cabinet));
   CCabExtract extractor;
-  EXPECT_TRUE(extractor.ExtractAll(dir_.File(L"hostile.cab"), dir_.File(L"deep\\out")));
+  EXPECT_EQ(
+      DescribeStatus(extractor.ExtractAll(dir_.File(L"hostile.cab"), dir_.File(L"deep\\out"))),
+      "success");
   ExpectOnlyKeptFileWritten();
 }
 
@@ -521,13 +570,13 @@ TEST_F(HostileCabinet, GcabMszipCabinetWithPatchedNamesIsSkippedOthersWritten) {
 // gives up waiting after a while, so a looping extractor fails the test
 // instead of hanging the run.
 bool ExtractWithin(CCabExtract* extractor, const std::wstring& cabinet, const std::wstring& out,
-                   DWORD timeoutMs, bool* result) {
+                   DWORD timeoutMs, Status* result) {
   struct Job {
     CCabExtract* extractor;
     std::wstring cabinet, out;
-    bool result;
+    Status result;
   };
-  Job* job = new Job{extractor, cabinet, out, false};
+  Job* job = new Job{extractor, cabinet, out, Status::Failed(StatusStep::kCabinetCopy)};
   HANDLE thread = CreateThread(
       nullptr, 0,
       [](void* parameter) -> DWORD {
@@ -553,9 +602,9 @@ TEST(SelfNamingCabinet, CabinetWithoutFilesNamingItselfStopsAtThePassBound) {
   ASSERT_TRUE(
       WriteFileBytes(dir.File(L"self.cab"), WriteCabinet({}, Packing::kStored, "self.cab")));
   CCabExtract extractor;
-  bool result = false;
+  Status result;
   ASSERT_TRUE(ExtractWithin(&extractor, dir.File(L"self.cab"), dir.File(L"out"), 60000, &result));
-  EXPECT_TRUE(result);
+  EXPECT_EQ(DescribeStatus(result), "success");
   EXPECT_EQ(extractor.Context()->passCount, kMaxCabinetPasses);
   EXPECT_EQ(extractor.Context()->recordedName, L"self.cab");
 }
@@ -568,9 +617,9 @@ TEST(SelfNamingCabinet, GcabCabinetNamingItselfStopsToo) {
   // so the second pass looks for "aa\sub\deeper.bin" beside the cabinet.
   ASSERT_TRUE(WriteFileBytes(dir.File(L"loop.cab"), WithNextCabinet(nested, "loop.cab")));
   CCabExtract extractor;
-  bool result = false;
+  Status result;
   ASSERT_TRUE(ExtractWithin(&extractor, dir.File(L"loop.cab"), dir.File(L"out"), 60000, &result));
-  EXPECT_TRUE(result);
+  EXPECT_EQ(DescribeStatus(result), "success");
   EXPECT_EQ(extractor.Context()->passCount, 2);
   EXPECT_EQ(ReadFileBytes(dir.File(L"out\\aa\\sub\\deeper.bin")),
             ReadFileBytes(quilltest::TestCabinetFile(L"inputs\\aa\\sub\\deeper.bin")));
@@ -578,7 +627,7 @@ TEST(SelfNamingCabinet, GcabCabinetNamingItselfStopsToo) {
   ASSERT_TRUE(
       WriteFileBytes(dir.File(L"empty.cab"), WithoutFiles(WithNextCabinet(nested, "empty.cab"))));
   ASSERT_TRUE(ExtractWithin(&extractor, dir.File(L"empty.cab"), dir.File(L"out2"), 60000, &result));
-  EXPECT_TRUE(result);
+  EXPECT_EQ(DescribeStatus(result), "success");
   EXPECT_EQ(extractor.Context()->passCount, kMaxCabinetPasses);
   EXPECT_FALSE(FileExists(dir.File(L"out2")));
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <shlwapi.h>
 #include <windows.h>
+#include <aclapi.h>
 
 #include "platform/registry_util.h"
 #include "settings/setup_settings.h"
@@ -52,6 +53,25 @@ bool GetRaw(HKEY root, const wchar_t* path, const wchar_t* name, DWORD* type, st
   return status == ERROR_SUCCESS;
 }
 
+// Replaces the key's DACL with one that grants everyone access, and no more.
+bool SetKeyAccess(const wchar_t* path, DWORD access) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, WRITE_DAC | kView, &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  EXPLICIT_ACCESSW readOnly = {};
+  BuildExplicitAccessWithNameW(&readOnly, const_cast<wchar_t*>(L"EVERYONE"), access, SET_ACCESS,
+                               NO_INHERITANCE);
+  PACL dacl = nullptr;
+  bool set = SetEntriesInAclW(1, &readOnly, nullptr, &dacl) == ERROR_SUCCESS &&
+             SetSecurityInfo(key, SE_REGISTRY_KEY,
+                             DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                             nullptr, nullptr, dacl, nullptr) == ERROR_SUCCESS;
+  LocalFree(dacl);
+  RegCloseKey(key);
+  return set;
+}
+
 class Registry : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -73,7 +93,7 @@ void ExpectStoredText(const std::string& bytes, const std::string& expected) {
 }
 
 TEST_F(Registry, WideWriteCreatesTheKeyAndStoresTheCharactersOnly) {
-  ASSERT_TRUE(GetRegistryUtil()->SetCurrentUserStringW(kScratchKey, L"installed", L"true"));
+  ASSERT_TRUE(GetRegistryUtil()->SetCurrentUserStringW(kScratchKey, L"installed", L"true").ok());
   DWORD type = 0;
   std::string bytes;
   ASSERT_TRUE(GetRaw(HKEY_CURRENT_USER, kScratchKey, L"installed", &type, &bytes));
@@ -83,10 +103,13 @@ TEST_F(Registry, WideWriteCreatesTheKeyAndStoresTheCharactersOnly) {
 }
 
 TEST_F(Registry, WritesReplaceEarlierValues) {
-  ASSERT_TRUE(GetRegistryUtil()->SetCurrentUserStringA("SOFTWARE\\QuillTest\\Registry",
-                                                       "downLoadSize", "123456789"));
-  ASSERT_TRUE(GetRegistryUtil()->SetCurrentUserStringA("SOFTWARE\\QuillTest\\Registry",
-                                                       "downLoadSize", "42"));
+  ASSERT_TRUE(
+      GetRegistryUtil()
+          ->SetCurrentUserStringA("SOFTWARE\\QuillTest\\Registry", "downLoadSize", "123456789")
+          .ok());
+  ASSERT_TRUE(GetRegistryUtil()
+                  ->SetCurrentUserStringA("SOFTWARE\\QuillTest\\Registry", "downLoadSize", "42")
+                  .ok());
   DWORD type = 0;
   std::string bytes;
   ASSERT_TRUE(GetRaw(HKEY_CURRENT_USER, kScratchKey, L"downLoadSize", &type, &bytes));
@@ -102,7 +125,7 @@ TEST_F(Registry, WritesReplaceEarlierValues) {
 
 TEST_F(Registry, ReadsOfMissingKeysAndValuesAreEmpty) {
   EXPECT_EQ(GetRegistryUtil()->QueryStringW(HKEY_CURRENT_USER, kScratchKey, L"FPMD5"), L"");
-  ASSERT_TRUE(GetRegistryUtil()->SetCurrentUserStringW(kScratchKey, L"other", L"x"));
+  ASSERT_TRUE(GetRegistryUtil()->SetCurrentUserStringW(kScratchKey, L"other", L"x").ok());
   EXPECT_EQ(GetRegistryUtil()->QueryStringW(HKEY_CURRENT_USER, kScratchKey, L"FPMD5"), L"");
   EXPECT_EQ(
       GetRegistryUtil()->QueryStringA(HKEY_CURRENT_USER, "SOFTWARE\\QuillTest\\Registry", "FPMD5"),
@@ -134,10 +157,53 @@ TEST_F(Registry, ValuesBeyondTheReadBufferReadAsEmptyAndFullOnesStayBounded) {
 
   std::string text(1000, 'n');
   ASSERT_TRUE(
-      GetRegistryUtil()->SetCurrentUserStringA("SOFTWARE\\QuillTest\\Registry", "text", text));
+      GetRegistryUtil()->SetCurrentUserStringA("SOFTWARE\\QuillTest\\Registry", "text", text).ok());
   EXPECT_EQ(
       GetRegistryUtil()->QueryStringA(HKEY_CURRENT_USER, "SOFTWARE\\QuillTest\\Registry", "text"),
       text);
+}
+
+TEST_F(Registry, FailedReadsAndWritesNameTheStepAndTheRegistryResult) {
+  ASSERT_TRUE(GetRegistryUtil()->SetCurrentUserStringW(kScratchKey, L"text", L"x").ok());
+  std::wstring longData(1025, L'7');
+  ASSERT_TRUE(SetRaw(HKEY_CURRENT_USER, kScratchKey, L"long", REG_SZ, longData.data(), 2050));
+  // A key that refuses writing: its DACL lets everyone read, no more.
+  const wchar_t kLocked[] = L"SOFTWARE\\QuillTest\\Registry\\locked";
+  ASSERT_TRUE(SetRaw(HKEY_CURRENT_USER, kLocked, L"v", REG_SZ, L"", 2));
+  ASSERT_TRUE(SetKeyAccess(kLocked, KEY_READ));
+  const struct {
+    const wchar_t* subKey;
+    std::wstring name;
+    bool write;
+    StatusStep step;
+    unsigned long code;
+  } cases[] = {
+      {L"SOFTWARE\\QuillTest\\Registry\\missing", L"v", false, StatusStep::kRegistryOpenKey,
+       ERROR_FILE_NOT_FOUND},
+      {kScratchKey, L"missing", false, StatusStep::kRegistryReadValue, ERROR_FILE_NOT_FOUND},
+      {kScratchKey, L"long", false, StatusStep::kRegistryReadValue, ERROR_MORE_DATA},
+      {kScratchKey, L"text", false, StatusStep::kNone, 0},
+      {kLocked, L"v", true, StatusStep::kRegistryOpenKey, ERROR_ACCESS_DENIED},
+      {kScratchKey, std::wstring(20000, L'n'), true, StatusStep::kRegistryWriteValue,
+       ERROR_INVALID_PARAMETER},
+  };
+  for (const auto& c : cases) {
+    Status status = Status::Failed(StatusStep::kRegistryReadValue, "stale");
+    if (c.write) {
+      status = GetRegistryUtil()->SetCurrentUserStringW(c.subKey, c.name, L"x");
+    } else {
+      GetRegistryUtil()->QueryStringW(HKEY_CURRENT_USER, c.subKey, c.name, &status);
+    }
+    EXPECT_EQ(status.step, c.step) << c.subKey << " " << c.name.size();
+    EXPECT_EQ(status.code, c.code) << c.subKey << " " << c.name.size();
+  }
+  // The owner may always rewrite the DACL: the key can be deleted again.
+  EXPECT_TRUE(SetKeyAccess(kLocked, KEY_ALL_ACCESS));
+  Status status;
+  GetRegistryUtil()->QueryStringA(HKEY_CURRENT_USER, "SOFTWARE\\QuillTest\\Registry", "none",
+                                  &status);
+  EXPECT_EQ(status.step, StatusStep::kRegistryReadValue);
+  EXPECT_EQ(status.code, static_cast<unsigned long>(ERROR_FILE_NOT_FOUND));
 }
 
 TEST_F(Registry, SuiteCountsAsInstalledOnlyWithBothValues) {

@@ -14,13 +14,13 @@
 #include <vector>
 
 #include "net/proxy_credentials.h"
+#include "platform/file_digest.h"
 #include "platform/pause.h"
 #include "settings/setup_settings.h"
 #include "tests/support/stand_ins.h"
 #include "tests/support/test_files.h"
 #include "tools/test_http_server/test_http_server.h"
 #include "workflow/download_route.h"
-#include "workflow/file_digest.h"
 #include "workflow/worker.h"
 
 namespace rerozadez {
@@ -143,7 +143,9 @@ class ProxyNetworks : public ::testing::Test {
   }
   std::string Md5(const std::string& bytes) {
     WriteFileBytes(other_.File(L"digest"), bytes);
-    return GetFileMd5(other_.File(L"digest"), true);
+    std::string digest;
+    EXPECT_TRUE(GetFileMd5(other_.File(L"digest"), true, &digest).ok());
+    return digest;
   }
 
   // True when the route downloaded, verified and started the setup.

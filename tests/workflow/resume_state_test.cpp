@@ -49,7 +49,9 @@ class ResumeState : public ::testing::Test {
     SHDeleteKeyW(HKEY_CURRENT_USER, L"SOFTWARE\\VeziDazedera");
     SetEnvironmentVariableW(L"APPDATA", savedAppData_.c_str());
   }
-  void Record(const std::string& size, const std::string& fpmd5) { StoreResumeRecord(size, fpmd5); }
+  void Record(const std::string& size, const std::string& fpmd5) {
+    EXPECT_TRUE(StoreResumeRecord(size, fpmd5).ok());
+  }
 
   quilltest::ScratchDir appData_;
   std::wstring savedAppData_;
@@ -117,8 +119,32 @@ TEST_F(ResumeState, UnreadableFileIsNeverVerified) {
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(writer, INVALID_HANDLE_VALUE);
   Record("3", "");  // an empty digest would equal the empty text of a failed read
-  EXPECT_FALSE(IsDigestMatching());
+  Status why;
+  EXPECT_FALSE(IsDigestMatching(&why));
+  EXPECT_EQ(why.step, StatusStep::kDigestOpenFile);
+  EXPECT_EQ(why.code, static_cast<unsigned long>(ERROR_SHARING_VIOLATION));
   CloseHandle(writer);
+}
+
+TEST_F(ResumeState, RefusalSaysWhichOfSizeAndDigestDiffers) {
+  ASSERT_TRUE(quilltest::WriteFileBytes(setupPath_, "abc"));
+  const struct {
+    const char* size;
+    const char* fpmd5;
+    const char* why;
+  } cases[] = {
+      {"4", "900150983cd24fb0d6963f7d28e17f72", "size 3, expected 4"},
+      {"3", "900150983cd24fb0d6963f7d28e17f73",
+       "MD5 900150983cd24fb0d6963f7d28e17f72, expected 900150983cd24fb0d6963f7d28e17f73"},
+      {"3", "900150983cd24fb0d6963f7d28e17f72", ""},
+  };
+  for (const auto& c : cases) {
+    Record(c.size, c.fpmd5);
+    Status why = Status::Failed(StatusStep::kStartContent, "stale");
+    EXPECT_EQ(IsSetupFileAsRecorded(&why), *c.why == '\0') << c.why;
+    EXPECT_EQ(why.step, *c.why == '\0' ? StatusStep::kNone : StatusStep::kStartContent);
+    EXPECT_EQ(why.detail, c.why);
+  }
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/diagnostic_log.h"
+#include "platform/file_digest.h"
 #include "platform/pause.h"
 #include "platform/process_util.h"
 #include "settings/setup_settings.h"
@@ -22,7 +23,6 @@
 #include "tests/support/test_files.h"
 #include "tests/support/tls_test_server.h"
 #include "tools/test_http_server/test_http_server.h"
-#include "workflow/file_digest.h"
 #include "workflow/worker.h"
 
 namespace rerozadez {
@@ -63,7 +63,9 @@ void SetMachineString(const wchar_t* name, const std::wstring& value) {
 std::string Md5Of(const std::string& bytes) {
   ScratchDir dir;
   WriteFileBytes(dir.File(L"x"), bytes);
-  return GetFileMd5(dir.File(L"x"), true);
+  std::string digest;
+  EXPECT_TRUE(GetFileMd5(dir.File(L"x"), true, &digest).ok());
+  return digest;
 }
 
 class WorkflowWorld : public ::testing::Test {

@@ -24,8 +24,8 @@
 #include <random>
 #include <string>
 
+#include "platform/file_digest.h"
 #include "tools/test_http_server/test_http_server.h"
-#include "workflow/file_digest.h"
 
 namespace {
 
@@ -87,8 +87,8 @@ int wmain(int argc, wchar_t** argv) {
   }
 
   std::string setup = ReadWholeFile(setupFile);
-  std::string digest = rerozadez::GetFileMd5(setupFile, true);
-  if (setup.empty() || digest.empty()) {
+  std::string digest;
+  if (setup.empty() || !rerozadez::GetFileMd5(setupFile, true, &digest).ok()) {
     fprintf(stderr, "demo_service: cannot read %ls\n", setupFile.c_str());
     return 1;
   }

@@ -1,4 +1,4 @@
-#include "workflow/file_digest.h"
+#include "platform/file_digest.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -14,7 +14,9 @@ using quilltest::WriteFileBytes;
 std::string DigestOf(const std::string& content, bool fullForm) {
   ScratchDir dir;
   EXPECT_TRUE(WriteFileBytes(dir.File(L"f.bin"), content));
-  return GetFileMd5(dir.File(L"f.bin"), fullForm);
+  std::string digest;
+  EXPECT_TRUE(GetFileMd5(dir.File(L"f.bin"), fullForm, &digest).ok());
+  return digest;
 }
 
 TEST(FileDigest, MatchesTheRfc1321TestSuite) {
@@ -54,24 +56,62 @@ TEST(FileDigest, ReadBoundariesDoNotChangeTheDigest) {
   }
   ScratchDir dir;
   ASSERT_TRUE(WriteFileBytes(dir.File(L"p.bin"), pattern));
-  for (size_t readSize : {size_t(2048), size_t(65536), size_t(1024 * 1024), size_t(4096 * 1024)}) {
-    EXPECT_EQ(GetFileMd5WithReadSize(dir.File(L"p.bin"), true, readSize),
-              "62a22cb245a4cfdb1a8a8ba579b2f38a")
-        << readSize;
+  for (size_t readSize :
+       {size_t(0), size_t(2048), size_t(65536), size_t(1024 * 1024), size_t(4096 * 1024)}) {
+    std::string digest;
+    EXPECT_TRUE(GetFileMd5WithReadSize(dir.File(L"p.bin"), true, readSize, &digest).ok());
+    EXPECT_EQ(digest, "62a22cb245a4cfdb1a8a8ba579b2f38a") << readSize;
   }
 }
 
-TEST(FileDigest, UnreadableFilesGiveEmptyText) {
+// A failed digest leaves no text behind, whatever the caller held before.
+void ExpectNoDigest(const std::wstring& path, StatusStep step, unsigned long code) {
+  std::string digest = "stale";
+  const Status status = GetFileMd5(path, true, &digest);
+  EXPECT_EQ(status.step, step);
+  EXPECT_EQ(status.codeKind, CodeKind::kWindows);
+  EXPECT_EQ(status.code, code);
+  EXPECT_EQ(digest, "");
+}
+
+TEST(FileDigest, UnreadableFilesGiveNoDigestAndTheOpenStep) {
   ScratchDir dir;
-  EXPECT_EQ(GetFileMd5(dir.File(L"missing.exe"), true), "");
+  ExpectNoDigest(dir.File(L"missing.exe"), StatusStep::kDigestOpenFile, ERROR_FILE_NOT_FOUND);
   std::wstring busy = dir.File(L"busy.exe");
   ASSERT_TRUE(WriteFileBytes(busy, "abc"));
   HANDLE writer = CreateFileW(busy.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(writer, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetFileMd5(busy, true), "");
+  ExpectNoDigest(busy, StatusStep::kDigestOpenFile, ERROR_SHARING_VIOLATION);
   CloseHandle(writer);
-  EXPECT_EQ(GetFileMd5(busy, true), "900150983cd24fb0d6963f7d28e17f72");
+  EXPECT_EQ(DigestOf("abc", true), "900150983cd24fb0d6963f7d28e17f72");
+}
+
+TEST(FileDigest, ReadFailingMidwayGivesNoDigestOfThePartRead) {
+  // A pipe whose writer leaves after 100 bytes: the read after them fails.
+  const std::wstring name = L"\\\\.\\pipe\\quill-digest-" + std::to_wstring(GetCurrentProcessId());
+  HANDLE pipe = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1,
+                                 4096, 4096, 0, nullptr);
+  ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+  HANDLE writer = CreateThread(
+      nullptr, 0,
+      [](void* end) -> DWORD {
+        const std::string part(100, 'p');
+        DWORD written = 0;
+        if (ConnectNamedPipe(end, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED) {
+          WriteFile(end, part.data(), static_cast<DWORD>(part.size()), &written, nullptr);
+        }
+        CloseHandle(end);
+        return 0;
+      },
+      pipe, 0, nullptr);
+  ASSERT_NE(writer, nullptr);
+  ExpectNoDigest(name, StatusStep::kDigestReadFile, ERROR_BROKEN_PIPE);
+  if (WaitForSingleObject(writer, 10000) != WAIT_OBJECT_0) {
+    ADD_FAILURE() << "the pipe's writer was never reached";
+    TerminateThread(writer, 1);
+  }
+  CloseHandle(writer);
 }
 
 }  // namespace
