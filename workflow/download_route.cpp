@@ -7,6 +7,7 @@
 #include "platform/diagnostic_log.h"
 #include "platform/pause.h"
 #include "platform/process_util.h"
+#include "platform/status.h"
 #include "platform/system_info.h"
 #include "settings/download_timeout.h"
 #include "settings/service_address.h"
@@ -44,7 +45,11 @@ bool NextPassFromFirstByte(int error, uint64_t startOffset, bool* tried) {
 bool QueryConfiguredPackage(std::string& verName, std::string& downloadUrl, std::string& size,
                             std::string& fpmd5) {
   const std::string channel = GetSysUtil()->WideToAnsi(GetSetupSettings()->channel.c_str());
-  return QueryPackageInfo(PackageServiceBaseUrl(), channel, verName, downloadUrl, size, fpmd5);
+  const Status status =
+      QueryPackageInfo(PackageServiceBaseUrl(), channel, verName, downloadUrl, size, fpmd5);
+  if (!status.ok())
+    LogStatus("package query", status);
+  return status.ok();
 }
 
 std::wstring FindSuiteProgram(const std::wstring& installDir) {

@@ -9,6 +9,7 @@
 #include "net/package_info.h"
 #include "net/resumable_download.h"
 #include "platform/pause.h"
+#include "tests/support/status_printing.h"
 #include "tests/support/test_files.h"
 #include "tests/support/tls_test_server.h"
 #include "tools/test_http_server/test_http_server.h"
@@ -76,7 +77,7 @@ TEST_F(HttpsTest, QueryAndADownloadResumedAcrossADroppedConnection) {
                "/setup.exe\",\"Size\":\"300000\",\"FPMD5\":\"\"}";
   tls_.SetRoute("/adpserver/GetVIByAKFWPC", reply);
   std::string version, address, size, digest;
-  ASSERT_TRUE(QueryPackageInfo(tls_.BaseUrl(), "web", version, address, size, digest));
+  ASSERT_TRUE(QueryPackageInfo(tls_.BaseUrl(), "web", version, address, size, digest).ok());
   EXPECT_EQ(version, "1.0.0.7");
 
   tls_.SetRoute("/setup.exe", File(120000));
@@ -104,14 +105,13 @@ TEST(HttpsRefusal, UntrustedCertificateAndAnotherHostNameAreRefused) {
     TestTlsServer server(c.certificate);
     ASSERT_TRUE(server.Start());
     std::string body, headers;
-    int error = -1;
-    DWORD windowsError = 0;
-    EXPECT_FALSE(GetHttpClient()->SendRequest(server.BaseUrl() + "/q", "", "GET", body, headers,
-                                              10000, 10000, &error, &windowsError));
-    EXPECT_EQ(error, kHttpErrorSendRequest);
-    EXPECT_EQ(windowsError, c.windowsError);
+    const Status query = GetHttpClient()->SendRequest(server.BaseUrl() + "/q", "", "GET", body,
+                                                      headers, 10000, 10000);
+    EXPECT_EQ(query.step, StatusStep::kHttpSendRequest) << query;
+    EXPECT_EQ(query.code, c.windowsError);
 
     quilltest::ScratchDir dir;
+    int error = -1;
     DownloadFile(DownloadControl(), Wide(server.BaseUrl() + "/setup.exe"), dir.File(L"f"), 100,
                  nullptr, &error);
     EXPECT_EQ(error, kDownloadErrorSendRequest);
@@ -166,11 +166,10 @@ TEST_F(HttpsTest, RedirectsThatCannotLeadToTheFileWriteNothing) {
   EXPECT_EQ(loopRequests, 1 + kMaxRedirects);
 
   std::string body, headers;
-  int error = -1;
-  DWORD windowsError = 0;
-  EXPECT_FALSE(GetHttpClient()->SendRequest(tls_.BaseUrl() + "/down", "", "GET", body, headers,
-                                            10000, 10000, &error, &windowsError));
-  EXPECT_EQ(windowsError, static_cast<DWORD>(ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR));
+  const Status query = GetHttpClient()->SendRequest(tls_.BaseUrl() + "/down", "", "GET", body,
+                                                    headers, 10000, 10000);
+  EXPECT_EQ(query.step, StatusStep::kHttpNotOverHttps) << query;
+  EXPECT_EQ(query.code, static_cast<DWORD>(ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR));
 }
 
 // Addresses that are not what they say: nothing is requested and nothing
