@@ -4,6 +4,7 @@
 
 #include "net/package_info.h"
 #include "net/resumable_download.h"
+#include "net/web_address.h"
 #include "platform/diagnostic_log.h"
 #include "platform/pause.h"
 #include "platform/process_util.h"
@@ -32,8 +33,8 @@ const DWORD kPauseAfterIncompletePass = 100;
 // keeps it, so a single stall on an ordinary network costs those bytes once
 // and never the partial file; only once, because on an ordinary network a
 // second stall says the line, not the proxy, is the trouble.
-bool NextPassFromFirstByte(int error, uint64_t startOffset, bool* tried) {
-  if (error != kDownloadErrorSilentReply || startOffset == 0 || *tried)
+bool NextPassFromFirstByte(const Status& status, uint64_t startOffset, bool* tried) {
+  if (status.step != StatusStep::kDownloadSilentReply || startOffset == 0 || *tried)
     return false;
   *tried = true;
   LogLine("download route: the resumed reply sent nothing; the next pass asks from byte 0");
@@ -89,6 +90,8 @@ DownloadOutcome DownloadSetupFile(CReroZadezHelper* worker) {
   // The service's reply is JSON, whose texts are UTF-8: non-ASCII characters
   // of the address travel escaped, never through the ANSI code page.
   std::wstring url = GetSysUtil()->AnsiToWide(EscapeNonAsciiInUrl(downloadUrl).c_str());
+  WebAddress address;
+  const bool addressUsable = ParseWebAddress(url, &address);
   if (PathExists(setupPath)) {
     // A running copy of the setup would hold the file we are about to extend.
     GetProcessUtil()->KillProcessesByName(kSetupFileName);
@@ -110,9 +113,12 @@ DownloadOutcome DownloadSetupFile(CReroZadezHelper* worker) {
       return kDownloadEnded;
     }
     uint64_t startOffset = 0;
-    int error = 0;
-    DownloadFile(control, url, setupPath, totalSize, &startOffset, &error);
-    control.fromFirstByte = NextPassFromFirstByte(error, startOffset, &fromFirstByteTried);
+    const Status status = addressUsable
+                              ? DownloadFile(control, address, setupPath, totalSize, &startOffset)
+                              : Status::Failed(StatusStep::kDownloadAddress, LogText(url));
+    if (!status.ok())
+      LogStatus("download pass", status);
+    control.fromFirstByte = NextPassFromFirstByte(status, startOffset, &fromFirstByteTried);
     if (IsDownloadComplete()) {
       const StartOutcome outcome = worker->StartSetupFile("download", IsDigestMatching);
       if (outcome == kProgramStarted) {
