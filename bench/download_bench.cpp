@@ -2,7 +2,7 @@
 //   download_bench serve <port> <file>    serves <file> at /payload.bin until killed
 //   download_bench fetch <url> <path> <size>
 //       runs DownloadFile once into <path> (removed first) and prints
-//       "<wall s> <cpu s> <end wait s> <bytes> <error code>": the call's wall-clock time,
+//       "<wall s> <cpu s> <end wait s> <bytes> <failed step>": the call's wall-clock time,
 //       the CPU time of the calling thread, the part of the wall time spent
 //       in the downloader's end-of-body waits, and the file's final size.
 #include <windows.h>
@@ -12,6 +12,8 @@
 #include <string>
 
 #include "net/resumable_download.h"
+#include "net/web_address.h"
+#include "platform/status.h"
 #include "platform/pause.h"
 #include "tools/test_http_server/test_http_server.h"
 
@@ -56,12 +58,16 @@ int Fetch(const std::wstring& url, const std::wstring& path, long long size) {
   rerozadez::DownloadControl control;  // never stops, reports nothing
   DWORD paused = 0;
   rerozadez::SetPauseHook(&TimedPause, &paused);
-  int error = 0;
+  rerozadez::WebAddress address;
+  if (!rerozadez::ParseWebAddress(url, &address)) {
+    fprintf(stderr, "not an address to fetch\n");
+    return 1;
+  }
   LARGE_INTEGER frequency, start, end;
   QueryPerformanceFrequency(&frequency);
   double cpuStart = ThreadCpuSeconds();
   QueryPerformanceCounter(&start);
-  rerozadez::DownloadFile(control, url, path, size, nullptr, &error);
+  const rerozadez::Status status = rerozadez::DownloadFile(control, address, path, size);
   QueryPerformanceCounter(&end);
   double cpu = ThreadCpuSeconds() - cpuStart;
   double wall = static_cast<double>(end.QuadPart - start.QuadPart) / frequency.QuadPart;
@@ -70,8 +76,11 @@ int Fetch(const std::wstring& url, const std::wstring& path, long long size) {
   GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
   unsigned long long bytes =
       (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  printf("%.3f %.3f %.3f %llu %d\n", wall, cpu, paused / 1000.0, bytes, error);
-  return error == 0 && static_cast<long long>(bytes) == size ? 0 : 1;
+  printf("%.3f %.3f %.3f %llu %d\n", wall, cpu, paused / 1000.0, bytes,
+         static_cast<int>(status.step));
+  if (!status.ok())
+    fprintf(stderr, "%s\n", rerozadez::DescribeStatus(status).c_str());
+  return status.ok() && static_cast<long long>(bytes) == size ? 0 : 1;
 }
 
 }  // namespace

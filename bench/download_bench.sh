@@ -46,7 +46,7 @@ start=$(date +%s.%N)
 quill_wine "$work/nsis_download.exe" || echo "the NSIS download ended with status $?" >&2
 n_wall=$(echo "$(date +%s.%N) - $start" | bc -l)
 
-[ "${w_error%$'\r'}" = 0 ] || echo "DownloadFile ended with error code $w_error" >&2
+[ "${w_error%$'\r'}" = 0 ] || echo "DownloadFile failed at step $w_error" >&2
 cmp -s "$work/payload.bin" "$work/wine_out.bin" || echo "DownloadFile's copy differs from the served file" >&2
 cmp -s "$work/payload.bin" "$work/curl_out.bin" || echo "curl's copy differs from the served file" >&2
 cmp -s "$work/payload.bin" "$work/nsis_out.bin" || echo "NSIS's copy differs from the served file" >&2

@@ -4,22 +4,9 @@
 
 #include <string>
 
-namespace rerozadez {
+#include "platform/status.h"
 
-// Error codes of SendRequest: the step that failed.
-enum HttpRequestError {
-  kHttpErrorCrackUrl = 2001,
-  kHttpErrorOpenSession = 2002,
-  kHttpErrorConnect = 2003,
-  kHttpErrorAttemptConnect = 2004,
-  kHttpErrorOpenRequest = 2005,
-  kHttpErrorAddAcceptHeader = 2006,
-  kHttpErrorAddLanguageHeader = 2007,
-  kHttpErrorAddCookieHeader = 2008,
-  kHttpErrorSendRequest = 2009,
-  kHttpErrorQueryHeaders = 2010,
-  kHttpErrorAddNoCacheHeaders = 2011,
-};
+namespace rerozadez {
 
 // True when the first three letters of method are "GET" in any case.
 bool IsGetMethod(const char* method);
@@ -34,26 +21,29 @@ void MoveGetPayloadIntoUrl(const char* method, std::string* url, std::string* da
 class HttpClient {
  public:
   // Sends method to url with data as payload, asking caches on the way not
-  // to answer for the server (Pragma and Cache-Control: no-cache): over TLS with the server's
-  // certificate checked when the scheme is https, else plain HTTP; the port
-  // is the address's or its scheme's default. WinINet follows redirects; one
-  // from https to plain http fails the request. Replaces responseBody with
-  // the reply body and responseHeaders with the raw reply headers (status
-  // line first, CR LF after each line). True only when every step worked and
-  // the body holds at least one byte. An address that ParseWebAddress
-  // refuses fails with kHttpErrorCrackUrl. errorCode receives 0 or the failed
-  // step's HttpRequestError; systemError, on failure, GetLastError (a refused
-  // certificate gives the WinINet error, e.g. 12057 or 12038). Headers longer
-  // than 2048 bytes fail with kHttpErrorQueryHeaders, the body already read.
+  // to answer for the server (Pragma and Cache-Control: no-cache): over TLS
+  // with the server's certificate checked when the scheme is https, else
+  // plain HTTP; the port is the address's or its scheme's default. url is
+  // ANSI text and reaches the server as WinINet's ANSI calls would send it.
+  // WinINet follows redirects. Replaces responseBody with the reply body and
+  // responseHeaders with the raw reply headers (status line first, CR LF
+  // after each line); an error status is not judged here. Fails with:
+  // kHttpCrackUrl for an address ParseWebAddress refuses, nothing sent; the
+  // step of a failed WinINet call with its code (a refused certificate at
+  // kHttpSendRequest, e.g. 12057 or 12038; a closed port 12029);
+  // kHttpNotOverHttps when an https request was redirected to plain http;
+  // kHttpQueryHeaders for headers longer than 2048 bytes, the body already
+  // read; kHttpEmptyBody for a reply without a body byte, its headers kept
+  // (code: the failed read's, else the HTTP status).
   // A server silent for receiveTimeoutMs ends the request: before the reply
-  // it fails with kHttpErrorSendRequest; within the body the body ends there
-  // (WinINet drops the bytes of the read that timed out).
-  // A proxy asking for credentials (407) is answered through
-  // GetProxyCredentials: the user's answer, or the 407 reply on Cancel.
-  // Each request leaves one line in the diagnostic log.
-  bool SendRequest(std::string url, std::string data, const char* method, std::string& responseBody,
-                   std::string& responseHeaders, DWORD connectTimeoutMs, DWORD receiveTimeoutMs,
-                   int* errorCode = nullptr, DWORD* systemError = nullptr);
+  // at kHttpSendRequest; within the body the body ends there (WinINet drops
+  // the bytes of the read that timed out). A proxy asking for credentials
+  // (407) is answered through GetProxyCredentials: the user's answer, or the
+  // 407 reply on Cancel. Each reply leaves one line in the diagnostic log;
+  // the failure is the caller's to log.
+  Status SendRequest(std::string url, std::string data, const char* method,
+                     std::string& responseBody, std::string& responseHeaders,
+                     DWORD connectTimeoutMs, DWORD receiveTimeoutMs);
 };
 
 // The one HttpClient, created on first use and never destroyed.

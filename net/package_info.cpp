@@ -2,6 +2,7 @@
 
 #include <json/json.h>
 
+#include <cstdlib>
 #include <memory>
 
 #include "net/http_client.h"
@@ -30,33 +31,91 @@ bool HasControlCharacter(const std::string& text) {
   return false;
 }
 
-// Reads one member as text. Absent and null members read as empty text and
-// booleans as "true"/"false"; numbers, arrays and objects are not texts the
-// caller could use, so they fail, as does a text holding a control character.
-bool ReadTextMember(const Json::Value& root, const char* name, std::string* text) {
-  const Json::Value& member = root[name];
-  if (member.isNull()) {
-    text->clear();
-    return true;
-  }
-  if (!member.isString() && !member.isBool())
-    return false;
-  *text = member.asString();
-  return !HasControlCharacter(*text);
+// At most maxBytes of text, never cutting a UTF-8 character in two.
+std::string Shortened(const std::string& text, size_t maxBytes = 64) {
+  if (text.size() <= maxBytes)
+    return text;
+  size_t end = maxBytes;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+    --end;
+  return text.substr(0, end) + "...";
+}
+
+// kReplyStatus with the status line's number unless the headers hold
+// "200 OK".
+Status JudgeReplyStatus(const std::string& headers) {
+  if (headers.find("200 OK") != std::string::npos)
+    return Status::Ok();
+  const std::string line = headers.substr(0, headers.find("\r\n"));
+  const size_t space = line.find(' ');
+  const unsigned long number =
+      space == std::string::npos ? 0 : strtoul(line.c_str() + space + 1, nullptr, 10);
+  return Status::Http(StatusStep::kReplyStatus, number, Shortened(line));
+}
+
+// jsoncpp's first message ("* Line 1, Column 2\n  Syntax error: ...\n") on
+// one line.
+std::string FirstError(const std::string& errors) {
+  std::string text = errors.substr(0, errors.find("\n* ", 1));
+  if (text.compare(0, 2, "* ") == 0)
+    text.erase(0, 2);
+  for (size_t at = text.find("\n  "); at != std::string::npos; at = text.find("\n  "))
+    text.replace(at, 3, ": ");
+  while (!text.empty() && text.back() == '\n')
+    text.pop_back();
+  return Shortened(text, 120);
 }
 
 // One JSON object and nothing after it but white space; no comments, no
 // member twice.
-bool ParseStrictJson(const std::string& body, Json::Value* root) {
+Status ParseStrictJson(const std::string& body, Json::Value* root) {
   // jsoncpp takes a NUL byte for the end of the text and would ignore what
   // follows it; JSON has no raw NUL anywhere.
   if (body.find('\0') != std::string::npos)
-    return false;
+    return Status::Failed(StatusStep::kReplyNotJson, "a NUL byte in the body");
   Json::CharReaderBuilder builder;
   Json::CharReaderBuilder::strictMode(&builder.settings_);
   std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
   std::string errors;
-  return reader->parse(body.data(), body.data() + body.size(), root, &errors);
+  if (!reader->parse(body.data(), body.data() + body.size(), root, &errors))
+    return Status::Failed(StatusStep::kReplyNotJson, FirstError(errors));
+  if (!root->isObject())
+    return Status::Failed(StatusStep::kReplyNotJson, "not an object");
+  return Status::Ok();
+}
+
+// Judged on the parsed member, so any spacing of the JSON passes and a
+// "SUCCESS" elsewhere in the text does not.
+Status JudgeResult(const Json::Value& root) {
+  const Json::Value& result = root["RES"];
+  if (result.isString() && result.asString() == "SUCCESS")
+    return Status::Ok();
+  return Status::Failed(StatusStep::kReplyNotSuccess,
+                        result.isString() ? Shortened(result.asString())
+                                          : (result.isNull() ? "missing" : "not a text"));
+}
+
+// Reads one of the four texts. Absent and null members read as empty text
+// and booleans as "true"/"false"; numbers, arrays and objects are not texts
+// the caller could use, nor is a text holding a control character; a
+// required text must not be empty.
+Status ReadTextMember(const Json::Value& root, const char* name, bool required, StatusStep step,
+                      std::string* text) {
+  const Json::Value& member = root[name];
+  const char* why = nullptr;
+  text->clear();
+  if (member.isNull()) {
+    why = required ? "missing" : nullptr;
+  } else if (!member.isString() && !member.isBool()) {
+    why = "wrong type";
+  } else {
+    *text = member.asString();
+    if (HasControlCharacter(*text))
+      why = "control character";
+    else if (required && text->empty())
+      why = "empty";
+  }
+  return why != nullptr ? Status::Failed(step, why) : Status::Ok();
 }
 
 }  // namespace
@@ -72,50 +131,70 @@ std::string BuildPackageInfoUrl(const std::string& baseUrl, const std::string& c
          "&AppVerCode=1&AppVerName=1&ChannelKey=" + ChannelKeyValue(channel);
 }
 
-bool ParsePackageInfoReply(const std::string& headers, const std::string& body, PackageInfo* info) {
-  if (headers.find("200 OK") == std::string::npos)
-    return false;
-  Json::Value root;
+Status ParsePackageInfoReply(const std::string& headers, const std::string& body,
+                             PackageInfo* info) {
+  Status status = JudgeReplyStatus(headers);
+  if (!status.ok())
+    return status;
   try {
-    if (!ParseStrictJson(body, &root))
-      return false;
-    if (!root.isObject() || root.size() <= 3)
-      return false;
-    // Judged on the parsed member, so any spacing of the JSON passes and a
-    // "SUCCESS" elsewhere in the text does not.
-    const Json::Value& result = root["RES"];
-    if (!result.isString() || result.asString() != "SUCCESS")
-      return false;
-    if (!ReadTextMember(root, "VerName", &info->verName) || info->verName.empty()) {
-      return false;
+    Json::Value root;
+    status = ParseStrictJson(body, &root);
+    if (!status.ok())
+      return status;
+    if (root.size() <= 3) {
+      return Status::Failed(StatusStep::kReplyTooFewMembers,
+                            std::to_string(root.size()) + " members");
     }
-    if (!ReadTextMember(root, "DownloadURL", &info->downloadUrl) || info->downloadUrl.empty()) {
-      return false;
+    status = JudgeResult(root);
+    if (!status.ok())
+      return status;
+    const struct {
+      const char* name;
+      bool required;
+      StatusStep step;
+      std::string* text;
+    } members[] = {{"VerName", true, StatusStep::kReplyVersion, &info->verName},
+                   {"DownloadURL", true, StatusStep::kReplyAddress, &info->downloadUrl},
+                   {"Size", false, StatusStep::kReplySize, &info->size},
+                   {"FPMD5", false, StatusStep::kReplyDigest, &info->fpmd5}};
+    for (const auto& member : members) {
+      status = ReadTextMember(root, member.name, member.required, member.step, member.text);
+      if (!status.ok())
+        return status;
     }
-    return ReadTextMember(root, "Size", &info->size) && ReadTextMember(root, "FPMD5", &info->fpmd5);
-  } catch (const std::exception&) {
+    return Status::Ok();
+  } catch (const std::exception& error) {
     // A reply the JSON library refuses must not end the process.
-    return false;
+    return Status::Failed(StatusStep::kReplyNotJson, Shortened(error.what()));
   }
 }
 
-bool QueryPackageInfo(const std::string& baseUrl, const std::string& channel, std::string& verName,
-                      std::string& downloadUrl, std::string& size, std::string& fpmd5) {
-  std::string url = BuildPackageInfoUrl(baseUrl, channel);
+Status QueryPackageInfo(const std::string& baseUrl, const std::string& channel,
+                        std::string& verName, std::string& downloadUrl, std::string& size,
+                        std::string& fpmd5) {
   std::string body;
   std::string headers;
-  if (!GetHttpClient()->SendRequest(url, std::string(), "GET", body, headers,
-                                    kQueryConnectTimeoutMs, kQueryReceiveTimeoutMs)) {
-    return false;
+  const Status sent =
+      GetHttpClient()->SendRequest(BuildPackageInfoUrl(baseUrl, channel), std::string(), "GET",
+                                   body, headers, kQueryConnectTimeoutMs, kQueryReceiveTimeoutMs);
+  // An error status outranks an empty body: the proxy-credentials dialog has
+  // read a 407's page by the time the user cancels it.
+  if (sent.step == StatusStep::kHttpEmptyBody) {
+    const Status reply = JudgeReplyStatus(headers);
+    if (!reply.ok())
+      return reply;
   }
+  if (!sent.ok())
+    return sent;
   PackageInfo info;
-  if (!ParsePackageInfoReply(headers, body, &info))
-    return false;
+  const Status judged = ParsePackageInfoReply(headers, body, &info);
+  if (!judged.ok())
+    return judged;
   verName = info.verName;
   downloadUrl = info.downloadUrl;
   size = info.size;
   fpmd5 = info.fpmd5;
-  return true;
+  return Status::Ok();
 }
 
 }  // namespace rerozadez

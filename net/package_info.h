@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/status.h"
+
 namespace rerozadez {
 
 // The ChannelKey value for an ANSI channel: "null" for an empty channel or
@@ -23,17 +25,26 @@ struct PackageInfo {
 // Judges a reply: headers holding "200 OK", the whole body one strict JSON
 // object (nothing after it but white space) of more than 3 members whose
 // "RES" member is the string "SUCCESS", with non-empty "VerName" and
-// "DownloadURL". Each of
-// the four members may be a string, absent or null (empty text) or a boolean
-// ("true"/"false"); any other type, or a text holding a control character
-// (a line break, a NUL), fails. True fills info; false leaves it unspecified.
-bool ParsePackageInfoReply(const std::string& headers, const std::string& body, PackageInfo* info);
+// "DownloadURL". Each of the four members may be a string, absent or null
+// (empty text) or a boolean ("true"/"false"); any other type, or a text
+// holding a control character (a line break, a NUL), fails. Each refusal
+// has its step: kReplyStatus (code: the status line's number, 0 when it has
+// none), kReplyNotJson (detail: the parser's first error),
+// kReplyTooFewMembers, kReplyNotSuccess (detail: RES, cut short), and
+// kReplyVersion, kReplyAddress, kReplySize, kReplyDigest (detail: missing,
+// empty, wrong type or control character). Ok fills info; a refusal leaves
+// it unspecified.
+Status ParsePackageInfoReply(const std::string& headers, const std::string& body,
+                             PackageInfo* info);
 
 // Asks the service at baseUrl (scheme, host and port) which full setup to
-// fetch for an ANSI channel. True with the four texts filled when the reply
-// passed every judgement; the outputs carry nothing usable after false.
-// Blocks the calling thread.
-bool QueryPackageInfo(const std::string& baseUrl, const std::string& channel, std::string& verName,
-                      std::string& downloadUrl, std::string& size, std::string& fpmd5);
+// fetch for an ANSI channel. Ok with the four texts filled when the reply
+// passed every judgement; otherwise the request's Status (HttpClient's
+// SendRequest) or the reply's (ParsePackageInfoReply), the outputs
+// untouched. An error status outranks an empty body: a 407 the user did not
+// answer ends at kReplyStatus with 407. Blocks the calling thread.
+Status QueryPackageInfo(const std::string& baseUrl, const std::string& channel,
+                        std::string& verName, std::string& downloadUrl, std::string& size,
+                        std::string& fpmd5);
 
 }  // namespace rerozadez

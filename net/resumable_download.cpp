@@ -4,13 +4,13 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdarg>
+#include <cstdio>
 #include <memory>
 
-#include "net/proxy_credentials.h"
-#include "net/web_address.h"
+#include "net/web_request.h"
 #include "platform/diagnostic_log.h"
 #include "platform/pause.h"
-#include "platform/scoped.h"
 
 namespace rerozadez {
 namespace {
@@ -53,54 +53,34 @@ bool ParseDecimal(const std::wstring& text, uint64_t* value) {
   return true;
 }
 
-// Records the failed step with WinINet's reason, taken before any other call.
-void FailStep(int code, const std::wstring& address, int* error) {
-  const DWORD windowsError = GetLastError();
-  *error = code;
-  LogLine("download %s failed at step %d, Windows error %lu", LogText(address).c_str(), code,
-          windowsError);
+const WebRequestSteps kDownloadSteps = {
+    StatusStep::kDownloadOpenSession, StatusStep::kDownloadConnect,
+    StatusStep::kDownloadConnect,     StatusStep::kDownloadOpenRequest,
+    StatusStep::kDownloadAddHeaders,  StatusStep::kDownloadSetTimeouts,
+    StatusStep::kDownloadSendRequest};
+
+// A short text for a Status's detail, printf rules of msvcrt.
+std::string Detail(const char* format, ...) __attribute__((format(ms_printf, 1, 2)));
+std::string Detail(const char* format, ...) {
+  char text[256] = "";
+  va_list arguments;
+  va_start(arguments, format);
+  _vsnprintf(text, sizeof(text) - 1, format, arguments);
+  va_end(arguments);
+  return text;
 }
 
-// Opens one request for address: connection, request (TLS for https, with
-// the certificate checked; redirects left to the caller), the header block,
-// the time-outs, and sends it. False with error set to the failed step.
-bool SendDownloadRequest(HINTERNET session, const WebAddress& address, const std::wstring& headers,
-                         DWORD receiveTimeoutMs, ScopedInternet* connection,
-                         ScopedInternet* request, int* error) {
-  const DWORD flags = INTERNET_FLAG_NO_AUTO_REDIRECT | (address.secure ? INTERNET_FLAG_SECURE : 0);
-  connection->Reset(InternetConnectW(session, address.host.c_str(), address.port, nullptr, nullptr,
-                                     INTERNET_SERVICE_HTTP, INTERNET_FLAG_KEEP_CONNECTION, 0));
-  if (!connection->IsValid() || InternetAttemptConnect(0) != ERROR_SUCCESS) {
-    *error = kDownloadErrorConnect;
-    return false;
-  }
-  request->Reset(HttpOpenRequestW(connection->Get(), L"GET", address.pathAndQuery.c_str(), nullptr,
-                                  L"", nullptr, flags, 0));
-  if (!request->IsValid()) {
-    *error = kDownloadErrorOpenRequest;
-    return false;
-  }
-  if (!HttpAddRequestHeadersW(request->Get(), headers.c_str(), static_cast<DWORD>(-1),
-                              HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE)) {
-    *error = kDownloadErrorAddHeaders;
-    return false;
-  }
-  DWORD connectTimeout = kConnectTimeoutMs;
-  DWORD receiveTimeout = receiveTimeoutMs;
-  if (!InternetSetOptionW(request->Get(), INTERNET_OPTION_CONNECT_TIMEOUT, &connectTimeout,
-                          sizeof(connectTimeout)) ||
-      !InternetSetOptionW(request->Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &receiveTimeout,
-                          sizeof(receiveTimeout))) {
-    *error = kDownloadErrorSetTimeouts;
-    return false;
-  }
-  if (!GetProxyCredentials()->Send(request->Get(), [request] {
-        return HttpSendRequestW(request->Get(), nullptr, 0, nullptr, 0);
-      })) {
-    *error = kDownloadErrorSendRequest;
-    return false;
-  }
-  return true;
+// One request for the file: its headers (the Range from requestOffset), the
+// time-outs, no redirect followed by WinINet.
+WebRequest DownloadRequest(uint64_t requestOffset, DWORD receiveTimeoutMs) {
+  WebRequest request;
+  request.userAgent = kUserAgent;
+  request.flags = INTERNET_FLAG_NO_AUTO_REDIRECT;
+  request.headers = BuildDownloadHeaders(requestOffset);
+  request.connectTimeoutMs = kConnectTimeoutMs;
+  request.receiveTimeoutMs = receiveTimeoutMs;
+  request.steps = kDownloadSteps;
+  return request;
 }
 
 // A reply header's whole text, however long; empty when absent.
@@ -117,51 +97,34 @@ std::wstring QueryHeader(HINTERNET request, DWORD header) {
   return text;
 }
 
-// Sends the request to url and follows its redirects; request then holds
-// the final reply and status its status. False with error set (and logged)
-// when a step failed or a redirect was not followed.
-bool SendFollowingRedirects(HINTERNET session, const std::wstring& url, uint64_t requestOffset,
-                            DWORD receiveTimeoutMs, ScopedInternet* connection,
-                            ScopedInternet* request, DWORD* status, int* error) {
-  const std::wstring headers = BuildDownloadHeaders(requestOffset);
-  std::wstring address = url;
+// Sends the request to address and follows its redirects; handles->request
+// then holds the final reply and status its status.
+Status SendFollowingRedirects(const WebRequest& request, uint64_t requestOffset, WebAddress address,
+                              WebRequestHandles* handles, DWORD* status) {
   for (int redirects = 0;; ++redirects) {
-    request->Reset();
-    connection->Reset();
-    WebAddress parts;
-    if (!ParseWebAddress(address, &parts)) {
-      *error = kDownloadErrorAddress;
-      LogLine("download address %s refused before any request", LogText(address).c_str());
-      return false;
-    }
-    if (!SendDownloadRequest(session, parts, headers, receiveTimeoutMs, connection, request,
-                             error)) {
-      FailStep(*error, address, error);
-      return false;
-    }
+    const Status sent = SendWebRequest(request, address, handles);
+    if (!sent.ok())
+      return sent;
+    const std::string where = LogText(WebAddressText(address));
     DWORD statusSize = sizeof(*status);
-    if (!HttpQueryInfoW(request->Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, status,
-                        &statusSize, nullptr)) {
-      FailStep(kDownloadErrorQueryStatus, address, error);
-      return false;
+    if (!HttpQueryInfoW(handles->request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
+                        status, &statusSize, nullptr)) {
+      return Status::LastError(StatusStep::kDownloadQueryStatus, where);
     }
-    LogLine("download GET %s Range bytes=%I64u-: status %lu", LogText(address).c_str(),
-            requestOffset, *status);
+    LogLine("download GET %s Range bytes=%I64u-: status %lu", where.c_str(), requestOffset,
+            *status);
     // A redirect that names no place is an error reply like any other.
     const std::wstring location =
-        IsRedirectStatus(*status) ? QueryHeader(request->Get(), HTTP_QUERY_LOCATION) : L"";
+        IsRedirectStatus(*status) ? QueryHeader(handles->request.Get(), HTTP_QUERY_LOCATION) : L"";
     if (location.empty())
-      return true;
+      return Status::Ok();
     // The same request, Range included, goes to the new address: the range
     // is asked of the server that holds the file.
-    std::wstring next;
-    if (redirects == kMaxRedirects || !ResolveRedirect(address, location, &next)) {
-      *error = kDownloadErrorRedirect;
-      LogLine("download redirect %lu to \"%s\" not followed (%d followed already)", *status,
-              LogText(location).c_str(), redirects);
-      return false;
+    if (redirects == kMaxRedirects || !ResolveRedirect(address, location, &address)) {
+      return Status::Http(
+          StatusStep::kDownloadRedirect, *status,
+          Detail("to \"%s\", %d followed already", LogText(location).c_str(), redirects));
     }
-    address = next;
   }
 }
 
@@ -178,28 +141,53 @@ struct BodyPlacement {
   bool restartPending;   // empty the file once the first byte arrives
 };
 
+// Waits for the body's first byte on its own, so that a body that never
+// starts is told apart from one cut off later (a timed-out read loses what
+// it had buffered); what arrives stays in WinINet's buffer for the read.
+Status AwaitFirstByte(HINTERNET request) {
+  DWORD available = 0;
+  if (InternetQueryDataAvailable(request, &available, 0, 0))
+    return Status::Ok();
+  const DWORD code = GetLastError();
+  const bool silent = code == ERROR_INTERNET_TIMEOUT || code == kSocketTimedOut;
+  return Status::Windows(silent ? StatusStep::kDownloadSilentReply : StatusStep::kDownloadReadBody,
+                         code, "before any body byte: nothing written");
+}
+
+// Writes the part of a read's bytes that lies beyond what the file holds (a
+// pass from the first byte skips those), emptying the file first when the
+// reply restarts it.
+Status WriteReceived(HANDLE file, const char* bytes, DWORD got, BodyPlacement* place,
+                     uint64_t* position) {
+  if (got > 0 && place->restartPending) {
+    if (!TruncateFile(file))
+      return Status::LastError(StatusStep::kDownloadWriteFile, "the file could not be emptied");
+    place->restartPending = false;
+  }
+  const uint64_t skip =
+      *position < place->fileLength ? std::min<uint64_t>(place->fileLength - *position, got) : 0;
+  *position += got;
+  const DWORD count = got - static_cast<DWORD>(skip);
+  DWORD written = 0;
+  if (!WriteFile(file, bytes + skip, count, &written, nullptr))
+    return Status::LastError(StatusStep::kDownloadWriteFile);
+  if (written != count)
+    return Status::Failed(StatusStep::kDownloadWriteFile, "a write was cut short");
+  return Status::Ok();
+}
+
 // Reads the body into file until it ends, a read fails, a stop is asked or
 // a write fails; logs how it ended.
-void ReceiveBody(const DownloadControl& control, HINTERNET request, HANDLE file,
-                 BodyPlacement place, int64_t totalSize, int* error) {
+Status ReceiveBody(const DownloadControl& control, HINTERNET request, HANDLE file,
+                   BodyPlacement place, int64_t totalSize) {
+  Status status = AwaitFirstByte(request);
+  if (!status.ok())
+    return status;
   std::unique_ptr<char[]> buffer(new char[kReadBufferBytes]);
   uint64_t position = place.streamStart;
   uint64_t received = 0;
   int emptyReads = 0;
   const char* ending = "the body ended";
-  DWORD windowsError = 0;
-  // The first byte is awaited on its own, so that a body that never starts
-  // is told apart from one cut off later (a timed-out read loses what it
-  // had buffered); what arrives stays in WinINet's buffer for the read.
-  DWORD available = 0;
-  if (!InternetQueryDataAvailable(request, &available, 0, 0)) {
-    windowsError = GetLastError();
-    const bool silent = windowsError == ERROR_INTERNET_TIMEOUT || windowsError == kSocketTimedOut;
-    *error = silent ? kDownloadErrorSilentReply : 0;
-    LogLine("download ended (%s, Windows error %lu) before any body byte: nothing written",
-            silent ? "the receive time-out passed" : "the wait failed", windowsError);
-    return;
-  }
   for (;;) {
     if (control.shouldStop && control.shouldStop()) {
       ending = "stop requested";
@@ -207,44 +195,28 @@ void ReceiveBody(const DownloadControl& control, HINTERNET request, HANDLE file,
     }
     DWORD got = 0;
     if (!InternetReadFile(request, buffer.get(), kReadBufferBytes, &got)) {
-      windowsError = GetLastError();
+      status = Status::LastError(StatusStep::kDownloadReadBody);
       ending = "a read failed";
       break;
     }
     received += got;
+    emptyReads = got == 0 ? emptyReads + 1 : 0;
     if (got == 0) {
       Pause(kEmptyReadPauseMs);
-      if (++emptyReads > kMaxEmptyReads)
+      if (emptyReads > kMaxEmptyReads)
         break;
-    } else {
-      emptyReads = 0;
-      if (place.restartPending) {
-        if (!TruncateFile(file)) {
-          *error = kDownloadErrorWriteFile;
-          windowsError = GetLastError();
-          ending = "the file could not be emptied";
-          break;
-        }
-        place.restartPending = false;
-      }
     }
-    // Bytes the file already holds (a pass from the first byte) are skipped.
-    const uint64_t skip =
-        position < place.fileLength ? std::min<uint64_t>(place.fileLength - position, got) : 0;
-    position += got;
-    const DWORD count = got - static_cast<DWORD>(skip);
-    DWORD written = 0;
-    if (!WriteFile(file, buffer.get() + skip, count, &written, nullptr) || written != count) {
-      *error = kDownloadErrorWriteFile;
-      windowsError = GetLastError();
+    status = WriteReceived(file, buffer.get(), got, &place, &position);
+    if (!status.ok()) {
       ending = "a write failed";
       break;
     }
     if (control.progress)
       control.progress(DownloadPercent(std::max(position, place.fileLength), totalSize));
   }
-  LogLine("download ended (%s, Windows error %lu): %I64u bytes received from byte %I64u", ending,
-          windowsError, received, place.streamStart);
+  LogLine("download ended (%s): %I64u bytes received from byte %I64u", ending, received,
+          place.streamStart);
+  return status;
 }
 
 }  // namespace
@@ -274,17 +246,15 @@ bool IsRedirectStatus(DWORD status) {
   }
 }
 
-bool ResolveRedirect(const std::wstring& currentUrl, const std::wstring& location,
-                     std::wstring* next) {
+bool ResolveRedirect(const WebAddress& current, const std::wstring& location, WebAddress* next) {
   if (HasControlCharacter(location))
     return false;
-  const std::wstring target = ResolveReference(currentUrl, location);
-  WebAddress from, to;
-  if (!ParseWebAddress(currentUrl, &from) || !ParseWebAddress(target, &to))
+  WebAddress target;
+  if (!ParseWebAddress(ResolveReference(WebAddressText(current), location), &target))
     return false;
   // Once on https, the file must not continue over a channel anyone on the
   // way could alter; http may move up to https.
-  if (from.secure && !to.secure)
+  if (current.secure && !target.secure)
     return false;
   *next = target;
   return true;
@@ -365,28 +335,16 @@ bool ReplyFitsOffer(DWORD status, const std::wstring& contentLength,
   return total == L"*" || (ParseDecimal(total, &number) && number == offered);
 }
 
-void DownloadFile(const DownloadControl& control, std::wstring url, std::wstring path,
-                  int64_t totalSize, uint64_t* startOffset, int* errorCode) {
-  int localError = 0;
-  int& error = errorCode != nullptr ? *errorCode : localError;
-  error = 0;
+Status DownloadFile(const DownloadControl& control, const WebAddress& address, std::wstring path,
+                    int64_t totalSize, uint64_t* startOffset) {
   if (startOffset != nullptr)
     *startOffset = 0;
-  WebAddress parts;
-  if (!ParseWebAddress(url, &parts)) {
-    error = kDownloadErrorAddress;
-    LogLine("download address %s refused before any request", LogText(url).c_str());
-    return;
-  }
-
   // Others may read the file meanwhile (a digest check), never write it.
   ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.IsValid()) {
-    error = kDownloadErrorOpenFile;
-    LogLine("download to %s: file not opened, Windows error %lu", LogText(path).c_str(),
-            GetLastError());
-    return;
+    const DWORD code = GetLastError();
+    return Status::Windows(StatusStep::kDownloadOpenFile, code, LogText(path));
   }
   LARGE_INTEGER zero = {};
   LARGE_INTEGER end = {};
@@ -395,40 +353,29 @@ void DownloadFile(const DownloadControl& control, std::wstring url, std::wstring
   if (startOffset != nullptr)
     *startOffset = offset;
 
-  // Declared session first so that they close request first.
-  ScopedInternet session(
-      InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-  ScopedInternet connection;
-  ScopedInternet request;
-  if (!session.IsValid()) {
-    FailStep(kDownloadErrorOpenSession, url, &error);
-    return;
-  }
   const uint64_t requestOffset = control.fromFirstByte ? 0 : offset;
+  WebRequestHandles handles;
   DWORD status = 0;
-  if (!SendFollowingRedirects(session.Get(), url, requestOffset, control.receiveTimeoutMs,
-                              &connection, &request, &status, &error)) {
-    return;
-  }
+  const Status sent =
+      SendFollowingRedirects(DownloadRequest(requestOffset, control.receiveTimeoutMs),
+                             requestOffset, address, &handles, &status);
+  if (!sent.ok())
+    return sent;
 
-  DownloadReplyAction action = JudgeDownloadStatus(status, requestOffset);
+  const DownloadReplyAction action = JudgeDownloadStatus(status, requestOffset);
   if (action == kReplyRejected) {
-    error = kDownloadErrorReplyStatus;
-    LogLine("download status %lu rejected: nothing written, the file keeps %I64u bytes", status,
-            offset);
-    return;
+    return Status::Http(StatusStep::kDownloadReplyStatus, status,
+                        Detail("nothing written, the file keeps %I64u bytes", offset));
   }
   if (action == kReplyAlreadyWhole)
-    return;
-  const std::wstring length = QueryHeader(request.Get(), HTTP_QUERY_CONTENT_LENGTH);
-  const std::wstring range = QueryHeader(request.Get(), HTTP_QUERY_CONTENT_RANGE);
+    return Status::Ok();
+  const std::wstring length = QueryHeader(handles.request.Get(), HTTP_QUERY_CONTENT_LENGTH);
+  const std::wstring range = QueryHeader(handles.request.Get(), HTTP_QUERY_CONTENT_RANGE);
   if (!ReplyFitsOffer(status, length, range, requestOffset, totalSize)) {
-    error = kDownloadErrorReplyStatus;
-    LogLine(
-        "download reply (length \"%s\", range \"%s\") is not the offered %I64d bytes: "
-        "nothing written, the file keeps %I64u bytes",
-        LogText(length).c_str(), LogText(range).c_str(), totalSize, offset);
-    return;
+    return Status::Http(StatusStep::kDownloadNotTheOffer, status,
+                        Detail("length \"%s\", range \"%s\", offered %I64d bytes: nothing "
+                               "written, the file keeps %I64u bytes",
+                               LogText(length).c_str(), LogText(range).c_str(), totalSize, offset));
   }
   // A restart empties the file only once bytes arrive, so an empty reply
   // keeps what an earlier pass fetched.
@@ -436,7 +383,7 @@ void DownloadFile(const DownloadControl& control, std::wstring url, std::wstring
   place.restartPending = action == kReplyRestart;
   place.streamStart = place.restartPending ? 0 : requestOffset;
   place.fileLength = place.restartPending ? 0 : offset;
-  ReceiveBody(control, request.Get(), file.Get(), place, totalSize, &error);
+  return ReceiveBody(control, handles.request.Get(), file.Get(), place, totalSize);
 }
 
 }  // namespace rerozadez

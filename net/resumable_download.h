@@ -6,6 +6,9 @@
 #include <functional>
 #include <string>
 
+#include "net/web_address.h"
+#include "platform/status.h"
+
 namespace rerozadez {
 
 // The receive time-out of a download request. Without one, WinINet waits as
@@ -26,24 +29,6 @@ struct DownloadControl {
   // the local file's end: for a proxy that sends a resumed range only once
   // it has fetched everything before it itself.
   bool fromFirstByte = false;
-};
-
-// How DownloadFile ended: 0 (stop requested, the body ended, a read failed
-// after some body bytes, or a 416 reply) or the step that failed.
-enum DownloadError {
-  kDownloadErrorOpenFile = 1002,
-  kDownloadErrorOpenSession = 1003,
-  kDownloadErrorConnect = 1004,
-  kDownloadErrorOpenRequest = 1005,
-  kDownloadErrorAddHeaders = 1006,
-  kDownloadErrorSetTimeouts = 1007,
-  kDownloadErrorSendRequest = 1008,
-  kDownloadErrorQueryStatus = 1009,
-  kDownloadErrorWriteFile = 1010,
-  kDownloadErrorReplyStatus = 1011,  // an error status: nothing was written
-  kDownloadErrorRedirect = 1012,     // a redirect not followed: nothing was written
-  kDownloadErrorAddress = 1013,      // not an address we fetch: nothing was requested
-  kDownloadErrorSilentReply = 1014,  // the reply's headers came, then no body byte in time
 };
 
 // What a reply's status means for the local file.
@@ -78,21 +63,21 @@ bool ReplyFitsOffer(DWORD status, const std::wstring& contentLength,
 // judged as any other (JudgeDownloadStatus: 206 appends, another 2xx
 // restarts, an error writes nothing). Followed: 301, 302, 303, 307 and 308,
 // at most kMaxRedirects in a row. Not followed, ending the pass with
-// kDownloadErrorRedirect and nothing written: one redirect too many, one to
+// kDownloadRedirect and nothing written: one redirect too many, one to
 // a scheme other than http and https, or from https to plain http. A
-// redirect without Location is an error reply (kDownloadErrorReplyStatus).
+// redirect without Location is an error reply (kDownloadReplyStatus).
 const int kMaxRedirects = 5;
 
 // True for 301, 302, 303, 307 and 308.
 bool IsRedirectStatus(DWORD status);
 
-// The address a redirect leads to: location resolved against currentUrl as
-// RFC 3986 section 5 says, without its fragment. False when it must not be
-// followed: location holds a control character, the result is not an
-// address ParseWebAddress takes (another scheme, a bad port, too long), or
-// it leaves https for plain http.
-bool ResolveRedirect(const std::wstring& currentUrl, const std::wstring& location,
-                     std::wstring* next);
+// The address a redirect leads to: location resolved against current as
+// RFC 3986 section 5 says, without its fragment. False, with next
+// untouched, when it must not be followed: location holds a control
+// character, the result is not an address ParseWebAddress takes (another
+// scheme, a bad port, too long), or it leaves https for plain http. next
+// may be current.
+bool ResolveRedirect(const WebAddress& current, const std::wstring& location, WebAddress* next);
 
 // A download address as it goes on the wire: the service's addresses are
 // UTF-8 text, and every byte outside ASCII is sent percent-escaped, as
@@ -109,25 +94,30 @@ std::wstring BuildDownloadHeaders(uint64_t startOffset);
 // (INT_MAX at most), 0 when totalSize is not positive.
 int DownloadPercent(uint64_t bytesInFile, int64_t totalSize);
 
-// Fetches url (https over TLS with the server's certificate checked, else
-// plain HTTP; the port is the address's or the scheme's default) with a Range
-// request from the local file's size (from byte 0 with
-// control.fromFirstByte) and appends the reply to the file at path (created
-// when missing), or starts the file again when the server ignored the
-// range; redirects as described above. An address ParseWebAddress refuses
-// ends with kDownloadErrorAddress before the file is opened; a reply that
-// does not fit the offer (ReplyFitsOffer against totalSize) writes nothing,
-// like an error status; a reply that sends no body byte within the receive
-// time-out ends with kDownloadErrorSilentReply. A proxy asking for
-// credentials (407) is answered through GetProxyCredentials; on Cancel the
-// 407 is an error reply. Reports the percent of
+// Fetches address (https over TLS with the server's certificate checked,
+// else plain HTTP) with a Range request from the local file's size (from
+// byte 0 with control.fromFirstByte) and appends the reply to the file at
+// path (created when missing), or starts the file again when the server
+// ignored the range; redirects as described above. Reports the percent of
 // totalSize after every read through control.progress and stops when
-// control.shouldStop answers true. Returns when the body ends (eleven empty
-// reads in a row), a read fails, a stop is requested or a step fails.
-// startOffset receives the file's size at the start; errorCode 0 or a
-// DownloadError. The caller judges the file by its size and digest. Each
-// request, redirect and ending leaves a line in the diagnostic log.
-void DownloadFile(const DownloadControl& control, std::wstring url, std::wstring path,
-                  int64_t totalSize, uint64_t* startOffset = nullptr, int* errorCode = nullptr);
+// control.shouldStop answers true. Ok when the body ends (eleven empty
+// reads in a row; a body cut short by a closed connection ends so too), a
+// stop is requested, or the server answers 416. Otherwise the failed step:
+// kDownloadOpenFile (GetLastError: 32 when another program holds the file)
+// before any request; kDownloadOpenSession to kDownloadQueryStatus with
+// WinINet's code; kDownloadReplyStatus (the HTTP status; a 407 the user did
+// not answer is one) and kDownloadRedirect with nothing written;
+// kDownloadNotTheOffer, nothing written, for a reply whose length says it
+// is another file than the offered one (ReplyFitsOffer against totalSize);
+// kDownloadSilentReply (the time-out's code) when no body byte came within
+// the receive time-out; kDownloadReadBody or kDownloadWriteFile with the
+// code of the read or write that failed, what was written before kept. A
+// proxy asking for credentials (407) is answered through
+// GetProxyCredentials. startOffset receives the file's size at the start.
+// The caller judges the file by its size and digest, and logs the failure;
+// each request, redirect and ending of a body leaves a line in the
+// diagnostic log.
+Status DownloadFile(const DownloadControl& control, const WebAddress& address, std::wstring path,
+                    int64_t totalSize, uint64_t* startOffset = nullptr);
 
 }  // namespace rerozadez

@@ -161,6 +161,18 @@ bool ParseWebAddress(const std::wstring& address, WebAddress* parts) {
   return true;
 }
 
+std::wstring WebAddressText(const WebAddress& parts) {
+  std::wstring text = parts.secure ? L"https://" : L"http://";
+  text += parts.host;
+  if (parts.port != (parts.secure ? 443 : 80)) {
+    wchar_t port[8] = L"";
+    _snwprintf(port, 8, L":%u", static_cast<unsigned>(parts.port));
+    port[7] = L'\0';
+    text += port;
+  }
+  return text + parts.pathAndQuery;
+}
+
 std::wstring ResolveReference(const std::wstring& base, const std::wstring& reference) {
   const UriParts b = SplitUri(base);
   const UriParts r = SplitUri(reference);

@@ -30,6 +30,10 @@ bool HasControlCharacter(const std::wstring& text);
 // fragment is dropped: it is never sent.
 bool ParseWebAddress(const std::wstring& address, WebAddress* parts);
 
+// The address as text, "scheme://host[:port]pathAndQuery", the port only
+// when it is not the scheme's default; ParseWebAddress gives parts back.
+std::wstring WebAddressText(const WebAddress& parts);
+
 // RFC 3986 section 5.2: reference (absolute, network-path, absolute-path,
 // relative-path or query-only) resolved against the absolute base, dot
 // segments removed from the path only, the fragment dropped. Pure text: the

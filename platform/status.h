@@ -40,14 +40,12 @@ enum class StatusStep : int {
   kHttpConnect = 2003,
   kHttpAttemptConnect = 2004,
   kHttpOpenRequest = 2005,
-  kHttpAddAcceptHeader = 2006,
-  kHttpAddLanguageHeader = 2007,
-  kHttpAddCookieHeader = 2008,
   kHttpSendRequest = 2009,
   kHttpQueryHeaders = 2010,
-  kHttpAddNoCacheHeaders = 2011,
   kHttpNotOverHttps = 2012,  // an https request answered over plain http
   kHttpEmptyBody = 2013,
+  kHttpAddHeaders = 2014,
+  kHttpSetTimeouts = 2015,
   // ...and the judgement of its reply.
   kReplyStatus = 2101,         // not "200 OK" (code: the HTTP status)
   kReplyNotJson = 2102,        // not one strict JSON object

@@ -8,7 +8,9 @@
 #include "net/http_client.h"
 #include "net/package_info.h"
 #include "net/resumable_download.h"
+#include "net/web_address.h"
 #include "platform/pause.h"
+#include "tests/support/status_printing.h"
 #include "tests/support/test_files.h"
 #include "tests/support/tls_test_server.h"
 #include "tools/test_http_server/test_http_server.h"
@@ -55,12 +57,13 @@ class HttpsTest : public ::testing::Test {
     return route;
   }
 
-  // One pass of the download; its error code.
-  int Download(const std::string& url) {
-    int error = -1;
-    DownloadFile(DownloadControl(), Wide(url), path_, static_cast<int64_t>(content_.size()),
-                 nullptr, &error);
-    return error;
+  // One pass of the download; its failed step, kNone when it ended well.
+  StatusStep Download(const std::string& url) {
+    WebAddress address;
+    EXPECT_TRUE(ParseWebAddress(Wide(url), &address)) << url;
+    const Status status =
+        DownloadFile(DownloadControl(), address, path_, static_cast<int64_t>(content_.size()));
+    return status.step;
   }
 
   std::string content_;
@@ -76,14 +79,14 @@ TEST_F(HttpsTest, QueryAndADownloadResumedAcrossADroppedConnection) {
                "/setup.exe\",\"Size\":\"300000\",\"FPMD5\":\"\"}";
   tls_.SetRoute("/adpserver/GetVIByAKFWPC", reply);
   std::string version, address, size, digest;
-  ASSERT_TRUE(QueryPackageInfo(tls_.BaseUrl(), "web", version, address, size, digest));
+  ASSERT_TRUE(QueryPackageInfo(tls_.BaseUrl(), "web", version, address, size, digest).ok());
   EXPECT_EQ(version, "1.0.0.7");
 
   tls_.SetRoute("/setup.exe", File(120000));
-  EXPECT_EQ(Download(address), 0);
+  EXPECT_EQ(Download(address), StatusStep::kNone);
   EXPECT_EQ(ReadFileBytes(path_).size(), 120000u);
   tls_.SetRoute("/setup.exe", File());
-  EXPECT_EQ(Download(address), 0);
+  EXPECT_EQ(Download(address), StatusStep::kNone);
   EXPECT_TRUE(ReadFileBytes(path_) == content_);
   const std::vector<std::string> requests = tls_.Requests();
   ASSERT_EQ(requests.size(), 3u);
@@ -104,17 +107,17 @@ TEST(HttpsRefusal, UntrustedCertificateAndAnotherHostNameAreRefused) {
     TestTlsServer server(c.certificate);
     ASSERT_TRUE(server.Start());
     std::string body, headers;
-    int error = -1;
-    DWORD windowsError = 0;
-    EXPECT_FALSE(GetHttpClient()->SendRequest(server.BaseUrl() + "/q", "", "GET", body, headers,
-                                              10000, 10000, &error, &windowsError));
-    EXPECT_EQ(error, kHttpErrorSendRequest);
-    EXPECT_EQ(windowsError, c.windowsError);
+    const Status query = GetHttpClient()->SendRequest(server.BaseUrl() + "/q", "", "GET", body,
+                                                      headers, 10000, 10000);
+    EXPECT_EQ(query.step, StatusStep::kHttpSendRequest) << query;
+    EXPECT_EQ(query.code, c.windowsError);
 
     quilltest::ScratchDir dir;
-    DownloadFile(DownloadControl(), Wide(server.BaseUrl() + "/setup.exe"), dir.File(L"f"), 100,
-                 nullptr, &error);
-    EXPECT_EQ(error, kDownloadErrorSendRequest);
+    WebAddress address;
+    ASSERT_TRUE(ParseWebAddress(Wide(server.BaseUrl() + "/setup.exe"), &address));
+    const Status download = DownloadFile(DownloadControl(), address, dir.File(L"f"), 100);
+    EXPECT_EQ(download.step, StatusStep::kDownloadSendRequest) << download;
+    EXPECT_EQ(download.code, c.windowsError);
     EXPECT_EQ(ReadFileBytes(dir.File(L"f")), "");
     EXPECT_TRUE(server.Requests().empty());
   }
@@ -129,9 +132,9 @@ TEST_F(HttpsTest, ResumeRedirectedFromHttpToHttpsAsksTheNewHomeForTheRest) {
   for (int status : {301, 302, 303, 307, 308}) {
     DeleteFileW(path_.c_str());
     plain_.SetRoute("/setup.exe", File(70000));
-    EXPECT_EQ(Download(address), 0);
+    EXPECT_EQ(Download(address), StatusStep::kNone);
     plain_.SetRoute("/setup.exe", Redirect(status, tls_.BaseUrl() + "/mirror/setup.exe"));
-    EXPECT_EQ(Download(address), 0) << status;
+    EXPECT_EQ(Download(address), StatusStep::kNone) << status;
     EXPECT_TRUE(ReadFileBytes(path_) == content_) << status;
     EXPECT_EQ(tls_.Requests().back(), "GET /mirror/setup.exe Range=bytes=70000-") << status;
   }
@@ -148,13 +151,13 @@ TEST_F(HttpsTest, RedirectsThatCannotLeadToTheFileWriteNothing) {
   tls_.SetRoute("/down", Redirect(302, plain_.BaseUrl() + "/setup.exe"));
   const struct {
     std::string url;
-    int error;
-  } cases[] = {{tls_.BaseUrl() + "/down", kDownloadErrorRedirect},
-               {plain_.BaseUrl() + "/loop", kDownloadErrorRedirect},
-               {plain_.BaseUrl() + "/to-page", kDownloadErrorReplyStatus}};
+    StatusStep step;
+  } cases[] = {{tls_.BaseUrl() + "/down", StatusStep::kDownloadRedirect},
+               {plain_.BaseUrl() + "/loop", StatusStep::kDownloadRedirect},
+               {plain_.BaseUrl() + "/to-page", StatusStep::kDownloadReplyStatus}};
   for (const auto& c : cases) {
     ASSERT_TRUE(WriteFileBytes(path_, partial));
-    EXPECT_EQ(Download(c.url), c.error) << c.url;
+    EXPECT_EQ(Download(c.url), c.step) << c.url;
     EXPECT_TRUE(ReadFileBytes(path_) == partial) << c.url;
   }
   int fileRequests = 0, loopRequests = 0;
@@ -166,11 +169,10 @@ TEST_F(HttpsTest, RedirectsThatCannotLeadToTheFileWriteNothing) {
   EXPECT_EQ(loopRequests, 1 + kMaxRedirects);
 
   std::string body, headers;
-  int error = -1;
-  DWORD windowsError = 0;
-  EXPECT_FALSE(GetHttpClient()->SendRequest(tls_.BaseUrl() + "/down", "", "GET", body, headers,
-                                            10000, 10000, &error, &windowsError));
-  EXPECT_EQ(windowsError, static_cast<DWORD>(ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR));
+  const Status query = GetHttpClient()->SendRequest(tls_.BaseUrl() + "/down", "", "GET", body,
+                                                    headers, 10000, 10000);
+  EXPECT_EQ(query.step, StatusStep::kHttpNotOverHttps) << query;
+  EXPECT_EQ(query.code, static_cast<DWORD>(ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR));
 }
 
 // Addresses that are not what they say: nothing is requested and nothing
@@ -181,10 +183,9 @@ TEST_F(HttpsTest, LocationWithAControlCharacterIsRefusedAndALongOneFollowedWhole
   const std::string longPath = "/" + std::string(1500, 'p');
   plain_.SetRoute("/long", Redirect(302, longPath));
   plain_.SetRoute(longPath, File());
-  EXPECT_EQ(Download(plain_.BaseUrl() + "/hop"), kDownloadErrorRedirect);
+  EXPECT_EQ(Download(plain_.BaseUrl() + "/hop"), StatusStep::kDownloadRedirect);
   EXPECT_EQ(ReadFileBytes(path_), "");
-  EXPECT_EQ(Download("ftp" + plain_.BaseUrl().substr(4) + "/setup.exe"), kDownloadErrorAddress);
-  EXPECT_EQ(Download(plain_.BaseUrl() + "/long"), 0);
+  EXPECT_EQ(Download(plain_.BaseUrl() + "/long"), StatusStep::kNone);
   EXPECT_TRUE(ReadFileBytes(path_) == content_);
   const std::vector<quilltest::RecordedRequest> requests = plain_.Requests();
   ASSERT_EQ(requests.size(), 3u);

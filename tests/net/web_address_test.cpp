@@ -91,10 +91,17 @@ TEST(RedirectTarget, ResolvedAsTheStandardSaysOrRefused) {
       {L"http://h/a", L"/" + std::wstring(2100, L'p'), L""},
   };
   for (const auto& c : cases) {
-    std::wstring next = L"untouched";
-    const bool followed = ResolveRedirect(c.from, c.location, &next);
+    WebAddress from, expected, next;
+    ASSERT_TRUE(ParseWebAddress(c.from, &from));
+    next.host = L"untouched";
+    const bool followed = ResolveRedirect(from, c.location, &next);
     EXPECT_EQ(followed, !c.next.empty()) << c.location.size() << ": " << c.location.substr(0, 40);
-    EXPECT_EQ(next, followed ? c.next : L"untouched") << c.location.substr(0, 40);
+    if (followed) {
+      ASSERT_TRUE(ParseWebAddress(c.next, &expected));
+      EXPECT_EQ(WebAddressText(next), WebAddressText(expected)) << c.location.substr(0, 40);
+    } else {
+      EXPECT_EQ(next.host, L"untouched");
+    }
   }
 }
 
@@ -105,10 +112,12 @@ TEST(WebAddress, SplitIntoHostPortAndTheWholePath) {
   EXPECT_EQ(parts.host, L"dl.example.com");
   EXPECT_EQ(parts.port, 443);
   EXPECT_EQ(parts.pathAndQuery, L"/a/b.exe?x=1&y");
+  EXPECT_EQ(WebAddressText(parts), L"https://dl.example.com/a/b.exe?x=1&y");
   ASSERT_TRUE(ParseWebAddress(L"HTTP://127.0.0.2:8080", &parts));
   EXPECT_FALSE(parts.secure);
   EXPECT_EQ(parts.port, 8080);
   EXPECT_EQ(parts.pathAndQuery, L"/");
+  EXPECT_EQ(WebAddressText(parts), L"http://127.0.0.2:8080/");
   const std::wstring longPath = L"/" + std::wstring(2000, L'p');
   ASSERT_TRUE(ParseWebAddress(L"http://h:1" + longPath, &parts));
   EXPECT_EQ(parts.port, 1);

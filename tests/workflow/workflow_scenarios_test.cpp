@@ -581,7 +581,7 @@ TEST_F(WorkflowWorld, LogNamesTheFailedStatusAndBothDigests) {
   const std::string log = ReadFileBytes(other_.File(L"run.log"));
   EXPECT_NE(log.find(kSetupPath + std::string(" Range bytes=0-: status 404")), std::string::npos)
       << log;
-  EXPECT_NE(log.find("status 404 rejected: nothing written"), std::string::npos);
+  EXPECT_NE(log.find("HTTP status 404: nothing written"), std::string::npos) << log;
   EXPECT_NE(log.find("MISMATCH, expected \"" + Md5Of(setupBytes_) + "\", computed \"" +
                      Md5Of(wrong) + "\""),
             std::string::npos);
