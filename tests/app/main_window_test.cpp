@@ -330,13 +330,16 @@ TEST_F(MainWindowTest, CloseButtonStopsWaitingAsSoonAsTheWorkerEnds) {
 
 TEST_F(MainWindowTest, StartCommandsDoNothingWhileARunIsInProgress) {
   rerozadez::CReroZadezHelper* worker = rerozadez::GetReroZadezHelper();
-  worker->running = 1;
-  worker->retryMode = 7;
+  worker->running = true;
+  // Each command would set the other mode.
+  worker->retryMode = true;
   Command(kInstallDriverButtonId);
+  EXPECT_TRUE(worker->retryMode);
+  worker->retryMode = false;
   Command(kRetryButtonId);
-  EXPECT_EQ(7, worker->retryMode);
+  EXPECT_FALSE(worker->retryMode);
   EXPECT_TRUE(g_pauses.empty());
-  worker->running = 0;
+  worker->running = false;
 }
 
 TEST_F(MainWindowTest, DetailsAndBackSwitchTheMediaScreens) {
@@ -429,8 +432,12 @@ TEST_F(MainWindowTest, ButtonsAreNamedTabStopsAndTheStatusBandReadsItsText) {
   EXPECT_TRUE(Visible(status));
   helper_->OnSetupNotify(rerozadez::NotifyDownloadStarted, 0);
   EXPECT_EQ(Text(IDS_STATUS_DOWNLOADING).substr(6), WindowText(status));  // without the blanks
-  helper_->OnSetupNotify(rerozadez::NotifyDownloadFailed, 0);
-  EXPECT_EQ(Text(IDS_ERROR_DOWNLOAD_FAILED).substr(6), WindowText(status));
+  // A failure: the error line and its cause, one name.
+  helper_->OnSetupNotify(rerozadez::NotifyDownloadFailed,
+                         static_cast<int>(rerozadez::FailureKind::kNoConnection));
+  EXPECT_EQ(Text(IDS_ERROR_DOWNLOAD_FAILED).substr(6) + L" " +
+                Text(IDS_FAILURE_NO_CONNECTION).substr(6),
+            WindowText(status));
 }
 
 // Tab walks the shown buttons in tab order; Enter (DM_GETDEFID) names each

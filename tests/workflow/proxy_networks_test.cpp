@@ -21,6 +21,7 @@
 #include "tests/support/test_files.h"
 #include "tools/test_http_server/test_http_server.h"
 #include "workflow/download_route.h"
+#include "workflow/run_failure.h"
 #include "workflow/worker.h"
 
 namespace rerozadez {
@@ -149,7 +150,15 @@ class ProxyNetworks : public ::testing::Test {
   }
 
   // True when the route downloaded, verified and started the setup.
-  bool RunRoute() { return DownloadSetupFile(GetReroZadezHelper()) == kDownloadedSetupStarted; }
+  // Runs the download route: kNone when it started the setup, else the kind
+  // of failure the window would show.
+  FailureKind RunRoute() {
+    const RouteResult result = DownloadSetupFile(GetReroZadezHelper());
+    if (result.outcome == kDownloadedSetupStarted)
+      return FailureKind::kNone;
+    const FailureKind kind = ClassifyFailure(result.status);
+    return kind == FailureKind::kNone ? FailureKind::kSetupNotStarted : kind;
+  }
 
   // The Range of each request for the file, in order ("" for none).
   std::vector<std::string> FileRanges() {
@@ -190,10 +199,9 @@ TEST_F(ProxyNetworks, WholeFileCacheOnASlowLineCompletesTheResumedFile) {
   SetSystemProxy(squid_.whole);
 
   const DWORD started = GetTickCount();
-  EXPECT_TRUE(RunRoute());
+  EXPECT_EQ(FailureKind::kNone, RunRoute());
   const DWORD elapsed = GetTickCount() - started;
   EXPECT_TRUE(ReadFileBytes(setupPath_) == bytes);
-  EXPECT_FALSE(Notified(NotifyDownloadFailed));
   // squid asks the origin for whole files whatever the client's Range.
   EXPECT_EQ(FileRanges().size(), 2u);
   printf(
@@ -216,8 +224,7 @@ TEST_F(ProxyNetworks, StallBehindAnOrdinaryCacheKeepsThePartialFile) {
   ASSERT_TRUE(WriteFileBytes(setupPath_, partial));
   SetSystemProxy(squid_.plain);
 
-  EXPECT_FALSE(RunRoute());
-  EXPECT_TRUE(Notified(NotifyDownloadFailed));
+  EXPECT_EQ(FailureKind::kDownloadBroken, RunRoute());
   EXPECT_TRUE(ReadFileBytes(setupPath_) == partial);
   const std::vector<std::string> expected = {"bytes=100000-", "bytes=0-", "bytes=100000-",
                                              "bytes=100000-", "bytes=100000-"};
@@ -235,10 +242,10 @@ TEST_F(ProxyNetworks, SecondQueryOfARunSeesAChangedOffer) {
   Offer("1.0.0.9", TestBytes(10), cacheable);
   SetSystemProxy(squid_.plain);
   std::string version, address, size, digest;
-  ASSERT_TRUE(QueryConfiguredPackage(version, address, size, digest));
+  ASSERT_TRUE(QueryConfiguredPackage(version, address, size, digest).ok());
   EXPECT_EQ(version, "1.0.0.9");
   Offer("1.0.0.10", TestBytes(10), cacheable);
-  ASSERT_TRUE(QueryConfiguredPackage(version, address, size, digest));
+  ASSERT_TRUE(QueryConfiguredPackage(version, address, size, digest).ok());
   EXPECT_EQ(version, "1.0.0.10");
   EXPECT_EQ(Requests(kQueryPath), 2);
 }
@@ -254,14 +261,14 @@ TEST_F(ProxyNetworks, CaptivePortalPageIsNotWrittenAndTheNextRunDownloadsOnce) {
   portal.body = "<html><body><form>Accept the terms to use the hotel network</form></body></html>";
   origin_.SetRoute(kFilePath, portal);
   SetSystemProxy(squid_.plain);
-  EXPECT_FALSE(RunRoute());
+  EXPECT_EQ(FailureKind::kBadReply, RunRoute());
   EXPECT_EQ(ReadFileBytes(setupPath_), "");
 
   HttpRoute file;
   file.body = bytes;
   origin_.SetRoute(kFilePath, file);
   const size_t before = FileRanges().size();
-  EXPECT_TRUE(RunRoute());
+  EXPECT_EQ(FailureKind::kNone, RunRoute());
   EXPECT_TRUE(ReadFileBytes(setupPath_) == bytes);
   EXPECT_EQ(FileRanges().size(), before + 1);
   EXPECT_EQ(FileRanges().back(), "bytes=0-");
@@ -353,16 +360,17 @@ TEST_F(ProxyNetworks, ProxyAskingForAPasswordGetsWhatTheUserTypes) {
 
   user.Answer(L"", L"", false);
   GetProxyCredentials()->BeginRun();
-  EXPECT_FALSE(RunRoute());
-  EXPECT_TRUE(Notified(NotifyDownloadFailed));
+  EXPECT_EQ(FailureKind::kProxyRefused, RunRoute());
   std::string version, address, size, digest;
-  EXPECT_FALSE(QueryConfiguredPackage(version, address, size, digest));
+  const Status refused = QueryConfiguredPackage(version, address, size, digest);
+  EXPECT_EQ(StatusStep::kReplyStatus, refused.step);
+  EXPECT_EQ(407u, refused.code);
   EXPECT_EQ(user.Shown(), 1);
   EXPECT_EQ(Requests(kQueryPath), 0);
 
   user.Answer(L"quill", L"nest-7", true);
   GetProxyCredentials()->BeginRun();
-  EXPECT_TRUE(RunRoute());
+  EXPECT_EQ(FailureKind::kNone, RunRoute());
   EXPECT_TRUE(ReadFileBytes(setupPath_) == bytes);
   EXPECT_EQ(user.Shown(), 2);
   EXPECT_EQ(Requests(kQueryPath), 1);

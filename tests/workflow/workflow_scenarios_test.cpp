@@ -342,7 +342,7 @@ TEST_F(WorkflowWorld, RunningSetupIsEndedBeforeEitherRouteReplacesItsFile) {
     }
     ASSERT_TRUE(WriteFileBytes(setupPath_, offered.substr(0, offered.size() - 1)));
     ASSERT_TRUE(WriteFileBytes(setupPath_ + L".sleepms", "20000"));
-    ASSERT_TRUE(GetProcessUtil()->RunProgram(L"", setupPath_, L"", false, false));
+    ASSERT_TRUE(GetProcessUtil()->RunProgram(L"", setupPath_, L"", false, false).ok());
     ASSERT_TRUE(quilltest::WaitForProcessesNamed(L"Quillnest_SetUp_mini.exe", 1, 10000));
     bool oldSetupGone = false;
     onNotify_ = [&](int type, int) {
