@@ -99,7 +99,11 @@ class WorkflowWorld : public ::testing::Test {
     if (phone_->Port() == 0) {
       ASSERT_TRUE(phone_->Start());
     }
-    port_.reset(new quilltest::ScopedBridgePort(phone_->Port()));
+    // One setter per phone: replacing it would let the old one's end take
+    // away the port the new one set.
+    if (!port_) {
+      port_.reset(new quilltest::ScopedBridgePort(phone_->Port()));
+    }
     CReroZadezHelper* worker = GetReroZadezHelper();
     worker->retryMode = retryMode;
     worker->stopRequested = 0;  // as the window does before it starts a run
