@@ -21,54 +21,25 @@
 #include "platform/file_digest.h"
 #include "platform/text_encoding.h"
 #include "tests/support/fake_bridge_server.h"
-#include "tests/support/stand_ins.h"
+#include "tests/support/package_service.h"
 #include "tests/support/program_driver.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/support/stand_ins.h"
 #include "tests/support/test_files.h"
+#include "tests/support/test_registry.h"
 
 namespace {
 
+using quilltest::Backslashed;
 using quilltest::ButtonVisible;
 using quilltest::ExitCode;
+using quilltest::PressButton;
+using quilltest::ReadResumeRecord;
 
-const wchar_t kRunMarkKey[] = L"SOFTWARE\\QuillnestMini";
-const wchar_t kSuiteKey[] = L"SOFTWARE\\Quillnest";
-const wchar_t kResumeKey[] = L"SOFTWARE\\VeziDazedera";
 const char kSetupTarget[] = "GET /downloads/Quillnest_full_setup.exe";
 const char kQueryTarget[] = "GET /adpserver/GetVIByAKFWPC";
 const int kRetryButton = 1004;
 const int kInstallDriverButton = 1005;
-
-std::wstring Backslashed(std::wstring path) {
-  for (wchar_t& c : path) {
-    if (c == L'/')
-      c = L'\\';
-  }
-  return path;
-}
-
-std::wstring Env(const wchar_t* name) {
-  wchar_t value[1024] = {};
-  GetEnvironmentVariableW(name, value, 1024);
-  return value;
-}
-
-// A string value of HKCU, or "<missing>".
-std::string ReadUserString(const wchar_t* key, const char* name) {
-  HKEY handle = nullptr;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS) {
-    return "<missing>";
-  }
-  char data[128] = {};
-  DWORD size = sizeof(data) - 1;
-  DWORD type = 0;
-  LONG result =
-      RegQueryValueExA(handle, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-  RegCloseKey(handle);
-  if (result != ERROR_SUCCESS || type != REG_SZ) {
-    return "<missing>";
-  }
-  return std::string(data, size).c_str();
-}
 
 // One request of the setup file as the service logged it.
 struct FileRequest {
@@ -80,13 +51,7 @@ class AcceptanceTest : public ::testing::Test {
   void SetUp() override {
     program_ = scratch_.File(L"QuillnestMini.exe");
     ASSERT_TRUE(CopyFileW(Backslashed(QUILL_PROGRAM_EXE).c_str(), program_.c_str(), FALSE));
-    CleanRegistry();
-    for (int i = 0; i < 3; ++i) {
-      saved_[i] = Env(kSavedNames[i]);
-    }
-    SetEnvironmentVariableW(L"APPDATA", appData_.Path().c_str());
-    SetEnvironmentVariableW(L"TMP", temp_.Path().c_str());
-    SetEnvironmentVariableW(L"TEMP", temp_.Path().c_str());
+    environment_.RedirectWorkFolders(appData_.Path(), temp_.Path());
     // The served setup is the recorder stand-in, so its start is logged;
     // its large copy spans several of the downloader's 1 MiB reads.
     served_ = quilltest::ReadFileBytes(quilltest::StandInPath(L"recorder-large.exe"));
@@ -95,27 +60,11 @@ class AcceptanceTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    for (HANDLE process : {first_, second_}) {
-      if (process != nullptr) {
-        TerminateProcess(process, 1);
-        WaitForSingleObject(process, 5000);
-        CloseHandle(process);
-      }
-    }
+    quilltest::EndProcess(&first_);
+    quilltest::EndProcess(&second_);
     StopService();
-    SetEnvironmentVariableA("QUILL_TEST_SERVICE_URL", nullptr);
     quilltest::EndProcessesNamed(L"Quillnest_SetUp_mini.exe");
     quilltest::EndProcessesNamed(L"adb.exe");
-    CleanRegistry();
-    for (int i = 0; i < 3; ++i) {
-      SetEnvironmentVariableW(kSavedNames[i], saved_[i].c_str());
-    }
-  }
-
-  static void CleanRegistry() {
-    RegDeleteKeyExW(HKEY_CURRENT_USER, kResumeKey, 0, 0);
-    RegDeleteKeyExW(HKEY_CURRENT_USER, kRunMarkKey, 0, 0);
-    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kSuiteKey, KEY_WOW64_32KEY, 0);
   }
 
   // The phone: none by default; the SD-card case offers a file first.
@@ -158,17 +107,10 @@ class AcceptanceTest : public ::testing::Test {
     ASSERT_NE(std::string::npos, at);
     const size_t from = at + sizeof(kServingOn) - 1;
     const std::string address = log.substr(from, log.find(' ', from) - from);
-    SetEnvironmentVariableA("QUILL_TEST_SERVICE_URL", address.c_str());
+    environment_.Set(L"QUILL_TEST_SERVICE_URL", address);
   }
 
-  void StopService() {
-    if (service_ != nullptr) {
-      TerminateProcess(service_, 1);
-      WaitForSingleObject(service_, 5000);
-      CloseHandle(service_);
-      service_ = nullptr;
-    }
-  }
+  void StopService() { quilltest::EndProcess(&service_); }
 
   // The requests of the setup file in the service's log, oldest first.
   std::vector<FileRequest> FileRequests() const {
@@ -212,12 +154,6 @@ class AcceptanceTest : public ::testing::Test {
         rerozadez::GetResourceUtil()->LoadStringText(IDS_WINDOW_CLASS), timeoutMs);
   }
 
-  // Presses a button of the program's window as a user would.
-  static void Press(HWND window, int id) {
-    DWORD_PTR result = 0;
-    SendMessageTimeoutW(GetDlgItem(window, id), BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 10000, &result);
-  }
-
   // Waits until the program offers Retry (true) or ends (false).
   static bool WaitForRetryOrEnd(HANDLE process, HWND window, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
@@ -238,7 +174,7 @@ class AcceptanceTest : public ::testing::Test {
   // showed it may still be on its way out at the first press.
   static void PressRetry(HWND window) {
     for (int attempt = 0; attempt < 10 && ButtonVisible(window, kRetryButton); ++attempt) {
-      Press(window, kRetryButton);
+      PressButton(window, kRetryButton);
       Sleep(200);
     }
     EXPECT_FALSE(ButtonVisible(window, kRetryButton));
@@ -260,15 +196,7 @@ class AcceptanceTest : public ::testing::Test {
   // The starts of the full setup that the recorder logged, waiting up to
   // timeoutMs for the first.
   std::vector<quilltest::RecordedStart> SetupStarts(DWORD timeoutMs) const {
-    std::vector<quilltest::RecordedStart> starts;
-    const DWORD start = GetTickCount();
-    for (;;) {
-      starts = quilltest::ReadRecordedStarts(SetupFile() + L".log");
-      if (!starts.empty() || GetTickCount() - start >= timeoutMs) {
-        return starts;
-      }
-      Sleep(50);
-    }
+    return quilltest::WaitForRecordedStarts(SetupFile() + L".log", 1, timeoutMs);
   }
 
   // Starts the program and presses Install driver in its window.
@@ -281,7 +209,7 @@ class AcceptanceTest : public ::testing::Test {
     HWND window = WaitForWindow(15000);
     EXPECT_NE(nullptr, window);
     if (window != nullptr) {
-      Press(window, kInstallDriverButton);
+      PressButton(window, kInstallDriverButton);
     }
     return window;
   }
@@ -306,10 +234,8 @@ class AcceptanceTest : public ::testing::Test {
     std::vector<quilltest::RecordedStart> starts = SetupStarts(10000);
     ASSERT_EQ(1u, starts.size());
     EXPECT_EQ(L"Quillnest_SetUp_mini.exe", starts[0].program);
-    EXPECT_EQ(std::to_string(served_.size()), ReadUserString(kResumeKey, "downLoadSize"));
-    std::string servedDigest;
-    EXPECT_TRUE(rerozadez::GetFileMd5(scratch_.File(L"served.exe"), true, &servedDigest).ok());
-    EXPECT_EQ(servedDigest, ReadUserString(kResumeKey, "FPMD5"));
+    EXPECT_EQ(std::to_string(served_.size()), ReadResumeRecord(L"downLoadSize"));
+    EXPECT_EQ(quilltest::Md5Hex(served_), ReadResumeRecord(L"FPMD5"));
     EXPECT_EQ(nullptr, FindProgramWindow());
   }
 
@@ -322,11 +248,11 @@ class AcceptanceTest : public ::testing::Test {
     EXPECT_TRUE(SetupStarts(0).empty());
   }
 
-  static const wchar_t* const kSavedNames[3];
-  std::wstring saved_[3];
   quilltest::ScratchDir scratch_;
   quilltest::ScratchDir appData_;
   quilltest::ScratchDir temp_;
+  quilltest::ScopedEnvironment environment_;
+  quilltest::ScopedProgramKeys registry_;
   std::wstring program_;
   std::string served_;
   std::wstring serviceLog_;
@@ -337,8 +263,6 @@ class AcceptanceTest : public ::testing::Test {
   quilltest::FakeBridgeServer phone_;
   std::unique_ptr<quilltest::ScopedBridgePort> port_;
 };
-
-const wchar_t* const AcceptanceTest::kSavedNames[3] = {L"APPDATA", L"TMP", L"TEMP"};
 
 // Every reply cut at a random point in its first third: the user presses
 // Retry whenever it is offered (a run gives up after five short passes), and
@@ -373,23 +297,11 @@ TEST_F(AcceptanceTest, FirstJobThroughACachingProxy) {
   const std::string state = quilltest::ReadFileBytes(QUILL_SQUID_STATE L"\\ports");
   const size_t at = state.find("plain=");
   ASSERT_NE(std::string::npos, at) << "the ProxySquid fixture did not start squid";
-  const std::wstring proxy = L"127.0.0.1:" + std::to_wstring(std::atoi(state.c_str() + at + 6));
-  // Windows' proxy settings, removed again however the case ends.
-  struct SystemProxy {
-    explicit SystemProxy(const std::wstring& server) { Set(1, server); }
-    ~SystemProxy() { Set(0, L""); }
-    static void Set(DWORD enable, const std::wstring& server) {
-      HKEY key = nullptr;
-      RegCreateKeyExW(HKEY_CURRENT_USER,
-                      L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", 0,
-                      nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
-      RegSetValueExW(key, L"ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(server.c_str()),
-                     static_cast<DWORD>((server.size() + 1) * sizeof(wchar_t)));
-      RegSetValueExW(key, L"ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&enable),
-                     sizeof(enable));
-      RegCloseKey(key);
-    }
-  } systemProxy(proxy);
+  // Windows' proxy settings, switched off again however the case ends.
+  struct SystemProxyOff {
+    ~SystemProxyOff() { quilltest::SetSystemProxy(0); }
+  } systemProxyOff;
+  quilltest::SetSystemProxy(std::atoi(state.c_str() + at + 6));
   StartService(L"none", L"127.0.0.2:0");
   StartAndInstall(&first_);
   ExpectSetupStartedFromTheServedFile(first_);
@@ -435,7 +347,7 @@ TEST_F(AcceptanceTest, ErrorStatusesAndAnEmptyReplyOfferRetryAndWriteNothing) {
     EXPECT_EQ(0u, SetupFileLength());
     EXPECT_GT(FileRequests().size(), firstRun);
     // The record still names the package on offer for a later run.
-    EXPECT_EQ(std::to_string(served_.size()), ReadUserString(kResumeKey, "downLoadSize"));
+    EXPECT_EQ(std::to_string(served_.size()), ReadResumeRecord(L"downLoadSize"));
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(0, ExitCode(first_, 10000));
     CloseHandle(first_);
@@ -443,7 +355,7 @@ TEST_F(AcceptanceTest, ErrorStatusesAndAnEmptyReplyOfferRetryAndWriteNothing) {
     StopService();
     DeleteFileW(SetupFile().c_str());
     DeleteFileW(serviceLog_.c_str());
-    CleanRegistry();
+    quilltest::DeleteProgramKeys();
   }
 }
 

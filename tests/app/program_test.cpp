@@ -1,6 +1,6 @@
 // The built program started as a user starts it: a copy in a scratch folder
-// with its SetupConfig.txt, the registry of the test prefix, stand-in
-// programs, and its window found by class name.
+// with its SetupConfig.txt, working folders of its own, the registry of the
+// test prefix, stand-in programs, and its window found by class name.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -19,65 +19,29 @@
 #include "platform/scoped.h"
 #include "settings/sys_util.h"
 #include "tests/support/fake_bridge_server.h"
-#include "tests/support/stand_ins.h"
+#include "tests/support/package_service.h"
 #include "tests/support/program_driver.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/support/stand_ins.h"
 #include "tests/support/test_files.h"
-#include "tools/test_http_server/test_http_server.h"
+#include "tests/support/test_registry.h"
 
 namespace {
 
+using quilltest::Backslashed;
 using quilltest::ButtonVisible;
 using quilltest::ExitCode;
+using quilltest::kMissingValue;
+using quilltest::PressButton;
+using quilltest::ReadRegistryText;
+using quilltest::SetRegistryText;
 
 const wchar_t kRunMarkKey[] = L"SOFTWARE\\QuillnestMini";
-const wchar_t kSuiteKey[] = L"SOFTWARE\\Quillnest";
 const wchar_t kAppDefaults[] = L"Software\\Wine\\AppDefaults\\QuillnestMini.exe";
 const wchar_t kPlayerFolder[] = L"C:\\Program Files\\Windows Media Player";
 
-std::wstring Backslashed(std::wstring path) {
-  for (wchar_t& c : path) {
-    if (c == L'/')
-      c = L'\\';
-  }
-  return path;
-}
-
 std::wstring ClassName() {
   return rerozadez::GetResourceUtil()->LoadStringText(IDS_WINDOW_CLASS);
-}
-
-void SetString(HKEY root, const wchar_t* key, const wchar_t* name, const std::wstring& value,
-               REGSAM view = 0) {
-  HKEY handle = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_SET_VALUE | view, nullptr,
-                                           &handle, nullptr));
-  RegSetValueExW(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(handle);
-}
-
-void DeleteKey(HKEY root, const wchar_t* key, REGSAM view = 0) {
-  RegDeleteKeyExW(root, key, view, 0);
-}
-
-// The raw data of a value, or "<missing>".
-std::wstring ReadValue(HKEY root, const wchar_t* key, const wchar_t* name) {
-  wchar_t data[64] = {};
-  DWORD size = sizeof(data) - sizeof(wchar_t);
-  DWORD type = 0;
-  HKEY handle = nullptr;
-  if (RegOpenKeyExW(root, key, 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS) {
-    return L"<missing>";
-  }
-  LONG result =
-      RegQueryValueExW(handle, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-  RegCloseKey(handle);
-  if (result != ERROR_SUCCESS || type != REG_SZ) {
-    return L"<missing>";
-  }
-  // Wine hands back a terminator the stored data lacks; compare the text.
-  std::wstring text(data, size / sizeof(wchar_t));
-  return text.substr(0, text.find(L'\0'));
 }
 
 class ProgramTest : public ::testing::Test {
@@ -85,20 +49,12 @@ class ProgramTest : public ::testing::Test {
   void SetUp() override {
     program_ = scratch_.File(L"QuillnestMini.exe");
     ASSERT_TRUE(CopyFileW(Backslashed(QUILL_PROGRAM_EXE).c_str(), program_.c_str(), FALSE));
-    DeleteKey(HKEY_CURRENT_USER, kRunMarkKey);
-    DeleteKey(HKEY_LOCAL_MACHINE, kSuiteKey, KEY_WOW64_32KEY);
+    environment_.RedirectWorkFolders(appData_.Path(), temp_.Path());
   }
   void TearDown() override {
-    for (HANDLE process : {first_, second_}) {
-      if (process != nullptr) {
-        TerminateProcess(process, 1);
-        WaitForSingleObject(process, 5000);
-        CloseHandle(process);
-      }
-    }
-    DeleteKey(HKEY_LOCAL_MACHINE, kSuiteKey, KEY_WOW64_32KEY);
-    DeleteKey(HKEY_CURRENT_USER, (std::wstring(kAppDefaults) + L"\\DllOverrides").c_str());
-    DeleteKey(HKEY_CURRENT_USER, kAppDefaults);
+    quilltest::EndProcess(&first_);
+    quilltest::EndProcess(&second_);
+    quilltest::DeleteKeyTree(HKEY_CURRENT_USER, kAppDefaults, 0);
     DeleteFileW((std::wstring(kPlayerFolder) + L"\\wmplayer.exe").c_str());
   }
 
@@ -114,11 +70,11 @@ class ProgramTest : public ::testing::Test {
   }
 
   void UseOldWindowsWithPlayer(const wchar_t* standIn) {
-    SetString(HKEY_CURRENT_USER, kAppDefaults, L"Version", L"winxp");
+    ASSERT_TRUE(SetRegistryText(HKEY_CURRENT_USER, kAppDefaults, L"Version", L"winxp", 0));
     // Wine answers version queries for any wmplayer.exe with its own built-in
     // player's block unless told to read the file that is there.
-    SetString(HKEY_CURRENT_USER, (std::wstring(kAppDefaults) + L"\\DllOverrides").c_str(),
-              L"wmplayer.exe", L"native");
+    ASSERT_TRUE(SetRegistryText(HKEY_CURRENT_USER, std::wstring(kAppDefaults) + L"\\DllOverrides",
+                                L"wmplayer.exe", L"native", 0));
     CreateDirectoryW(L"C:\\Program Files", nullptr);
     CreateDirectoryW(kPlayerFolder, nullptr);
     ASSERT_TRUE(CopyFileW((quilltest::ModuleDir() + standIn).c_str(),
@@ -126,6 +82,10 @@ class ProgramTest : public ::testing::Test {
   }
 
   quilltest::ScratchDir scratch_;
+  quilltest::ScratchDir appData_;
+  quilltest::ScratchDir temp_;
+  quilltest::ScopedEnvironment environment_;
+  quilltest::ScopedProgramKeys registry_;
   std::wstring program_;
   HANDLE first_ = nullptr;
   HANDLE second_ = nullptr;
@@ -165,7 +125,7 @@ TEST_F(ProgramTest, FirstStartWritesTheRunMarkShowsTheWindowAndClosesWithZero) {
   // A figure for the report, not a limit.
   std::printf("window shown %lu ms after the start\n",
               static_cast<unsigned long>(GetTickCount() - started));
-  EXPECT_EQ(L"true", ReadValue(HKEY_CURRENT_USER, kRunMarkKey, L"installed"));
+  EXPECT_EQ(L"true", ReadRegistryText(HKEY_CURRENT_USER, kRunMarkKey, L"installed"));
   EXPECT_TRUE(quilltest::FileExists(DeployedBridgeTool()));
   EXPECT_TRUE(ButtonVisible(window, 1005));
   EXPECT_FALSE(ButtonVisible(window, 1009));
@@ -179,7 +139,7 @@ TEST_F(ProgramTest, SecondInstanceRaisesTheFirstAndLeavesTheRegistryAlone) {
   ASSERT_NE(nullptr, first_);
   HWND window = WaitForWindow(15000);
   ASSERT_NE(nullptr, window);
-  DeleteKey(HKEY_CURRENT_USER, kRunMarkKey);
+  quilltest::DeleteKeyTree(HKEY_CURRENT_USER, kRunMarkKey);
   // Minimized by its own button: the second start must bring it back.
   SendMessageW(window, WM_COMMAND, 1002, 0);
   ASSERT_TRUE(IsIconic(window));
@@ -187,7 +147,7 @@ TEST_F(ProgramTest, SecondInstanceRaisesTheFirstAndLeavesTheRegistryAlone) {
   second_ = Start();
   ASSERT_NE(nullptr, second_);
   EXPECT_EQ(0, ExitCode(second_, 10000));
-  EXPECT_EQ(L"<missing>", ReadValue(HKEY_CURRENT_USER, kRunMarkKey, L"installed"));
+  EXPECT_EQ(kMissingValue, ReadRegistryText(HKEY_CURRENT_USER, kRunMarkKey, L"installed"));
   EXPECT_EQ(-1, ExitCode(first_, 0));  // the first one runs on
   EXPECT_TRUE(IsWindowVisible(window));
   EXPECT_FALSE(IsIconic(window));
@@ -196,31 +156,25 @@ TEST_F(ProgramTest, SecondInstanceRaisesTheFirstAndLeavesTheRegistryAlone) {
 }
 
 TEST_F(ProgramTest, InstalledSuiteWithoutADriverEndsAtOnceWithoutAWindow) {
-  SetString(HKEY_LOCAL_MACHINE, kSuiteKey, L"Version", L"3.1.0", KEY_WOW64_32KEY);
-  SetString(HKEY_LOCAL_MACHINE, kSuiteKey, L"InstallDir", L"C:\\Quillnest", KEY_WOW64_32KEY);
+  ASSERT_TRUE(quilltest::MarkSuiteInstalled(L"3.1.0", L"C:\\Quillnest"));
   WriteConfig("Driver=missing_driver.exe\r\n");
   first_ = Start();
   ASSERT_NE(nullptr, first_);
   EXPECT_EQ(0, ExitCode(first_, 10000));
   EXPECT_EQ(nullptr, FindWindowW(ClassName().c_str(), nullptr));
-  EXPECT_EQ(L"<missing>", ReadValue(HKEY_CURRENT_USER, kRunMarkKey, L"installed"));
+  EXPECT_EQ(kMissingValue, ReadRegistryText(HKEY_CURRENT_USER, kRunMarkKey, L"installed"));
 }
 
 TEST_F(ProgramTest, InstalledSuiteStartsTheDriverInstallerWithItsParameters) {
-  SetString(HKEY_LOCAL_MACHINE, kSuiteKey, L"Version", L"3.1.0", KEY_WOW64_32KEY);
-  SetString(HKEY_LOCAL_MACHINE, kSuiteKey, L"InstallDir", L"C:\\Quillnest", KEY_WOW64_32KEY);
+  ASSERT_TRUE(quilltest::MarkSuiteInstalled(L"3.1.0", L"C:\\Quillnest"));
   ASSERT_TRUE(quilltest::CopyStandIn(L"recorder.exe", scratch_.File(L"driver_setup.exe")));
   WriteConfig("Driver=driver_setup.exe\r\nDriverParams=/S /quiet\r\n");
   first_ = Start();
   ASSERT_NE(nullptr, first_);
   EXPECT_EQ(0, ExitCode(first_, 10000));
   EXPECT_EQ(nullptr, FindWindowW(ClassName().c_str(), nullptr));
-  std::vector<quilltest::RecordedStart> starts;
-  const DWORD start = GetTickCount();
-  while (starts.empty() && GetTickCount() - start < 10000) {
-    Sleep(50);
-    starts = quilltest::ReadRecordedStarts(scratch_.File(L"driver_setup.exe.log"));
-  }
+  const std::vector<quilltest::RecordedStart> starts =
+      quilltest::WaitForRecordedStarts(scratch_.File(L"driver_setup.exe.log"), 1, 10000);
   ASSERT_EQ(1u, starts.size());
   EXPECT_EQ(L"driver_setup.exe", starts[0].program);
   EXPECT_NE(std::wstring::npos, starts[0].arguments.find(L"/S /quiet"));
@@ -234,7 +188,7 @@ TEST_F(ProgramTest, OverSeaWithoutAHintEndsRightAfterTheWindowWithZero) {
   ASSERT_NE(nullptr, first_);
   EXPECT_EQ(0, ExitCode(first_, 15000));
   // The window was made: the run mark came first, the bridge tool with it.
-  EXPECT_EQ(L"true", ReadValue(HKEY_CURRENT_USER, kRunMarkKey, L"installed"));
+  EXPECT_EQ(L"true", ReadRegistryText(HKEY_CURRENT_USER, kRunMarkKey, L"installed"));
   EXPECT_TRUE(quilltest::FileExists(DeployedBridgeTool()));
 }
 
@@ -250,8 +204,7 @@ TEST_F(ProgramTest, OldPlayerOnWindowsXpShowsTheHintScreen) {
   EXPECT_TRUE(ButtonVisible(window, 1005));
   EXPECT_FALSE(ButtonVisible(window, 1007));
   // Details, pressed from outside, leads to the page and back buttons.
-  DWORD_PTR result = 0;
-  SendMessageTimeoutW(GetDlgItem(window, 1009), BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, &result);
+  PressButton(window, 1009);
   Sleep(200);
   EXPECT_TRUE(ButtonVisible(window, 1007));
   EXPECT_TRUE(ButtonVisible(window, 1008));
@@ -286,39 +239,22 @@ TEST_F(ProgramTest, OverSeaWithPlayerElevenOnWindowsXpEndsWithZero) {
 
 // A whole run against a loopback package service on a port of its own (the
 // test build of the program takes the address from QUILL_TEST_SERVICE_URL)
-// and a phone without a device, in working folders of its own.
+// and a phone without a device.
 class ProgramRunTest : public ProgramTest {
  protected:
   void SetUp() override {
     ProgramTest::SetUp();
-    for (int i = 0; i < 3; ++i) {
-      saved_[i] = Env(kSavedNames[i]);
-    }
-    SetEnvironmentVariableW(L"APPDATA", appData_.Path().c_str());
-    SetEnvironmentVariableW(L"TMP", temp_.Path().c_str());
-    SetEnvironmentVariableW(L"TEMP", temp_.Path().c_str());
-    DeleteKey(HKEY_CURRENT_USER, L"SOFTWARE\\VeziDazedera");
     phone_.SetBehaviour(quilltest::FakeBridgeServer::Behaviour::kNoDevice);
     ASSERT_TRUE(phone_.Start());
     port_.reset(new quilltest::ScopedBridgePort(phone_.Port()));
     ASSERT_TRUE(server_.Start());
-    SetEnvironmentVariableA("QUILL_TEST_SERVICE_URL", server_.BaseUrl().c_str());
+    environment_.Set(L"QUILL_TEST_SERVICE_URL", server_.BaseUrl());
   }
   void TearDown() override {
     ProgramTest::TearDown();
     server_.Stop();
-    SetEnvironmentVariableA("QUILL_TEST_SERVICE_URL", nullptr);
     quilltest::EndProcessesNamed(L"Quillnest_SetUp_mini.exe");
     quilltest::EndProcessesNamed(L"adb.exe");
-    DeleteKey(HKEY_CURRENT_USER, L"SOFTWARE\\VeziDazedera");
-    for (int i = 0; i < 3; ++i) {
-      SetEnvironmentVariableW(kSavedNames[i], saved_[i].c_str());
-    }
-  }
-  static std::wstring Env(const wchar_t* name) {
-    wchar_t value[1024] = {};
-    GetEnvironmentVariableW(name, value, 1024);
-    return value;
   }
 
   // Offers the recorder stand-in as the full setup; returns its bytes. Its
@@ -327,43 +263,25 @@ class ProgramRunTest : public ProgramTest {
     const std::string bytes = quilltest::ReadFileBytes(
         quilltest::StandInPath(large ? L"recorder-large.exe" : L"recorder.exe"));
     EXPECT_FALSE(bytes.empty());
-    const std::wstring copy = scratch_.File(L"offered.exe");
-    EXPECT_TRUE(quilltest::WriteFileBytes(copy, bytes));
-    std::string digest;
-    EXPECT_TRUE(rerozadez::GetFileMd5(copy, true, &digest).ok());
-    quilltest::HttpRoute query;
-    query.contentType = "application/json";
-    query.body = "{\"RES\":\"SUCCESS\",\"VerName\":\"3.2.0\",\"DownloadURL\":\"" +
-                 server_.BaseUrl() + "/files/full.exe\",\"Size\":\"" +
-                 std::to_string(bytes.size()) + "\",\"FPMD5\":\"" + digest + "\"}";
-    server_.SetRoute("/adpserver/GetVIByAKFWPC", query);
-    quilltest::HttpRoute setup;
-    setup.body = bytes;
-    setup.stallAfterBytes = stallAfterBytes;
-    setup.stallMilliseconds = stallAfterBytes >= 0 ? 60000 : 0;
-    server_.SetRoute("/files/full.exe", setup);
+    server_.Offer("3.2.0", bytes, "/files/full.exe");
+    if (stallAfterBytes >= 0) {
+      quilltest::HttpRoute setup;
+      setup.body = bytes;
+      setup.stallAfterBytes = stallAfterBytes;
+      setup.stallMilliseconds = 60000;
+      server_.SetRoute("/files/full.exe", setup);
+    }
     return bytes;
   }
   std::wstring SetupFile() const {
     return appData_.Path() + L"\\Travik\\rerozadez\\Quillnest_SetUp_mini.exe";
   }
   std::wstring LogFile() const { return temp_.Path() + L"\\Travik\\rerozadez\\QuillnestMini.log"; }
-  // Presses a button of the program's window as a user would.
-  static void Press(HWND window, int id) {
-    DWORD_PTR result = 0;
-    SendMessageTimeoutW(GetDlgItem(window, id), BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 10000, &result);
-  }
 
-  static const wchar_t* const kSavedNames[3];
-  std::wstring saved_[3];
-  quilltest::ScratchDir appData_;
-  quilltest::ScratchDir temp_;
   quilltest::FakeBridgeServer phone_;
   std::unique_ptr<quilltest::ScopedBridgePort> port_;
-  quilltest::TestHttpServer server_;
+  quilltest::PackageService server_;
 };
-
-const wchar_t* const ProgramRunTest::kSavedNames[3] = {L"APPDATA", L"TMP", L"TEMP"};
 
 TEST_F(ProgramRunTest, InstallDriverPressedRunsToTheFullSetupAndTheProgramEnds) {
   const std::string bytes = OfferSetup();
@@ -371,15 +289,11 @@ TEST_F(ProgramRunTest, InstallDriverPressedRunsToTheFullSetupAndTheProgramEnds) 
   ASSERT_NE(nullptr, first_);
   HWND window = WaitForWindow(15000);
   ASSERT_NE(nullptr, window);
-  Press(window, 1005);
+  PressButton(window, 1005);
   EXPECT_EQ(0, ExitCode(first_, 60000));
   EXPECT_EQ(bytes, quilltest::ReadFileBytes(SetupFile()));
-  std::vector<quilltest::RecordedStart> starts;
-  const DWORD start = GetTickCount();
-  while (starts.empty() && GetTickCount() - start < 10000) {
-    Sleep(50);
-    starts = quilltest::ReadRecordedStarts(SetupFile() + L".log");
-  }
+  const std::vector<quilltest::RecordedStart> starts =
+      quilltest::WaitForRecordedStarts(SetupFile() + L".log", 1, 10000);
   ASSERT_EQ(1u, starts.size());
   EXPECT_EQ(L"Quillnest_SetUp_mini.exe", starts[0].program);
   // The run's log, in the temporary working folder, tells the same story.
@@ -419,7 +333,7 @@ TEST_F(ProgramRunTest, DllsPlantedBesideTheProgramAreNeverLoaded) {
   for (const wchar_t* name : planted) {
     ASSERT_TRUE(
         quilltest::CopyStandIn(L"planted.dll", scratch_.File(std::wstring(name) + L".dll")));
-    SetString(HKEY_CURRENT_USER, overrides.c_str(), name, L"native,builtin");
+    ASSERT_TRUE(SetRegistryText(HKEY_CURRENT_USER, overrides, name, L"native,builtin", 0));
   }
   const std::string bytes = OfferSetup();
   first_ = Start();
@@ -432,7 +346,7 @@ TEST_F(ProgramRunTest, DllsPlantedBesideTheProgramAreNeverLoaded) {
     std::wstring comctl32 = ids.size() == 1 ? ModulePath(ids[0], L"comctl32.dll") : L"";
     EXPECT_NE(std::wstring::npos, comctl32.find(L"\\winsxs\\"))
         << rerozadez::GetSysUtil()->WideToAnsi(comctl32.c_str());
-    Press(window, 1005);
+    PressButton(window, 1005);
     EXPECT_EQ(0, ExitCode(first_, 60000));
     // The query and the download went through the system's WinINet.
     EXPECT_EQ(bytes, quilltest::ReadFileBytes(SetupFile()));
@@ -449,7 +363,7 @@ TEST_F(ProgramRunTest, CloseDuringADownloadEndsTheProgramAndKeepsWhatArrived) {
   ASSERT_NE(nullptr, first_);
   HWND window = WaitForWindow(15000);
   ASSERT_NE(nullptr, window);
-  Press(window, 1005);
+  PressButton(window, 1005);
   // The download has begun once the bar shows a part of the setup; the
   // server then holds back the rest.
   HWND bar = GetDlgItem(window, 1001);

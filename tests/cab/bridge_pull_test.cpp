@@ -7,6 +7,7 @@
 
 #include "tests/cab/cab_test_support.h"
 #include "tests/support/fake_bridge_server.h"
+#include "tests/support/scoped_environment.h"
 #include "tests/support/test_files.h"
 #include "tools/bridge/bridge_client.h"
 
@@ -96,11 +97,12 @@ TEST(BridgeCommandLine, ServerPortComesFromTheEnvironmentWhenItIsAPort) {
     quilltest::ScopedBridgePort port(6123);
     EXPECT_EQ(ServerPort(), 6123);
   }
+  quilltest::ScopedEnvironment environment;
   for (const wchar_t* text : {L"abc", L"70000", L"0", L"-1", L" 80", L"12x"}) {
-    SetEnvironmentVariableW(L"ANDROID_ADB_SERVER_PORT", text);
+    environment.Set(L"ANDROID_ADB_SERVER_PORT", text);
     EXPECT_EQ(ServerPort(), 5037) << text;
   }
-  SetEnvironmentVariableW(L"ANDROID_ADB_SERVER_PORT", nullptr);
+  environment.Unset(L"ANDROID_ADB_SERVER_PORT");
   EXPECT_EQ(ServerPort(), 5037);
 }
 

@@ -117,9 +117,7 @@ TEST_F(RunProgramTest, StartWithoutWaitReturnsWhileTheProgramRuns) {
   ASSERT_TRUE(WriteFileBytes(recorder_ + L".sleepms", "5000"));
   ASSERT_TRUE(GetProcessUtil()->RunProgram(dir_.Path(), recorder_, L"", false, true).ok());
   EXPECT_EQ(ProcessesNamed(L"recorder.exe").size(), 1u);
-  for (int i = 0; i < 500 && Starts().empty(); ++i) {
-    Sleep(20);  // until the stand-in has logged its start
-  }
+  quilltest::WaitForRecordedStarts(recorder_ + L".log", 1, 10000);
   EndProcessesNamed(L"recorder.exe");
   ASSERT_EQ(Starts().size(), 1u);
   EXPECT_EQ(Starts()[0].arguments, L"");

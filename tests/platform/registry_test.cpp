@@ -1,86 +1,30 @@
 #include <gtest/gtest.h>
-#include <shlwapi.h>
 #include <windows.h>
 #include <aclapi.h>
 
 #include "platform/registry_util.h"
 #include "settings/setup_settings.h"
+#include "tests/support/test_registry.h"
 
 namespace rerozadez {
 namespace {
 
-// The program's entries live in the 32-bit view; so must the test's.
-#ifdef _WIN64
-const REGSAM kView = KEY_WOW64_32KEY;
-#else
-const REGSAM kView = 0;
-#endif
+using quilltest::DeleteKeyTree;
+using quilltest::ReadRegistryValue;
+using quilltest::SetRegistryValue;
 
 const wchar_t kScratchKey[] = L"SOFTWARE\\QuillTest\\Registry";
 const wchar_t kSuiteKey[] = L"SOFTWARE\\Quillnest";
 
-void DeleteKey(HKEY root, const wchar_t* path, REGSAM view = kView) {
-  HKEY parent = nullptr;
-  if (RegOpenKeyExW(root, L"SOFTWARE", 0, KEY_ALL_ACCESS | view, &parent) == ERROR_SUCCESS) {
-    SHDeleteKeyW(parent, path + wcslen(L"SOFTWARE\\"));
-    RegCloseKey(parent);
-  }
-}
-
-bool SetRaw(HKEY root, const wchar_t* path, const wchar_t* name, DWORD type, const void* data,
-            DWORD size, REGSAM view = kView) {
-  HKEY key = nullptr;
-  if (RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key, nullptr) !=
-      ERROR_SUCCESS) {
-    return false;
-  }
-  LONG status = RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size);
-  RegCloseKey(key);
-  return status == ERROR_SUCCESS;
-}
-
-// The stored type and bytes of a value.
-bool GetRaw(HKEY root, const wchar_t* path, const wchar_t* name, DWORD* type, std::string* bytes) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(root, path, 0, KEY_READ | kView, &key) != ERROR_SUCCESS) {
-    return false;
-  }
-  BYTE buffer[8192];
-  DWORD size = sizeof(buffer);
-  LONG status = RegQueryValueExW(key, name, nullptr, type, buffer, &size);
-  RegCloseKey(key);
-  bytes->assign(reinterpret_cast<char*>(buffer), size);
-  return status == ERROR_SUCCESS;
-}
-
-// Replaces the key's DACL with one that grants everyone access, and no more.
-bool SetKeyAccess(const wchar_t* path, DWORD access) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, WRITE_DAC | kView, &key) != ERROR_SUCCESS) {
-    return false;
-  }
-  EXPLICIT_ACCESSW readOnly = {};
-  BuildExplicitAccessWithNameW(&readOnly, const_cast<wchar_t*>(L"EVERYONE"), access, SET_ACCESS,
-                               NO_INHERITANCE);
-  PACL dacl = nullptr;
-  bool set = SetEntriesInAclW(1, &readOnly, nullptr, &dacl) == ERROR_SUCCESS &&
-             SetSecurityInfo(key, SE_REGISTRY_KEY,
-                             DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                             nullptr, nullptr, dacl, nullptr) == ERROR_SUCCESS;
-  LocalFree(dacl);
-  RegCloseKey(key);
-  return set;
-}
-
 class Registry : public ::testing::Test {
  protected:
   void SetUp() override {
-    DeleteKey(HKEY_CURRENT_USER, kScratchKey);
-    DeleteKey(HKEY_LOCAL_MACHINE, kSuiteKey);
+    DeleteKeyTree(HKEY_CURRENT_USER, kScratchKey);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, kSuiteKey);
   }
   void TearDown() override {
-    DeleteKey(HKEY_CURRENT_USER, kScratchKey);
-    DeleteKey(HKEY_LOCAL_MACHINE, kSuiteKey);
+    DeleteKeyTree(HKEY_CURRENT_USER, kScratchKey);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, kSuiteKey);
   }
 };
 
@@ -96,7 +40,7 @@ TEST_F(Registry, WideWriteCreatesTheKeyAndStoresTheCharactersOnly) {
   ASSERT_TRUE(GetRegistryUtil()->SetCurrentUserStringW(kScratchKey, L"installed", L"true").ok());
   DWORD type = 0;
   std::string bytes;
-  ASSERT_TRUE(GetRaw(HKEY_CURRENT_USER, kScratchKey, L"installed", &type, &bytes));
+  ASSERT_TRUE(ReadRegistryValue(HKEY_CURRENT_USER, kScratchKey, L"installed", &type, &bytes));
   EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
   ExpectStoredText(bytes, std::string("t\0r\0u\0e\0", 8));
   EXPECT_EQ(GetRegistryUtil()->QueryStringW(HKEY_CURRENT_USER, kScratchKey, L"installed"), L"true");
@@ -112,7 +56,7 @@ TEST_F(Registry, WritesReplaceEarlierValues) {
                   .ok());
   DWORD type = 0;
   std::string bytes;
-  ASSERT_TRUE(GetRaw(HKEY_CURRENT_USER, kScratchKey, L"downLoadSize", &type, &bytes));
+  ASSERT_TRUE(ReadRegistryValue(HKEY_CURRENT_USER, kScratchKey, L"downLoadSize", &type, &bytes));
   ExpectStoredText(bytes, std::string("4\0"
                                       "2\0",
                                       4));
@@ -137,20 +81,24 @@ TEST_F(Registry, ValuesBeyondTheReadBufferReadAsEmptyAndFullOnesStayBounded) {
   // the read must stop at its end, not run past it. (The source holds one
   // more character so that Wine stores no terminator of its own.)
   std::wstring source(1025, L'7');
-  ASSERT_TRUE(SetRaw(HKEY_CURRENT_USER, kScratchKey, L"full", REG_SZ, source.data(), 2048));
+  ASSERT_TRUE(
+      SetRegistryValue(HKEY_CURRENT_USER, kScratchKey, L"full", REG_SZ, source.data(), 2048));
   EXPECT_EQ(GetRegistryUtil()->QueryStringW(HKEY_CURRENT_USER, kScratchKey, L"full"),
             std::wstring(1024, L'7'));
-  ASSERT_TRUE(SetRaw(HKEY_CURRENT_USER, kScratchKey, L"long", REG_SZ, source.data(), 2050));
+  ASSERT_TRUE(
+      SetRegistryValue(HKEY_CURRENT_USER, kScratchKey, L"long", REG_SZ, source.data(), 2050));
   EXPECT_EQ(GetRegistryUtil()->QueryStringW(HKEY_CURRENT_USER, kScratchKey, L"long"), L"");
 
   // The narrow read's buffer holds 1024 bytes; raw binary data fills it
   // without any terminator.
   std::string binary(1025, 'f');
-  ASSERT_TRUE(SetRaw(HKEY_CURRENT_USER, kScratchKey, L"fullA", REG_BINARY, binary.data(), 1024));
+  ASSERT_TRUE(
+      SetRegistryValue(HKEY_CURRENT_USER, kScratchKey, L"fullA", REG_BINARY, binary.data(), 1024));
   EXPECT_EQ(
       GetRegistryUtil()->QueryStringA(HKEY_CURRENT_USER, "SOFTWARE\\QuillTest\\Registry", "fullA"),
       std::string(1024, 'f'));
-  ASSERT_TRUE(SetRaw(HKEY_CURRENT_USER, kScratchKey, L"longA", REG_BINARY, binary.data(), 1025));
+  ASSERT_TRUE(
+      SetRegistryValue(HKEY_CURRENT_USER, kScratchKey, L"longA", REG_BINARY, binary.data(), 1025));
   EXPECT_EQ(
       GetRegistryUtil()->QueryStringA(HKEY_CURRENT_USER, "SOFTWARE\\QuillTest\\Registry", "longA"),
       "");
@@ -215,22 +163,22 @@ TEST_F(Registry, SuiteCountsAsInstalledOnlyWithBothValues) {
   EXPECT_EQ(folder, L"");
 
   const wchar_t versionText[] = L"3.2.1";
-  ASSERT_TRUE(
-      SetRaw(HKEY_LOCAL_MACHINE, kSuiteKey, L"Version", REG_SZ, versionText, sizeof(versionText)));
+  ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, kSuiteKey, L"Version", REG_SZ, versionText,
+                               sizeof(versionText)));
   EXPECT_EQ(settings.IsSuiteInstalled(version, folder), 0);
   EXPECT_EQ(version, "3.2.1");
   EXPECT_EQ(folder, L"");
 
   const wchar_t folderText[] = L"C:\\Program Files\\Quillnest\\\u624b\u673a";
-  ASSERT_TRUE(
-      SetRaw(HKEY_LOCAL_MACHINE, kSuiteKey, L"InstallDir", REG_SZ, folderText, sizeof(folderText)));
+  ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, kSuiteKey, L"InstallDir", REG_SZ, folderText,
+                               sizeof(folderText)));
   EXPECT_EQ(settings.IsSuiteInstalled(version, folder), 1);
   EXPECT_EQ(version, "3.2.1");
   EXPECT_EQ(folder, folderText);
 
-  DeleteKey(HKEY_LOCAL_MACHINE, kSuiteKey);
-  ASSERT_TRUE(
-      SetRaw(HKEY_LOCAL_MACHINE, kSuiteKey, L"InstallDir", REG_SZ, folderText, sizeof(folderText)));
+  DeleteKeyTree(HKEY_LOCAL_MACHINE, kSuiteKey);
+  ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, kSuiteKey, L"InstallDir", REG_SZ, folderText,
+                               sizeof(folderText)));
   EXPECT_EQ(settings.IsSuiteInstalled(version, folder), 0);
   EXPECT_EQ(version, "");
   EXPECT_EQ(folder, folderText);
@@ -241,17 +189,17 @@ TEST_F(Registry, NumberTypedVersionReadsAsItsRawBytes) {
   std::string version;
   std::wstring folder;
   const wchar_t folderText[] = L"C:\\Quillnest";
-  ASSERT_TRUE(
-      SetRaw(HKEY_LOCAL_MACHINE, kSuiteKey, L"InstallDir", REG_SZ, folderText, sizeof(folderText)));
+  ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, kSuiteKey, L"InstallDir", REG_SZ, folderText,
+                               sizeof(folderText)));
   DWORD number = 0x00003233;  // bytes "32" then zeros
-  ASSERT_TRUE(
-      SetRaw(HKEY_LOCAL_MACHINE, kSuiteKey, L"Version", REG_DWORD, &number, sizeof(number)));
+  ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, kSuiteKey, L"Version", REG_DWORD, &number,
+                               sizeof(number)));
   EXPECT_EQ(settings.IsSuiteInstalled(version, folder), 1);
   EXPECT_EQ(version, "32");
 
   DWORD zeroFirst = 0x00003200;
-  ASSERT_TRUE(
-      SetRaw(HKEY_LOCAL_MACHINE, kSuiteKey, L"Version", REG_DWORD, &zeroFirst, sizeof(zeroFirst)));
+  ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, kSuiteKey, L"Version", REG_DWORD, &zeroFirst,
+                               sizeof(zeroFirst)));
   EXPECT_EQ(settings.IsSuiteInstalled(version, folder), 0);
   EXPECT_EQ(version, "");
 }
@@ -260,14 +208,14 @@ TEST_F(Registry, NumberTypedVersionReadsAsItsRawBytes) {
 TEST_F(Registry, SuiteEntriesAreReadFromThe32BitView) {
   // A 64-bit installer's entries are not the suite's as the 32-bit program sees it.
   const wchar_t text[] = L"9.9";
-  ASSERT_TRUE(SetRaw(HKEY_LOCAL_MACHINE, kSuiteKey, L"Version", REG_SZ, text, sizeof(text),
-                     KEY_WOW64_64KEY));
-  ASSERT_TRUE(SetRaw(HKEY_LOCAL_MACHINE, kSuiteKey, L"InstallDir", REG_SZ, text, sizeof(text),
-                     KEY_WOW64_64KEY));
+  ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, kSuiteKey, L"Version", REG_SZ, text,
+                               sizeof(text), KEY_WOW64_64KEY));
+  ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, kSuiteKey, L"InstallDir", REG_SZ, text,
+                               sizeof(text), KEY_WOW64_64KEY));
   std::string version;
   std::wstring folder;
   EXPECT_EQ(SetupSettings().IsSuiteInstalled(version, folder), 0);
-  DeleteKey(HKEY_LOCAL_MACHINE, kSuiteKey, KEY_WOW64_64KEY);
+  DeleteKeyTree(HKEY_LOCAL_MACHINE, kSuiteKey, KEY_WOW64_64KEY);
 }
 #endif
 

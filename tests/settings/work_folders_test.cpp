@@ -8,6 +8,7 @@
 
 #include "settings/setup_settings.h"
 #include "settings/sys_util.h"
+#include "tests/support/scoped_environment.h"
 #include "tests/support/test_files.h"
 
 namespace rerozadez {
@@ -64,28 +65,11 @@ class MessageBoxCloser {
 // Points APPDATA and the temporary folder at scratch folders for one test.
 class WorkFolders : public ::testing::Test {
  protected:
-  void SetUp() override {
-    savedAppData_ = Get(L"APPDATA");
-    savedTmp_ = Get(L"TMP");
-    savedTemp_ = Get(L"TEMP");
-    SetEnvironmentVariableW(L"APPDATA", appData_.Path().c_str());
-    SetEnvironmentVariableW(L"TMP", temp_.Path().c_str());
-    SetEnvironmentVariableW(L"TEMP", temp_.Path().c_str());
-  }
-  void TearDown() override {
-    SetEnvironmentVariableW(L"APPDATA", savedAppData_.c_str());
-    SetEnvironmentVariableW(L"TMP", savedTmp_.c_str());
-    SetEnvironmentVariableW(L"TEMP", savedTemp_.c_str());
-  }
-  static std::wstring Get(const wchar_t* name) {
-    wchar_t value[1024] = {};
-    GetEnvironmentVariableW(name, value, 1024);
-    return value;
-  }
+  void SetUp() override { environment_.RedirectWorkFolders(appData_.Path(), temp_.Path()); }
 
   ScratchDir appData_;
   ScratchDir temp_;
-  std::wstring savedAppData_, savedTmp_, savedTemp_;
+  quilltest::ScopedEnvironment environment_;
 };
 
 TEST_F(WorkFolders, FirstRequestCreatesBothLevelsAndLaterOnesReuseThem) {
@@ -114,7 +98,7 @@ TEST_F(WorkFolders, SetupFilesLieInTheApplicationDataFolder) {
 
 TEST_F(WorkFolders, UncreatableMakerFolderShowsItsPathAndStillReturnsIt) {
   std::wstring missingParent = appData_.Path() + L"\\no\\such";
-  SetEnvironmentVariableW(L"APPDATA", missingParent.c_str());
+  environment_.Set(L"APPDATA", missingParent);
   MessageBoxCloser boxes;
   std::wstring folder = GetSysUtil()->GetAppDataWorkFolder();
   EXPECT_EQ(folder, missingParent + L"\\Travik\\rerozadez");
@@ -138,7 +122,7 @@ TEST_F(WorkFolders, UnsetAppDataUsesTheRootOfTheCurrentDrive) {
   // Drive C: of the Wine prefix, so the test writes nothing outside it.
   ASSERT_TRUE(SetCurrentDirectoryW(L"C:\\"));
   bool existed = IsFolder(L"C:\\Travik");
-  SetEnvironmentVariableW(L"APPDATA", nullptr);
+  environment_.Unset(L"APPDATA");
   MessageBoxCloser boxes;
   std::wstring folder = GetSysUtil()->GetAppDataWorkFolder();
   EXPECT_EQ(folder, L"\\Travik\\rerozadez");

@@ -224,16 +224,4 @@ bool FakeBridgeServer::ServeSync(uintptr_t connection) {
   }
 }
 
-ScopedBridgePort::ScopedBridgePort(unsigned short port) : hadValue_(false) {
-  wchar_t old[64] = {};
-  DWORD length = GetEnvironmentVariableW(L"ANDROID_ADB_SERVER_PORT", old, 64);
-  hadValue_ = length > 0 && length < 64;
-  oldValue_ = old;
-  SetEnvironmentVariableW(L"ANDROID_ADB_SERVER_PORT", std::to_wstring(port).c_str());
-}
-
-ScopedBridgePort::~ScopedBridgePort() {
-  SetEnvironmentVariableW(L"ANDROID_ADB_SERVER_PORT", hadValue_ ? oldValue_.c_str() : nullptr);
-}
-
 }  // namespace quilltest

@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/scoped_environment.h"
+
 namespace quilltest {
 
 // A device-bridge server on loopback with one scripted phone, for tests of
@@ -80,14 +82,12 @@ class FakeBridgeServer {
 // afterwards.
 class ScopedBridgePort {
  public:
-  explicit ScopedBridgePort(unsigned short port);
-  ~ScopedBridgePort();
-  ScopedBridgePort(const ScopedBridgePort&) = delete;
-  ScopedBridgePort& operator=(const ScopedBridgePort&) = delete;
+  explicit ScopedBridgePort(unsigned short port) {
+    environment_.Set(L"ANDROID_ADB_SERVER_PORT", std::to_wstring(port));
+  }
 
  private:
-  bool hadValue_;
-  std::wstring oldValue_;
+  ScopedEnvironment environment_;
 };
 
 }  // namespace quilltest

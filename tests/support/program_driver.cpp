@@ -42,4 +42,25 @@ bool ButtonVisible(HWND window, int id) {
   return button != nullptr && IsWindowVisible(button);
 }
 
+void PressButton(HWND window, int id) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(GetDlgItem(window, id), BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 10000, &result);
+}
+
+void EndProcess(HANDLE* process) {
+  if (*process != nullptr) {
+    TerminateProcess(*process, 1);
+    WaitForSingleObject(*process, 5000);
+    CloseHandle(*process);
+    *process = nullptr;
+  }
+}
+
+std::wstring Backslashed(std::wstring path) {
+  for (wchar_t& c : path) {
+    c = c == L'/' ? L'\\' : c;
+  }
+  return path;
+}
+
 }  // namespace quilltest

@@ -22,4 +22,15 @@ HWND WaitForWindowWithButtons(const std::wstring& windowClass, DWORD timeoutMs);
 
 bool ButtonVisible(HWND window, int id);
 
+// Presses a button of a window as a user would, waiting up to 10 s for the
+// window to handle it.
+void PressButton(HWND window, int id);
+
+// Ends a process that a test started, if it still runs, and closes its
+// handle; a null handle is fine. The handle is null afterwards.
+void EndProcess(HANDLE* process);
+
+// A path that CMake wrote with forward slashes, with backslashes.
+std::wstring Backslashed(std::wstring path);
+
 }  // namespace quilltest

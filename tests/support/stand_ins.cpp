@@ -111,4 +111,15 @@ std::vector<RecordedStart> ReadRecordedStarts(const std::wstring& logPath) {
   return starts;
 }
 
+std::vector<RecordedStart> WaitForRecordedStarts(const std::wstring& logPath, size_t count,
+                                                 DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  std::vector<RecordedStart> starts = ReadRecordedStarts(logPath);
+  while (starts.size() < count && GetTickCount() - start < timeoutMs) {
+    Sleep(20);
+    starts = ReadRecordedStarts(logPath);
+  }
+  return starts;
+}
+
 }  // namespace quilltest

@@ -44,4 +44,9 @@ struct RecordedStart {
 // The starts logged in a recorder log, in order.
 std::vector<RecordedStart> ReadRecordedStarts(const std::wstring& logPath);
 
+// The same once count starts are logged, or what is logged after timeoutMs:
+// a started program logs its start a moment after its starter goes on.
+std::vector<RecordedStart> WaitForRecordedStarts(const std::wstring& logPath, size_t count,
+                                                 DWORD timeoutMs);
+
 }  // namespace quilltest

@@ -4,7 +4,6 @@
 // not bypass. The proxy is set in the prefix's Internet Settings for each
 // case and removed afterwards.
 #include <gtest/gtest.h>
-#include <shlwapi.h>
 #include <windows.h>
 
 #include <atomic>
@@ -17,9 +16,11 @@
 #include "platform/file_digest.h"
 #include "platform/pause.h"
 #include "settings/setup_settings.h"
+#include "tests/support/package_service.h"
+#include "tests/support/scoped_environment.h"
 #include "tests/support/stand_ins.h"
 #include "tests/support/test_files.h"
-#include "tools/test_http_server/test_http_server.h"
+#include "tests/support/test_registry.h"
 #include "workflow/download_route.h"
 #include "workflow/run_failure.h"
 #include "workflow/worker.h"
@@ -28,14 +29,14 @@ namespace rerozadez {
 namespace {
 
 using quilltest::HttpRoute;
+using quilltest::PackageService;
 using quilltest::ReadFileBytes;
 using quilltest::ScratchDir;
+using quilltest::SetSystemProxy;
 using quilltest::WriteFileBytes;
 
-const char kQueryPath[] = "/adpserver/GetVIByAKFWPC";
-const char kFilePath[] = "/files/setup.exe";
-const wchar_t kInternetSettings[] =
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+const char* const kQueryPath = PackageService::kQueryPath;
+const char* const kFilePath = PackageService::kFilePath;
 
 struct SquidPorts {
   int plain = 0;  // an ordinary caching proxy
@@ -51,25 +52,6 @@ bool ReadSquidPorts(SquidPorts* ports) {
       fscanf(file, "plain=%d whole=%d auth=%d", &ports->plain, &ports->whole, &ports->auth);
   fclose(file);
   return read == 3;
-}
-
-// Windows' own proxy settings, as a user's network would have them.
-void SetSystemProxy(int port) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kInternetSettings, 0, nullptr, 0, KEY_ALL_ACCESS,
-                            nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  const DWORD enable = port != 0 ? 1 : 0;
-  RegSetValueExW(key, L"ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&enable),
-                 sizeof(enable));
-  const std::wstring server = L"127.0.0.1:" + std::to_wstring(port);
-  if (port != 0) {
-    RegSetValueExW(key, L"ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(server.c_str()),
-                   static_cast<DWORD>((server.size() + 1) * sizeof(wchar_t)));
-  } else {
-    RegDeleteValueW(key, L"ProxyServer");
-  }
-  RegCloseKey(key);
 }
 
 // A setup the route may start: signed by the publisher the test build pins.
@@ -89,17 +71,13 @@ class ProxyNetworks : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(ReadSquidPorts(&squid_)) << "the ProxySquid fixture did not start squid";
     ASSERT_TRUE(origin_.Start(0, "127.0.0.2"));
-    SetEnvironmentVariableW(L"APPDATA", appData_.Path().c_str());
-    SetEnvironmentVariableW(L"QUILL_STAND_IN_LOG", other_.File(L"starts.log").c_str());
-    SetEnvironmentVariableA("QUILL_TEST_SERVICE_URL", origin_.BaseUrl().c_str());
+    environment_.Set(L"APPDATA", appData_.Path());
+    environment_.Set(L"QUILL_STAND_IN_LOG", other_.File(L"starts.log"));
+    environment_.Set(L"QUILL_TEST_SERVICE_URL", origin_.BaseUrl());
     // A short silence limit, so a stalled pass costs 2 s instead of 30 s.
-    SetEnvironmentVariableA("QUILL_TEST_RECEIVE_TIMEOUT_MS", "2000");
-    SHDeleteKeyW(HKEY_CURRENT_USER, L"SOFTWARE\\VeziDazedera");
+    environment_.Set(L"QUILL_TEST_RECEIVE_TIMEOUT_MS", "2000");
     setupPath_ = GetSetupSettings()->GetSetupFilePath();
-    CReroZadezHelper* worker = GetReroZadezHelper();
-    worker->notify = &ProxyNetworks::Record;
-    worker->notifyContext = this;
-    worker->stopRequested = 0;
+    GetReroZadezHelper()->stopRequested = 0;
     // The end of a body is eleven empty reads; no need to sit through them.
     SetPauseHook([](DWORD, void*) {}, nullptr);
   }
@@ -107,47 +85,10 @@ class ProxyNetworks : public ::testing::Test {
   void TearDown() override {
     SetSystemProxy(0);
     SetPauseHook(nullptr, nullptr);
-    GetReroZadezHelper()->notify = nullptr;
     origin_.Stop();
-    SetEnvironmentVariableA("QUILL_TEST_SERVICE_URL", nullptr);
-    SetEnvironmentVariableA("QUILL_TEST_RECEIVE_TIMEOUT_MS", nullptr);
-    SetEnvironmentVariableW(L"QUILL_STAND_IN_LOG", nullptr);
     quilltest::EndProcessesNamed(kSetupFileName);
-    SHDeleteKeyW(HKEY_CURRENT_USER, L"SOFTWARE\\VeziDazedera");
   }
 
-  static void Record(int type, int, void* context) {
-    auto* self = static_cast<ProxyNetworks*>(context);
-    std::lock_guard<std::mutex> lock(self->mutex_);
-    self->notifications_.push_back(type);
-  }
-  bool Notified(int type) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (int seen : notifications_) {
-      if (seen == type)
-        return true;
-    }
-    return false;
-  }
-
-  // The service offers bytes at the origin; extra reply headers (caching)
-  // as given.
-  void Offer(const std::string& version, const std::string& bytes,
-             std::vector<std::pair<std::string, std::string>> headers = {}) {
-    HttpRoute route;
-    route.contentType = "application/json";
-    route.headers = headers;
-    route.body = "{\"RES\":\"SUCCESS\",\"VerName\":\"" + version + "\",\"DownloadURL\":\"" +
-                 origin_.BaseUrl() + kFilePath + "\",\"Size\":\"" + std::to_string(bytes.size()) +
-                 "\",\"FPMD5\":\"" + Md5(bytes) + "\"}";
-    origin_.SetRoute(kQueryPath, route);
-  }
-  std::string Md5(const std::string& bytes) {
-    WriteFileBytes(other_.File(L"digest"), bytes);
-    std::string digest;
-    EXPECT_TRUE(GetFileMd5(other_.File(L"digest"), true, &digest).ok());
-    return digest;
-  }
 
   // True when the route downloaded, verified and started the setup.
   // Runs the download route: kNone when it started the setup, else the kind
@@ -169,20 +110,15 @@ class ProxyNetworks : public ::testing::Test {
     }
     return ranges;
   }
-  int Requests(const std::string& path) {
-    int count = 0;
-    for (const auto& request : origin_.Requests())
-      count += request.target.compare(0, path.size(), path) == 0 ? 1 : 0;
-    return count;
-  }
+  int Requests(const std::string& path) const { return origin_.RequestsFor(path); }
 
   SquidPorts squid_;
-  quilltest::TestHttpServer origin_;
+  PackageService origin_;
   ScratchDir appData_;
   ScratchDir other_;
+  quilltest::ScopedEnvironment environment_;
+  quilltest::ScopedProgramKeys registry_;
   std::wstring setupPath_;
-  std::mutex mutex_;
-  std::vector<int> notifications_;
 };
 
 // A school cache that fetches whole files answers a resumed range only once
@@ -190,7 +126,7 @@ class ProxyNetworks : public ::testing::Test {
 // hears nothing, the next pass asks from byte 0, which flows at once.
 TEST_F(ProxyNetworks, WholeFileCacheOnASlowLineCompletesTheResumedFile) {
   const std::string bytes = SignedSetup();
-  Offer("1.0.0.9", bytes);
+  origin_.Offer("1.0.0.9", bytes);
   HttpRoute file;
   file.body = bytes;
   file.bytesPerSecond = 192 * 1024;  // the resume point is 3 s away
@@ -214,7 +150,7 @@ TEST_F(ProxyNetworks, WholeFileCacheOnASlowLineCompletesTheResumedFile) {
 // others resume; the partial file is never lost.
 TEST_F(ProxyNetworks, StallBehindAnOrdinaryCacheKeepsThePartialFile) {
   const std::string bytes = TestBytes(400000);
-  Offer("1.0.0.9", bytes);
+  origin_.Offer("1.0.0.9", bytes);
   HttpRoute file;
   file.body = bytes;
   file.stallAfterBytes = 0;
@@ -236,15 +172,19 @@ TEST_F(ProxyNetworks, StallBehindAnOrdinaryCacheKeepsThePartialFile) {
 // revalidates and the origin, like nginx for a file whose time did not
 // change, answers 304: the old offer would come from squid's memory.)
 TEST_F(ProxyNetworks, SecondQueryOfARunSeesAChangedOffer) {
-  const std::vector<std::pair<std::string, std::string>> cacheable = {
-      {"Cache-Control", "public, max-age=3600"},
-      {"Last-Modified", "Mon, 07 Dec 2026 10:00:00 GMT"}};
-  Offer("1.0.0.9", TestBytes(10), cacheable);
+  auto offerCacheable = [this](const std::string& version) {
+    HttpRoute reply =
+        PackageService::OfferReply(version, TestBytes(10), origin_.BaseUrl() + kFilePath);
+    reply.headers = {{"Cache-Control", "public, max-age=3600"},
+                     {"Last-Modified", "Mon, 07 Dec 2026 10:00:00 GMT"}};
+    origin_.SetRoute(kQueryPath, reply);
+  };
+  offerCacheable("1.0.0.9");
   SetSystemProxy(squid_.plain);
   std::string version, address, size, digest;
   ASSERT_TRUE(QueryConfiguredPackage(version, address, size, digest).ok());
   EXPECT_EQ(version, "1.0.0.9");
-  Offer("1.0.0.10", TestBytes(10), cacheable);
+  offerCacheable("1.0.0.10");
   ASSERT_TRUE(QueryConfiguredPackage(version, address, size, digest).ok());
   EXPECT_EQ(version, "1.0.0.10");
   EXPECT_EQ(Requests(kQueryPath), 2);
@@ -254,7 +194,7 @@ TEST_F(ProxyNetworks, SecondQueryOfARunSeesAChangedOffer) {
 // under the setup's name, and on a good network the next run downloads once.
 TEST_F(ProxyNetworks, CaptivePortalPageIsNotWrittenAndTheNextRunDownloadsOnce) {
   const std::string bytes = SignedSetup();
-  Offer("1.0.0.9", bytes);
+  origin_.Offer("1.0.0.9", bytes);
   HttpRoute portal;
   portal.contentType = "text/html";
   portal.honourRange = false;
@@ -264,9 +204,7 @@ TEST_F(ProxyNetworks, CaptivePortalPageIsNotWrittenAndTheNextRunDownloadsOnce) {
   EXPECT_EQ(FailureKind::kBadReply, RunRoute());
   EXPECT_EQ(ReadFileBytes(setupPath_), "");
 
-  HttpRoute file;
-  file.body = bytes;
-  origin_.SetRoute(kFilePath, file);
+  origin_.Offer("1.0.0.9", bytes);
   const size_t before = FileRanges().size();
   EXPECT_EQ(FailureKind::kNone, RunRoute());
   EXPECT_TRUE(ReadFileBytes(setupPath_) == bytes);
@@ -351,10 +289,7 @@ TEST_F(ProxyNetworks, ProxyAskingForAPasswordGetsWhatTheUserTypes) {
   ASSERT_NE(owner, nullptr);
   GetProxyCredentials()->SetPromptOwner(owner);
   const std::string bytes = SignedSetup();
-  Offer("1.0.0.9", bytes);
-  HttpRoute file;
-  file.body = bytes;
-  origin_.SetRoute(kFilePath, file);
+  origin_.Offer("1.0.0.9", bytes);
   SetSystemProxy(squid_.auth);
   DialogAnswerer user;
 

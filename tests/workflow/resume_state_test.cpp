@@ -1,11 +1,12 @@
 #include "workflow/resume_state.h"
 
 #include <gtest/gtest.h>
-#include <shlwapi.h>
 #include <windows.h>
 
 #include "settings/setup_settings.h"
+#include "tests/support/scoped_environment.h"
 #include "tests/support/test_files.h"
+#include "tests/support/test_registry.h"
 
 namespace rerozadez {
 namespace {
@@ -38,23 +39,16 @@ namespace {
 class ResumeState : public ::testing::Test {
  protected:
   void SetUp() override {
-    wchar_t saved[1024] = {};
-    GetEnvironmentVariableW(L"APPDATA", saved, 1024);
-    savedAppData_ = saved;
-    SetEnvironmentVariableW(L"APPDATA", appData_.Path().c_str());
+    environment_.Set(L"APPDATA", appData_.Path());
     setupPath_ = GetSetupSettings()->GetSetupFilePath();
-    SHDeleteKeyW(HKEY_CURRENT_USER, L"SOFTWARE\\VeziDazedera");
-  }
-  void TearDown() override {
-    SHDeleteKeyW(HKEY_CURRENT_USER, L"SOFTWARE\\VeziDazedera");
-    SetEnvironmentVariableW(L"APPDATA", savedAppData_.c_str());
   }
   void Record(const std::string& size, const std::string& fpmd5) {
     EXPECT_TRUE(StoreResumeRecord(size, fpmd5).ok());
   }
 
   quilltest::ScratchDir appData_;
-  std::wstring savedAppData_;
+  quilltest::ScopedEnvironment environment_;
+  quilltest::ScopedProgramKeys registry_;
   std::wstring setupPath_;
 };
 

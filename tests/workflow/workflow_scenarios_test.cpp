@@ -5,12 +5,10 @@
 // APPDATA and TEMP, and the real registry.
 #include <gtest/gtest.h>
 #include <process.h>
-#include <shlwapi.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <functional>
-#include <mutex>
 #include <vector>
 
 #include "platform/diagnostic_log.h"
@@ -19,54 +17,26 @@
 #include "platform/process_util.h"
 #include "settings/setup_settings.h"
 #include "tests/support/fake_bridge_server.h"
+#include "tests/support/notification_recorder.h"
+#include "tests/support/package_service.h"
+#include "tests/support/scoped_environment.h"
 #include "tests/support/stand_ins.h"
 #include "tests/support/test_files.h"
+#include "tests/support/test_registry.h"
 #include "tests/support/tls_test_server.h"
-#include "tools/test_http_server/test_http_server.h"
 #include "workflow/worker.h"
 
 namespace rerozadez {
 namespace {
 
 using quilltest::HttpRoute;
+using quilltest::Md5Hex;
 using quilltest::ReadFileBytes;
 using quilltest::ScratchDir;
 using quilltest::WriteFileBytes;
 
-#ifdef _WIN64
-const REGSAM kView = KEY_WOW64_32KEY;
-#else
-const REGSAM kView = 0;
-#endif
-
-const char kQueryPath[] = "/adpserver/GetVIByAKFWPC";
-const char kSetupPath[] = "/files/Quillnest_full.exe";
-
-void DeleteKey(HKEY root, const wchar_t* path) {
-  HKEY software = nullptr;
-  if (RegOpenKeyExW(root, L"SOFTWARE", 0, KEY_ALL_ACCESS | kView, &software) == ERROR_SUCCESS) {
-    SHDeleteKeyW(software, path);
-    RegCloseKey(software);
-  }
-}
-
-void SetMachineString(const wchar_t* name, const std::wstring& value) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quillnest", 0, nullptr, 0,
-                            KEY_ALL_ACCESS | kView, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(key);
-}
-
-std::string Md5Of(const std::string& bytes) {
-  ScratchDir dir;
-  WriteFileBytes(dir.File(L"x"), bytes);
-  std::string digest;
-  EXPECT_TRUE(GetFileMd5(dir.File(L"x"), true, &digest).ok());
-  return digest;
-}
+const char* const kQueryPath = quilltest::PackageService::kQueryPath;
+const char* const kSetupPath = quilltest::PackageService::kFilePath;
 
 class WorkflowWorld : public ::testing::Test {
  protected:
@@ -74,14 +44,9 @@ class WorkflowWorld : public ::testing::Test {
     setupBytes_ = ReadFileBytes(quilltest::StandInPath(L"recorder.exe"));
     ASSERT_FALSE(setupBytes_.empty());
 
-    saved_ = {Env(L"APPDATA"), Env(L"TMP"), Env(L"TEMP"), Env(L"QUILL_STAND_IN_LOG")};
-    SetEnvironmentVariableW(L"APPDATA", appData_.Path().c_str());
-    SetEnvironmentVariableW(L"TMP", temp_.Path().c_str());
-    SetEnvironmentVariableW(L"TEMP", temp_.Path().c_str());
+    environment_.RedirectWorkFolders(appData_.Path(), temp_.Path());
     log_ = other_.File(L"starts.log");
-    SetEnvironmentVariableW(L"QUILL_STAND_IN_LOG", log_.c_str());
-    DeleteKey(HKEY_CURRENT_USER, L"VeziDazedera");
-    DeleteKey(HKEY_LOCAL_MACHINE, L"Quillnest");
+    environment_.Set(L"QUILL_STAND_IN_LOG", log_);
 
     SetupSettings* settings = GetSetupSettings();
     *settings = SetupSettings();
@@ -91,15 +56,12 @@ class WorkflowWorld : public ::testing::Test {
     // The test build's program asks the service address of the environment,
     // so each run serves on a port of its own.
     ASSERT_TRUE(server_.Start());
-    SetEnvironmentVariableA("QUILL_TEST_SERVICE_URL", server_.BaseUrl().c_str());
-    Offer("1.0.0.100", setupBytes_);
-    ServeSetup(setupBytes_);
+    environment_.Set(L"QUILL_TEST_SERVICE_URL", server_.BaseUrl());
+    server_.Offer("1.0.0.100", setupBytes_);
     phone_.reset(new quilltest::FakeBridgeServer());
     phone_->SetBehaviour(quilltest::FakeBridgeServer::Behaviour::kNoDevice);
 
     CReroZadezHelper* worker = GetReroZadezHelper();
-    worker->notify = &WorkflowWorld::Record;
-    worker->notifyContext = this;
     worker->retryMode = 0;
     worker->stopRequested = 1;
     SetPauseHook(&WorkflowWorld::OnPause, this);
@@ -107,41 +69,14 @@ class WorkflowWorld : public ::testing::Test {
 
   void TearDown() override {
     SetPauseHook(nullptr, nullptr);
-    GetReroZadezHelper()->notify = nullptr;
-    GetReroZadezHelper()->notifyContext = nullptr;
     server_.Stop();
-    SetEnvironmentVariableA("QUILL_TEST_SERVICE_URL", nullptr);
     port_.reset();
     phone_.reset();
     for (const wchar_t* name : {L"Quillnest_SetUp_mini.exe", L"driver.exe", L"Quillnest.exe"}) {
       quilltest::EndProcessesNamed(name);
     }
-    DeleteKey(HKEY_CURRENT_USER, L"VeziDazedera");
-    DeleteKey(HKEY_LOCAL_MACHINE, L"Quillnest");
-    SetEnvironmentVariableW(L"APPDATA", saved_[0].c_str());
-    SetEnvironmentVariableW(L"TMP", saved_[1].c_str());
-    SetEnvironmentVariableW(L"TEMP", saved_[2].c_str());
-    SetEnvironmentVariableW(L"QUILL_STAND_IN_LOG", saved_[3].empty() ? nullptr : saved_[3].c_str());
   }
 
-  static std::wstring Env(const wchar_t* name) {
-    wchar_t value[1024] = {};
-    GetEnvironmentVariableW(name, value, 1024);
-    return value;
-  }
-
-  // The package service offers version with these bytes' size and digest.
-  // The download address is the test server's unless address names another.
-  void Offer(const std::string& version, const std::string& bytes, const std::string& digest = "",
-             const std::string& address = "") {
-    HttpRoute route;
-    route.contentType = "application/json";
-    route.body = "{\"RES\":\"SUCCESS\",\"VerName\":\"" + version + "\",\"DownloadURL\":\"" +
-                 (address.empty() ? server_.BaseUrl() + kSetupPath : address) + "\",\"Size\":\"" +
-                 std::to_string(bytes.size()) + "\",\"FPMD5\":\"" +
-                 (digest.empty() ? Md5Of(bytes) : digest) + "\"}";
-    server_.SetRoute(kQueryPath, route);
-  }
   void ServeSetup(const std::string& bytes, long long closeAfterBytes = -1) {
     HttpRoute route;
     route.body = bytes;
@@ -165,7 +100,11 @@ class WorkflowWorld : public ::testing::Test {
     if (phone_->Port() == 0) {
       ASSERT_TRUE(phone_->Start());
     }
-    port_.reset(new quilltest::ScopedBridgePort(phone_->Port()));
+    // One setter per phone: replacing it would let the old one's end take
+    // away the port the new one set.
+    if (!port_) {
+      port_.reset(new quilltest::ScopedBridgePort(phone_->Port()));
+    }
     CReroZadezHelper* worker = GetReroZadezHelper();
     worker->retryMode = retryMode;
     worker->stopRequested = 0;  // as the window does before it starts a run
@@ -177,68 +116,21 @@ class WorkflowWorld : public ::testing::Test {
     EXPECT_EQ(worker->running, 0);
   }
 
-  // Notification types in order, progress collapsed to one 8 per transfer.
-  std::vector<int> Sequence() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    std::vector<int> sequence;
-    for (const auto& received : received_) {
-      if (received.first != NotifyProgress || sequence.empty() ||
-          sequence.back() != NotifyProgress) {
-        sequence.push_back(received.first);
-      }
-    }
-    return sequence;
-  }
-  // The percentage of the last progress report.
-  int LastProgress() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    int last = -1;
-    for (const auto& received : received_) {
-      last = received.first == NotifyProgress ? received.second : last;
-    }
-    return last;
-  }
-  int FileRequests() {
-    int count = 0;
-    for (const auto& request : server_.Requests()) {
-      count += request.target == kSetupPath ? 1 : 0;
-    }
-    return count;
-  }
-  int Queries() {
-    int count = 0;
-    for (const auto& request : server_.Requests()) {
-      count += request.target.compare(0, strlen(kQueryPath), kQueryPath) == 0 ? 1 : 0;
-    }
-    return count;
-  }
+  std::vector<int> Sequence() const { return notifications_.Sequence(); }
+  int LastProgress() const { return notifications_.LastProgress(); }
+  int FileRequests() const { return server_.RequestsFor(kSetupPath); }
+  int Queries() const { return server_.RequestsFor(kQueryPath); }
   std::vector<quilltest::RecordedStart> Starts() { return quilltest::ReadRecordedStarts(log_); }
-  // Started programs log their start a moment after the run goes on.
   std::vector<quilltest::RecordedStart> StartsOnceLogged(size_t count) {
-    for (int i = 0; i < 500 && Starts().size() < count; ++i) {
-      Sleep(20);
-    }
-    return Starts();
+    return quilltest::WaitForRecordedStarts(log_, count, 10000);
   }
   // Large files are compared without printing them.
   bool SetupFileHolds(const std::string& bytes) { return ReadFileBytes(setupPath_) == bytes; }
-  std::string ResumeValue(const wchar_t* name) {
-    HKEY key = nullptr;
-    char buffer[256] = {};
-    DWORD size = sizeof(buffer) - 1;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\VeziDazedera", 0, KEY_READ | kView, &key) ==
-        ERROR_SUCCESS) {
-      RegQueryValueExA(key, std::string(name, name + wcslen(name)).c_str(), nullptr, nullptr,
-                       reinterpret_cast<BYTE*>(buffer), &size);
-      RegCloseKey(key);
-    }
-    return buffer;
-  }
 
   // While the setup is being started, tries to write, rename and delete the
   // file; each attempt must be refused. Call before the run, check after it.
   void TryToReplaceTheSetupWhileItStarts() {
-    onNotify_ = [this](int type, int) {
+    notifications_.onNotify = [this](int type, int) {
       if (type != NotifyLaunchingSetup) {
         return;
       }
@@ -254,16 +146,6 @@ class WorkflowWorld : public ::testing::Test {
     };
   }
 
-  static void Record(int type, int value, void* context) {
-    WorkflowWorld* world = static_cast<WorkflowWorld*>(context);
-    {
-      std::lock_guard<std::mutex> lock(world->mutex_);
-      world->received_.push_back({type, value});
-    }
-    if (world->onNotify_) {
-      world->onNotify_(type, value);
-    }
-  }
   static void OnPause(DWORD milliseconds, void* context) {
     WorkflowWorld* world = static_cast<WorkflowWorld*>(context);
     if (world->onPause_) {
@@ -272,15 +154,14 @@ class WorkflowWorld : public ::testing::Test {
   }
 
   ScratchDir appData_, temp_, other_;
-  std::vector<std::wstring> saved_;
+  quilltest::ScopedEnvironment environment_;
+  quilltest::ScopedProgramKeys registry_;
   std::wstring log_, setupPath_;
   std::string setupBytes_;
-  quilltest::TestHttpServer server_;
+  quilltest::PackageService server_;
   std::unique_ptr<quilltest::FakeBridgeServer> phone_;
   std::unique_ptr<quilltest::ScopedBridgePort> port_;
-  std::mutex mutex_;
-  std::vector<std::pair<int, int>> received_;
-  std::function<void(int, int)> onNotify_;
+  quilltest::NotificationRecorder notifications_;
   std::function<void(DWORD)> onPause_;
   int replacements_ = 0;
 };
@@ -293,8 +174,8 @@ TEST_F(WorkflowWorld, FreshRunDownloadsRecordsAndLaunchesTheSetup) {
   EXPECT_EQ(Sequence(), kLaunchedAfterDownload);
   EXPECT_EQ(replacements_, 0);
   EXPECT_TRUE(SetupFileHolds(setupBytes_));
-  EXPECT_EQ(ResumeValue(L"downLoadSize"), std::to_string(setupBytes_.size()));
-  EXPECT_EQ(ResumeValue(L"FPMD5"), Md5Of(setupBytes_));
+  EXPECT_EQ(quilltest::ReadResumeRecord(L"downLoadSize"), std::to_string(setupBytes_.size()));
+  EXPECT_EQ(quilltest::ReadResumeRecord(L"FPMD5"), Md5Hex(setupBytes_));
   std::vector<quilltest::RecordedStart> starts = StartsOnceLogged(1);
   ASSERT_EQ(starts.size(), 1u);
   EXPECT_EQ(starts[0].program, L"Quillnest_SetUp_mini.exe");
@@ -307,16 +188,7 @@ TEST_F(WorkflowWorld, FreshRunDownloadsRecordsAndLaunchesTheSetup) {
 
 TEST_F(WorkflowWorld, DownloadAddressWithChineseCharactersIsFetched) {
   // The service's JSON is UTF-8; the address must reach the server as sent.
-  const std::string path = "/files/\xe5\xae\x89\xe8\xa3\x85.exe";
-  HttpRoute query;
-  query.contentType = "application/json";
-  query.body = "{\"RES\":\"SUCCESS\",\"VerName\":\"1.0.0.100\",\"DownloadURL\":\"" +
-               server_.BaseUrl() + path + "\",\"Size\":\"" + std::to_string(setupBytes_.size()) +
-               "\",\"FPMD5\":\"" + Md5Of(setupBytes_) + "\"}";
-  server_.SetRoute(kQueryPath, query);
-  HttpRoute file;
-  file.body = setupBytes_;
-  server_.SetRoute(path, file);
+  server_.Offer("1.0.0.100", setupBytes_, "/files/\xe5\xae\x89\xe8\xa3\x85.exe");
   RunWorker();
   EXPECT_EQ(Sequence(), kLaunchedAfterDownload);
   EXPECT_TRUE(SetupFileHolds(setupBytes_));
@@ -332,8 +204,7 @@ TEST_F(WorkflowWorld, RunningSetupIsEndedBeforeEitherRouteReplacesItsFile) {
     // offer (the end of its signature: it still runs), so it is neither
     // verified nor deleted, only replaced.
     const std::string offered = setupBytes_;
-    Offer("1.0.0.100", offered);
-    ServeSetup(offered);
+    server_.Offer("1.0.0.100", offered);
     port_.reset();
     phone_.reset(new quilltest::FakeBridgeServer());
     phone_->SetBehaviour(quilltest::FakeBridgeServer::Behaviour::kNoDevice);
@@ -345,7 +216,7 @@ TEST_F(WorkflowWorld, RunningSetupIsEndedBeforeEitherRouteReplacesItsFile) {
     ASSERT_TRUE(GetProcessUtil()->RunProgram(L"", setupPath_, L"", false, false).ok());
     ASSERT_TRUE(quilltest::WaitForProcessesNamed(L"Quillnest_SetUp_mini.exe", 1, 10000));
     bool oldSetupGone = false;
-    onNotify_ = [&](int type, int) {
+    notifications_.onNotify = [&](int type, int) {
       if (type == NotifyLaunchingSetup) {
         oldSetupGone = quilltest::ProcessesNamed(L"Quillnest_SetUp_mini.exe").empty();
       }
@@ -364,7 +235,7 @@ TEST_F(WorkflowWorld, DriverInstallerRunsHiddenAndIsWaitedFor) {
   settings->driverParams = L"/S /channel=\u624b\u673a";
   ASSERT_TRUE(WriteFileBytes(settings->driverPath + L".sleepms", "2500"));
   bool driverGoneAtDownload = false;
-  onNotify_ = [&](int type, int) {
+  notifications_.onNotify = [&](int type, int) {
     if (type == NotifyDownloadStarted) {
       driverGoneAtDownload = quilltest::ProcessesNamed(L"driver.exe").empty();
     }
@@ -424,7 +295,7 @@ TEST_F(WorkflowWorld, PartialFileIsResumedByTheNextRun) {
   ASSERT_LT(partial, setupBytes_.size());
   EXPECT_TRUE(SetupFileHolds(setupBytes_.substr(0, partial)));
 
-  received_.clear();
+  notifications_.Clear();
   ServeSetup(setupBytes_);
   size_t requestsBefore = server_.Requests().size();
   RunWorker(1);
@@ -458,7 +329,7 @@ TEST_F(WorkflowWorld, SdCardCopyUnlikeTheOfferIsReplacedByTheDownload) {
   std::string altered = setupBytes_;
   altered[setupBytes_.size() / 2] ^= 0x20;
   for (const std::string& phoneCopy : {setupBytes_.substr(0, setupBytes_.size() - 1), altered}) {
-    received_.clear();
+    notifications_.Clear();
     ConnectPhone(phoneCopy);
     DeleteFileW(setupPath_.c_str());
     RunWorker();
@@ -483,7 +354,7 @@ TEST_F(WorkflowWorld, WithoutTheServiceTheSdCardCopyIsLaunchedOnItsSignatureAlon
   EXPECT_TRUE(Starts().empty());
   EXPECT_FALSE(quilltest::FileExists(setupPath_));
 
-  received_.clear();
+  notifications_.Clear();
   port_.reset();
   phone_.reset(new quilltest::FakeBridgeServer());
   ConnectPhone(setupBytes_);
@@ -509,7 +380,7 @@ TEST_F(WorkflowWorld, OneDigestMismatchIsFetchedAgain) {
   std::string wrong = setupBytes_;
   wrong[7] ^= 0x01;
   ServeSetup(wrong);
-  onNotify_ = [&](int type, int) {
+  notifications_.onNotify = [&](int type, int) {
     if (type == NotifyChecksumMismatch) {
       ServeSetup(setupBytes_);
     }
@@ -548,14 +419,15 @@ TEST_F(WorkflowWorld, RefusedCertificatesFailTheRunWithNothingWrittenOrStarted) 
   quilltest::TestTlsServer otherHost(quilltest::TlsCertificate::kOtherHost);
   ASSERT_TRUE(untrusted.Start());
   ASSERT_TRUE(otherHost.Start());
-  SetEnvironmentVariableA("QUILL_TEST_SERVICE_URL", untrusted.BaseUrl().c_str());
+  environment_.Set(L"QUILL_TEST_SERVICE_URL", untrusted.BaseUrl());
   RunWorker();
   EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 6}));
-  EXPECT_EQ(ResumeValue(L"downLoadSize"), "");
+  EXPECT_EQ(quilltest::ReadResumeRecord(L"downLoadSize"), "");
   EXPECT_FALSE(quilltest::FileExists(setupPath_));
 
-  SetEnvironmentVariableA("QUILL_TEST_SERVICE_URL", server_.BaseUrl().c_str());
-  Offer("1.0.0.100", setupBytes_, "", otherHost.BaseUrl() + kSetupPath);
+  environment_.Set(L"QUILL_TEST_SERVICE_URL", server_.BaseUrl());
+  server_.SetRoute(kQueryPath, quilltest::PackageService::OfferReply(
+                                   "1.0.0.100", setupBytes_, otherHost.BaseUrl() + kSetupPath));
   RunWorker(1);
   EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 6, 5, 6}));
   EXPECT_EQ(ReadFileBytes(setupPath_), "");
@@ -582,17 +454,16 @@ TEST_F(WorkflowWorld, LogNamesTheFailedStatusAndBothDigests) {
   EXPECT_NE(log.find(kSetupPath + std::string(" Range bytes=0-: status 404")), std::string::npos)
       << log;
   EXPECT_NE(log.find("HTTP status 404: nothing written"), std::string::npos) << log;
-  EXPECT_NE(log.find("MISMATCH, expected \"" + Md5Of(setupBytes_) + "\", computed \"" +
-                     Md5Of(wrong) + "\""),
+  EXPECT_NE(log.find("MISMATCH, expected \"" + Md5Hex(setupBytes_) + "\", computed \"" +
+                     Md5Hex(wrong) + "\""),
             std::string::npos);
-  EXPECT_NE(log.find("screen: download failed (Retry offered)"), std::string::npos);
+  EXPECT_NE(log.find("screen: run failed (Retry offered)"), std::string::npos);
 }
 
 TEST_F(WorkflowWorld, UpToDateSuiteIsStartedInsteadOfDownloading) {
   std::wstring installDir = other_.Path() + L"\\Quillnest suite";
   PlaceRecorder(installDir, L"Quillnest.exe");
-  SetMachineString(L"Version", L"1.0.0.100");
-  SetMachineString(L"InstallDir", installDir);
+  ASSERT_TRUE(quilltest::MarkSuiteInstalled(L"1.0.0.100", installDir));
   ASSERT_TRUE(WriteFileBytes(setupPath_, "old partial"));
   RunWorker();
   EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 11}));
@@ -608,8 +479,7 @@ TEST_F(WorkflowWorld, UpToDateSuiteIsStartedInsteadOfDownloading) {
 TEST_F(WorkflowWorld, SuiteNotKnownToBeCurrentOrWithoutItsProgramIsDownloaded) {
   std::wstring installDir = other_.Path() + L"\\Quillnest suite";
   CreateDirectoryW(installDir.c_str(), nullptr);
-  SetMachineString(L"Version", L"1.0.0.100");
-  SetMachineString(L"InstallDir", installDir);
+  ASSERT_TRUE(quilltest::MarkSuiteInstalled(L"1.0.0.100", installDir));
   // The same version, but the suite's program is gone.
   RunWorker();
   EXPECT_EQ(Sequence(), kLaunchedAfterDownload);
@@ -618,9 +488,9 @@ TEST_F(WorkflowWorld, SuiteNotKnownToBeCurrentOrWithoutItsProgramIsDownloaded) {
 
   // The program is there, but the offered version does not parse.
   PlaceRecorder(installDir, L"Quillnest.exe");
-  Offer("1.0.100", setupBytes_);
+  server_.Offer("1.0.100", setupBytes_);
   DeleteFileW(setupPath_.c_str());
-  received_.clear();
+  notifications_.Clear();
   RunWorker();
   EXPECT_EQ(Sequence(), kLaunchedAfterDownload);
   EXPECT_EQ(FileRequests(), 2);
@@ -630,9 +500,8 @@ TEST_F(WorkflowWorld, SuiteNotKnownToBeCurrentOrWithoutItsProgramIsDownloaded) {
 }
 
 TEST_F(WorkflowWorld, DateStyleInstalledBuildIsUpgraded) {
-  SetMachineString(L"Version", L"1.0.0.2011120501");
-  SetMachineString(L"InstallDir", other_.Path());
-  Offer("2.0.0.100", setupBytes_);
+  ASSERT_TRUE(quilltest::MarkSuiteInstalled(L"1.0.0.2011120501", other_.Path()));
+  server_.Offer("2.0.0.100", setupBytes_);
   RunWorker();
   EXPECT_EQ(Sequence(), kLaunchedAfterDownload);
   EXPECT_EQ(FileRequests(), 1);
@@ -641,8 +510,7 @@ TEST_F(WorkflowWorld, DateStyleInstalledBuildIsUpgraded) {
 TEST_F(WorkflowWorld, SetupThatCannotStartIsFetchedThreeTimesAtMost) {
   // Signed by the pinned publisher, so it passes every check, but a library.
   const std::string notAProgram = ReadFileBytes(quilltest::StandInPath(L"planted-signed.dll"));
-  Offer("1.0.0.100", notAProgram);
-  ServeSetup(notAProgram);
+  server_.Offer("1.0.0.100", notAProgram);
   RunWorker();
   // The last failed start ends on the download-failed screen, with Retry.
   EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 8, 9, 8, 9, 8, 9, 6}));
@@ -670,10 +538,9 @@ TEST_F(WorkflowWorld, RefusedSignaturesCountAsWrongDigestsAndNothingStarts) {
        "untrusted root (code 0x800B0109)"},
   };
   for (const auto& setup : refused) {
-    received_.clear();
+    notifications_.Clear();
     ASSERT_TRUE(WriteFileBytes(setupPath_, setup.bytes));
-    Offer("1.0.0.100", setup.bytes);
-    ServeSetup(setup.bytes);
+    server_.Offer("1.0.0.100", setup.bytes);
     const int requestsBefore = FileRequests();
     RunWorker();
     EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 8, 7, 8, 6})) << setup.reason;
@@ -711,7 +578,7 @@ TEST_F(WorkflowWorld, StopDuringTheFirstPauseEndsSilently) {
 }
 
 TEST_F(WorkflowWorld, StopDuringADownloadEndsItWithoutAFailure) {
-  onNotify_ = [&](int type, int) {
+  notifications_.onNotify = [&](int type, int) {
     if (type == NotifyProgress) {
       GetReroZadezHelper()->stopRequested = 1;
     }
@@ -748,17 +615,14 @@ TEST_F(WorkflowWorld, StopAskedBeforeTheRunBeganEndsIt) {
 
 TEST(WorkflowRun, SecondRunWhileOneIsInProgressChangesNothing) {
   CReroZadezHelper* worker = GetReroZadezHelper();
-  int calls = 0;
-  worker->notify = [](int, int, void* context) { ++*static_cast<int*>(context); };
-  worker->notifyContext = &calls;
+  quilltest::NotificationRecorder notifications;
   worker->running = 1;
   worker->stopRequested = 1;
   EXPECT_EQ(worker->Run(), 0);
   EXPECT_EQ(worker->running, 1);
   EXPECT_EQ(worker->stopRequested, 1);
-  EXPECT_EQ(calls, 0);
+  EXPECT_TRUE(notifications.Received().empty());
   worker->running = 0;
-  worker->notify = nullptr;
 }
 
 }  // namespace

@@ -24,13 +24,11 @@
 #include <random>
 #include <string>
 
-#include "platform/file_digest.h"
-#include "tools/test_http_server/test_http_server.h"
+#include "tests/support/package_service.h"
 
 namespace {
 
-const char kQueryPath[] = "/adpserver/GetVIByAKFWPC";
-const char kSetupPath[] = "/downloads/Quillnest_full_setup.exe";
+using quilltest::PackageService;
 
 std::string ReadWholeFile(const std::wstring& path) {
   std::string bytes;
@@ -87,27 +85,20 @@ int wmain(int argc, wchar_t** argv) {
   }
 
   std::string setup = ReadWholeFile(setupFile);
-  std::string digest;
-  if (setup.empty() || !rerozadez::GetFileMd5(setupFile, true, &digest).ok()) {
+  std::string digest = quilltest::Md5Hex(setup);
+  if (setup.empty() || digest.empty()) {
     fprintf(stderr, "demo_service: cannot read %ls\n", setupFile.c_str());
     return 1;
   }
   std::string damaged = setup;
   damaged[damaged.size() / 2] ^= 0x5a;
 
-  quilltest::TestHttpServer server;
+  PackageService server;
   if (!server.Start(port, host)) {
     fprintf(stderr, "demo_service: cannot listen on %s:%d\n", host.c_str(), port);
     return 1;
   }
-
-  quilltest::HttpRoute query;
-  query.contentType = "application/json";
-  query.body = "{\"RES\":\"SUCCESS\",\"VerName\":\"" QUILL_DEMO_SUITE_VERSION
-               "\",\"DownloadURL\":\"" +
-               server.BaseUrl() + kSetupPath + "\",\"Size\":\"" + std::to_string(setup.size()) +
-               "\",\"FPMD5\":\"" + digest + "\"}";
-  server.SetRoute(kQueryPath, query);
+  server.Offer(QUILL_DEMO_SUITE_VERSION, setup);
 
   std::mt19937 random(GetTickCount());
   // The file's reply for its n-th request (counting from 0).
@@ -137,7 +128,7 @@ int wmain(int argc, wchar_t** argv) {
     return route;
   };
   int fileReplies = 0;
-  server.SetRoute(kSetupPath, fileRoute(fileReplies));
+  server.SetRoute(PackageService::kFilePath, fileRoute(fileReplies));
 
   Say("demo package service on " + server.BaseUrl() + " (fault mode: " + fault + ")");
   Say("offering version " QUILL_DEMO_SUITE_VERSION ", " + std::to_string(setup.size()) +
@@ -151,10 +142,10 @@ int wmain(int argc, wchar_t** argv) {
       std::string range = request.Header("Range");
       Say(request.method + " " + request.target +
           (range.empty() ? "" : "  [Range: " + range + "]"));
-      if (request.target == kSetupPath) {
+      if (request.target == PackageService::kFilePath) {
         // The next request of the file gets its own reply (a new cut, or
         // the right bytes after a damaged first copy).
-        server.SetRoute(kSetupPath, fileRoute(++fileReplies));
+        server.SetRoute(PackageService::kFilePath, fileRoute(++fileReplies));
       }
     }
     Sleep(5);
