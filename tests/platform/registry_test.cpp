@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <aclapi.h>
 
 #include "platform/registry_util.h"
 #include "settings/setup_settings.h"
@@ -11,6 +10,7 @@ namespace {
 
 using quilltest::DeleteKeyTree;
 using quilltest::ReadRegistryValue;
+using quilltest::SetKeyAccess;
 using quilltest::SetRegistryValue;
 
 const wchar_t kScratchKey[] = L"SOFTWARE\\QuillTest\\Registry";
@@ -114,10 +114,11 @@ TEST_F(Registry, ValuesBeyondTheReadBufferReadAsEmptyAndFullOnesStayBounded) {
 TEST_F(Registry, FailedReadsAndWritesNameTheStepAndTheRegistryResult) {
   ASSERT_TRUE(GetRegistryUtil()->SetCurrentUserStringW(kScratchKey, L"text", L"x").ok());
   std::wstring longData(1025, L'7');
-  ASSERT_TRUE(SetRaw(HKEY_CURRENT_USER, kScratchKey, L"long", REG_SZ, longData.data(), 2050));
+  ASSERT_TRUE(
+      SetRegistryValue(HKEY_CURRENT_USER, kScratchKey, L"long", REG_SZ, longData.data(), 2050));
   // A key that refuses writing: its DACL lets everyone read, no more.
   const wchar_t kLocked[] = L"SOFTWARE\\QuillTest\\Registry\\locked";
-  ASSERT_TRUE(SetRaw(HKEY_CURRENT_USER, kLocked, L"v", REG_SZ, L"", 2));
+  ASSERT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, kLocked, L"v", REG_SZ, L"", 2));
   ASSERT_TRUE(SetKeyAccess(kLocked, KEY_READ));
   const struct {
     const wchar_t* subKey;

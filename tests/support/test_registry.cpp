@@ -1,5 +1,6 @@
 #include "tests/support/test_registry.h"
 
+#include <aclapi.h>
 #include <shlwapi.h>
 
 namespace quilltest {
@@ -107,6 +108,24 @@ void SetSystemProxy(int port) {
   } else {
     SHDeleteValueW(HKEY_CURRENT_USER, kInternetSettings, L"ProxyServer");
   }
+}
+
+bool SetKeyAccess(const std::wstring& path, DWORD access, REGSAM view) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, WRITE_DAC | view, &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  EXPLICIT_ACCESSW entry = {};
+  BuildExplicitAccessWithNameW(&entry, const_cast<wchar_t*>(L"EVERYONE"), access, SET_ACCESS,
+                               NO_INHERITANCE);
+  PACL dacl = nullptr;
+  const bool set = SetEntriesInAclW(1, &entry, nullptr, &dacl) == ERROR_SUCCESS &&
+                   SetSecurityInfo(key, SE_REGISTRY_KEY,
+                                   DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                                   nullptr, nullptr, dacl, nullptr) == ERROR_SUCCESS;
+  LocalFree(dacl);
+  RegCloseKey(key);
+  return set;
 }
 
 }  // namespace quilltest

@@ -37,6 +37,11 @@ std::wstring ReadRegistryText(HKEY root, const std::wstring& path, const std::ws
                               REGSAM view = kProgramView);
 inline constexpr wchar_t kMissingValue[] = L"<missing>";
 
+// Gives everyone exactly access to a key under HKEY_CURRENT_USER (KEY_READ
+// makes it refuse writing); the owner may always set it back. False on
+// failure.
+bool SetKeyAccess(const std::wstring& path, DWORD access, REGSAM view = kProgramView);
+
 // Removes what runs leave in the registry: the resume record, the run mark
 // and the suite's entries.
 void DeleteProgramKeys();

@@ -89,8 +89,6 @@ class ProxyNetworks : public ::testing::Test {
     quilltest::EndProcessesNamed(kSetupFileName);
   }
 
-
-  // True when the route downloaded, verified and started the setup.
   // Runs the download route: kNone when it started the setup, else the kind
   // of failure the window would show.
   FailureKind RunRoute() {
