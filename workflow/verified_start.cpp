@@ -74,11 +74,13 @@ Status StartVerifiedProgram(const char* what, const ProgramStart& start,
 }
 
 bool IsFileInUse(const Status& status) {
-  return status.step == StatusStep::kStartHoldFile && status.codeKind == CodeKind::kWindows &&
-         IsHeldByAnother(status.code);
+  // Whether the hold or a read for the digest met the other program.
+  return status.codeKind == CodeKind::kWindows && IsHeldByAnother(status.code);
 }
 
 bool IsFileRefused(const Status& status) {
+  if (IsFileInUse(status))
+    return false;
   switch (status.step) {
     case StatusStep::kStartContent:
     case StatusStep::kStartSignature:

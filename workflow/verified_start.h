@@ -37,13 +37,14 @@ Status StartVerifiedProgram(const char* what, const ProgramStart& start,
                             const std::function<Status()>& contentCheck,
                             const std::function<void()>& beforeStart);
 
-// True when the start failed because another program held the file: the
-// file is not to blame, so it is neither deleted nor fetched again.
+// True when the start failed because another program held the file (it
+// could not be held, or its digest not read): the file is not to blame, so
+// it is neither deleted nor fetched again.
 bool IsFileInUse(const Status& status);
 
 // True when the file itself was refused (not the expected content, or not
-// the publisher's signature), or could not be read for the check: a fresh
-// copy may pass.
+// the publisher's signature), or could not be read for the check for
+// another reason than IsFileInUse: a fresh copy may pass.
 bool IsFileRefused(const Status& status);
 
 }  // namespace rerozadez

@@ -115,7 +115,7 @@ std::wstring DeployedBridgeTool() {
   return std::wstring(temp) + L"Travik\\rerozadez\\adb.exe";
 }
 
-TEST_F(ProgramTest, FirstStartWritesTheRunMarkShowsTheWindowAndClosesWithZero) {
+TEST_F(ProgramTest, FirstStartWritesTheRunMarkShowsTheWindowAndClosedEndsAsTheUsersChoice) {
   DeleteFileW(DeployedBridgeTool().c_str());
   const DWORD started = GetTickCount();
   first_ = Start();
@@ -129,9 +129,10 @@ TEST_F(ProgramTest, FirstStartWritesTheRunMarkShowsTheWindowAndClosesWithZero) {
   EXPECT_TRUE(quilltest::FileExists(DeployedBridgeTool()));
   EXPECT_TRUE(ButtonVisible(window, 1005));
   EXPECT_FALSE(ButtonVisible(window, 1009));
-  // The system's Close ends the program like the close button.
+  // The system's Close ends the program like the close button: closed by
+  // the user before a run.
   PostMessageW(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(0, ExitCode(first_, 10000));
+  EXPECT_EQ(1602, ExitCode(first_, 10000));
 }
 
 TEST_F(ProgramTest, SecondInstanceRaisesTheFirstAndLeavesTheRegistryAlone) {
@@ -146,13 +147,13 @@ TEST_F(ProgramTest, SecondInstanceRaisesTheFirstAndLeavesTheRegistryAlone) {
 
   second_ = Start();
   ASSERT_NE(nullptr, second_);
-  EXPECT_EQ(0, ExitCode(second_, 10000));
+  EXPECT_EQ(1618, ExitCode(second_, 10000));  // another copy is running
   EXPECT_EQ(kMissingValue, ReadRegistryText(HKEY_CURRENT_USER, kRunMarkKey, L"installed"));
   EXPECT_EQ(-1, ExitCode(first_, 0));  // the first one runs on
   EXPECT_TRUE(IsWindowVisible(window));
   EXPECT_FALSE(IsIconic(window));
   PostMessageW(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(0, ExitCode(first_, 10000));
+  EXPECT_EQ(1602, ExitCode(first_, 10000));
 }
 
 TEST_F(ProgramTest, InstalledSuiteWithoutADriverEndsAtOnceWithoutAWindow) {
@@ -210,7 +211,7 @@ TEST_F(ProgramTest, OldPlayerOnWindowsXpShowsTheHintScreen) {
   EXPECT_TRUE(ButtonVisible(window, 1008));
   EXPECT_FALSE(ButtonVisible(window, 1009));
   PostMessageW(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(0, ExitCode(first_, 10000));
+  EXPECT_EQ(1602, ExitCode(first_, 10000));
 }
 
 TEST_F(ProgramTest, OverSeaWithAnOldPlayerOpensOnTheDetailsScreen) {
@@ -226,7 +227,7 @@ TEST_F(ProgramTest, OverSeaWithAnOldPlayerOpensOnTheDetailsScreen) {
   EXPECT_FALSE(ButtonVisible(window, 1009));
   EXPECT_FALSE(ButtonVisible(window, 1008));
   PostMessageW(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(0, ExitCode(first_, 10000));
+  EXPECT_EQ(1602, ExitCode(first_, 10000));
 }
 
 TEST_F(ProgramTest, OverSeaWithPlayerElevenOnWindowsXpEndsWithZero) {
@@ -305,6 +306,31 @@ TEST_F(ProgramRunTest, InstallDriverPressedRunsToTheFullSetupAndTheProgramEnds) 
   }
 }
 
+// A failed run says why on its screen (the status line's name, as a screen
+// reader reads it), and closing that screen ends with the failure's code.
+TEST_F(ProgramRunTest, FailureScreenNamesTheCauseAndClosingItEndsWithItsCode) {
+  server_.Offer("3.2.0", quilltest::ReadFileBytes(quilltest::StandInPath(L"recorder-unsigned.exe")),
+                "/files/full.exe");
+  first_ = Start();
+  ASSERT_NE(nullptr, first_);
+  HWND window = WaitForWindow(15000);
+  ASSERT_NE(nullptr, window);
+  PressButton(window, 1005);
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < 60000 && !ButtonVisible(window, 1004)) {
+    Sleep(50);
+  }
+  ASSERT_TRUE(ButtonVisible(window, 1004));
+  wchar_t name[256] = L"";
+  GetWindowTextW(GetDlgItem(window, 1010), name, 256);
+  rerozadez::ResourceUtil* strings = rerozadez::GetResourceUtil();
+  EXPECT_EQ(strings->LoadStringText(IDS_ERROR_DOWNLOAD_FAILED).substr(6) + L" " +
+                strings->LoadStringText(IDS_FAILURE_NOT_PUBLISHER).substr(6),
+            name);
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(2205, ExitCode(first_, 10000));
+}
+
 TEST_F(ProgramRunTest, LogIsWrittenUnlessTheConfigurationTurnsItOff) {
   // An overseas build with nothing to hint at ends right after its window.
   WriteConfig("OverSea=1\r\n");
@@ -374,7 +400,7 @@ TEST_F(ProgramRunTest, CloseDuringADownloadEndsTheProgramAndKeepsWhatArrived) {
   }
   ASSERT_GT(SendMessageW(bar, PBM_GETPOS, 0, 0), 0);
   PostMessageW(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(0, ExitCode(first_, 10000));
+  EXPECT_EQ(1602, ExitCode(first_, 10000));  // closed during a run
   // The closing sequence ended the bridge tool whatever the run was doing.
   EXPECT_TRUE(quilltest::ProcessesNamed(L"adb.exe").empty());
   // What arrived stays for the next run to resume; the setup never started.

@@ -24,6 +24,7 @@
 #include "tests/support/test_files.h"
 #include "tests/support/test_registry.h"
 #include "tests/support/tls_test_server.h"
+#include "workflow/run_failure.h"
 #include "workflow/worker.h"
 
 namespace rerozadez {
@@ -520,22 +521,23 @@ TEST_F(WorkflowWorld, SetupThatCannotStartIsFetchedThreeTimesAtMost) {
 
 // What an attacker on the network would serve, each with the reply's MD5
 // computed from it: refused as a wrong digest is, deleted, fetched once
-// more, refused again, and the run ends on the failure screen with Retry.
-// An earlier copy of it, matching the offer, is refused the same way.
+// more, refused again, and the run ends on the failure screen with Retry,
+// as a file that is not the publisher's.
 TEST_F(WorkflowWorld, RefusedSignaturesCountAsWrongDigestsAndNothingStarts) {
   ASSERT_TRUE(GetDiagnosticLog()->Open(other_.File(L"run.log")));
   const struct {
     std::string bytes;
+    const char* code;
     const char* reason;
   } refused[] = {
-      {ReadFileBytes(quilltest::StandInPath(L"recorder-unsigned.exe")),
-       "not signed (code 0x800B0100)"},
-      {quilltest::WithCodeByteChanged(setupBytes_),
-       "changed after it was signed (code 0x80096010)"},
-      {ReadFileBytes(quilltest::StandInPath(L"recorder-other.exe")),
-       "signed by a key that is not pinned (code 0x00000000)"},
-      {ReadFileBytes(quilltest::StandInPath(L"recorder-stray.exe")),
-       "untrusted root (code 0x800B0109)"},
+      {ReadFileBytes(quilltest::StandInPath(L"recorder-unsigned.exe")), "Windows error 0x800B0100",
+       "not signed"},
+      {quilltest::WithCodeByteChanged(setupBytes_), "Windows error 0x80096010",
+       "changed after it was signed"},
+      {ReadFileBytes(quilltest::StandInPath(L"recorder-other.exe")), "no code",
+       "signed by a key that is not pinned"},
+      {ReadFileBytes(quilltest::StandInPath(L"recorder-stray.exe")), "Windows error 0x800B0109",
+       "untrusted root"},
   };
   for (const auto& setup : refused) {
     notifications_.Clear();
@@ -544,13 +546,101 @@ TEST_F(WorkflowWorld, RefusedSignaturesCountAsWrongDigestsAndNothingStarts) {
     const int requestsBefore = FileRequests();
     RunWorker();
     EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 8, 7, 8, 6})) << setup.reason;
+    EXPECT_EQ(notifications_.Received().back().second,
+              static_cast<int>(FailureKind::kNotPublisher));
     EXPECT_EQ(FileRequests() - requestsBefore, 2);
     EXPECT_FALSE(quilltest::FileExists(setupPath_));
-    EXPECT_NE(ReadFileBytes(other_.File(L"run.log")).find(setup.reason), std::string::npos)
-        << setup.reason;
+    const std::string log = ReadFileBytes(other_.File(L"run.log"));
+    const std::string failed =
+        std::string("setup run failed: start: signature refused (step 4003), ") + setup.code;
+    EXPECT_NE(log.find(failed), std::string::npos) << setup.reason << "\n" << log;
+    EXPECT_NE(log.find(std::string(setup.reason) + ", "), std::string::npos) << setup.reason;
   }
   GetDiagnosticLog()->Close();
   EXPECT_TRUE(Starts().empty());
+}
+
+// Each kind of failure as a user meets it: the run ends on the failure
+// screen with that kind, and the log names the step and the code that
+// failed. (The screen's line and the exit code of each kind are the
+// window's, tested with it.)
+TEST_F(WorkflowWorld, EachFailureReachesTheScreenWithItsKindAndTheLogWithItsCause) {
+  const struct {
+    const char* name;
+    std::function<void()> arrange;
+    FailureKind kind;
+    const char* logged;
+  } worlds[] = {
+      {"service down", [&] { environment_.Set(L"QUILL_TEST_SERVICE_URL", L"http://127.0.0.1:1"); },
+       FailureKind::kNoConnection,
+       "package query: send the request (step 2009), WinINet error 12029"},
+      {"proxy asking for credentials",
+       [&] {
+         HttpRoute proxy;
+         proxy.status = 407;
+         proxy.body = "proxy authentication required";
+         server_.SetRoute(kQueryPath, proxy);
+       },
+       FailureKind::kProxyRefused, "package reply: not 200 OK (step 2101), HTTP status 407"},
+      {"portal page",
+       [&] {
+         HttpRoute portal;
+         portal.contentType = "text/html";
+         portal.body = "<html><body>Sign in to the hotel network</body></html>";
+         server_.SetRoute(kQueryPath, portal);
+       },
+       FailureKind::kBadReply, "package reply: not one JSON object (step 2102)"},
+      {"download cut short each time", [&] { ServeSetup(setupBytes_, 4096); },
+       FailureKind::kDownloadBroken, "(step 4101)"},
+      {"unsigned setup",
+       [&] {
+         server_.Offer("1.0.0.100",
+                       ReadFileBytes(quilltest::StandInPath(L"recorder-unsigned.exe")));
+       },
+       FailureKind::kNotPublisher,
+       "start: signature refused (step 4003), Windows error 0x800B0100"},
+      {"setup file's place taken by a folder",
+       [&] { ASSERT_TRUE(CreateDirectoryW(setupPath_.c_str(), nullptr)); },
+       FailureKind::kDiskProblem, "download: open the setup file (step 1002), Windows error 5"},
+  };
+  for (const auto& world : worlds) {
+    SCOPED_TRACE(world.name);
+    notifications_.Clear();
+    ASSERT_TRUE(GetDiagnosticLog()->Open(other_.File(L"run.log")));
+    world.arrange();
+    RunWorker(1);
+    GetDiagnosticLog()->Close();
+    const auto received = notifications_.Received();
+    ASSERT_FALSE(received.empty());
+    EXPECT_EQ(received.back(),
+              std::make_pair(static_cast<int>(NotifyDownloadFailed), static_cast<int>(world.kind)));
+    const std::string log = ReadFileBytes(other_.File(L"run.log"));
+    EXPECT_NE(log.find(std::string("setup run failed: ")), std::string::npos) << log;
+    EXPECT_NE(log.find(world.logged), std::string::npos) << log;
+    EXPECT_TRUE(Starts().empty());
+    // The next world starts from the same place.
+    environment_.Set(L"QUILL_TEST_SERVICE_URL", server_.BaseUrl());
+    server_.Offer("1.0.0.100", setupBytes_);
+    RemoveDirectoryW(setupPath_.c_str());
+    DeleteFileW(setupPath_.c_str());
+  }
+}
+
+// A setup file another program holds is that program's: it is neither
+// deleted nor fetched again nor called a wrong digest, and the run fails
+// saying so.
+TEST_F(WorkflowWorld, SetupFileInUseIsLeftAloneAndNamedAsTheCause) {
+  const std::string partial = setupBytes_.substr(0, 1000);
+  ASSERT_TRUE(WriteFileBytes(setupPath_, partial));
+  HANDLE holder = CreateFileW(setupPath_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  RunWorker();
+  CloseHandle(holder);
+  EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 6}));
+  EXPECT_EQ(notifications_.Received().back().second, static_cast<int>(FailureKind::kFileInUse));
+  EXPECT_EQ(FileRequests(), 0);
+  EXPECT_TRUE(SetupFileHolds(partial));
 }
 
 TEST_F(WorkflowWorld, UnsignedDriverInstallerIsNotStartedAndTheRunGoesOn) {
