@@ -262,7 +262,7 @@ bool CQuillWndHelper::CreateMainWindow(HINSTANCE module) {
 bool CQuillWndHelper::CheckMediaPlayer() {
   rerozadez::SetupSettings* settings = rerozadez::GetSetupSettings();
   bool hintNeeded = false;
-  if (settings->mediaPlayer != 0) {
+  if (settings->mediaPlayer) {
     DWORD major = 0;
     DWORD minor = 0;
     wchar_t drive[MAX_PATH] = L"";
@@ -274,7 +274,7 @@ bool CQuillWndHelper::CheckMediaPlayer() {
           player.hasVersionInfo && IsMediaHintNeeded(player.text.c_str(), player.text.size());
     }
   }
-  const bool overSea = settings->overSea != 0;
+  const bool overSea = settings->overSea;
   const MediaCheckOutcome outcome = DecideMediaScreen(hintNeeded, overSea);
   if (hintNeeded) {
     screenState = outcome.screenState;
@@ -476,7 +476,7 @@ void CQuillWndHelper::CloseWindowAndStop() {
 
 bool CQuillWndHelper::OnCommand(HWND window, int controlId) {
   rerozadez::CReroZadezHelper* worker = rerozadez::GetReroZadezHelper();
-  const bool overSea = rerozadez::GetSetupSettings()->overSea != 0;
+  const bool overSea = rerozadez::GetSetupSettings()->overSea;
   switch (controlId) {
     case kMinimizeButtonId:
       ShowWindow(window, SW_SHOWMINIMIZED);

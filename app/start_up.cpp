@@ -23,7 +23,7 @@ namespace {
 // Opens this run's log (unless the configuration turned it off) and writes
 // what start-up found: the program, the system, the configuration.
 void StartDiagnosticLog(const rerozadez::SetupSettings& settings) {
-  if (settings.diagnosticLog == 0 ||
+  if (!settings.diagnosticLog ||
       !rerozadez::GetDiagnosticLog()->Open(settings.GetDiagnosticLogPath())) {
     return;
   }
@@ -44,7 +44,7 @@ void StartDiagnosticLog(const rerozadez::SetupSettings& settings) {
       "OverSea %d, MediaPlayer %d",
       LogText(settings.channel).c_str(), LogText(settings.driverPath).c_str(),
       LogText(settings.driverParams).c_str(), LogText(settings.setupBigPackage).c_str(),
-      settings.overSea, settings.mediaPlayer);
+      settings.overSea ? 1 : 0, settings.mediaPlayer ? 1 : 0);
   LogLine("package service %s", rerozadez::PackageServiceBaseUrl().c_str());
 }
 
@@ -83,7 +83,7 @@ int RunApplication(HINSTANCE module) {
 
   std::string version;
   std::wstring installDir;
-  if (settings->IsSuiteInstalled(version, installDir) != 0) {
+  if (settings->IsSuiteInstalled(version, installDir)) {
     // The suite is there already: only the driver installer is wanted.
     rerozadez::LogLine("installed suite %s in %s: only the driver installer runs", version.c_str(),
                        rerozadez::LogText(installDir).c_str());

@@ -52,15 +52,15 @@ std::wstring GetConfigValue(const std::wstring& text, const std::wstring& key) {
   return value.substr(first, last - first + 1);
 }
 
-int ReadConfigFlag(const std::wstring& text) {
+bool ReadConfigFlag(const std::wstring& text) {
   // wcstol saturates on overflow, so no long digit string wraps round to 1.
-  return wcstol(text.c_str(), nullptr, 10) == 1 ? 1 : 0;
+  return wcstol(text.c_str(), nullptr, 10) == 1;
 }
 
-int ReadConfigSwitch(const std::wstring& text) {
+bool ReadConfigSwitch(const std::wstring& text) {
   wchar_t* end = nullptr;
   long value = wcstol(text.c_str(), &end, 10);
-  return end != text.c_str() && value == 0 ? 0 : 1;
+  return end == text.c_str() || value != 0;
 }
 
 }  // namespace rerozadez

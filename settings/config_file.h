@@ -16,12 +16,12 @@ std::wstring DecodeConfigText(const std::string& bytes);
 // line feed is missing, or when the "=" lies beyond that line feed.
 std::wstring GetConfigValue(const std::wstring& text, const std::wstring& key);
 
-// 1 when the text reads as the decimal integer 1 ("1", "01", "+1", "1abc"),
-// else 0.
-int ReadConfigFlag(const std::wstring& text);
+// True when the text reads as the decimal integer 1 ("1", "01", "+1",
+// "1abc").
+bool ReadConfigFlag(const std::wstring& text);
 
-// 0 when the text reads as the decimal integer 0 ("0", "00", "0 off"), else
-// 1, also for an empty text: a switch that is on unless turned off.
-int ReadConfigSwitch(const std::wstring& text);
+// False when the text reads as the decimal integer 0 ("0", "00", "0 off"),
+// else true, also for an empty text: a switch that is on unless turned off.
+bool ReadConfigSwitch(const std::wstring& text);
 
 }  // namespace rerozadez

@@ -28,7 +28,7 @@ const DWORD kMaxConfigBytes = 1024 * 1024;
 
 }  // namespace
 
-SetupSettings::SetupSettings() : overSea(0), mediaPlayer(0), diagnosticLog(1) {}
+SetupSettings::SetupSettings() : overSea(false), mediaPlayer(false), diagnosticLog(true) {}
 
 SetupSettings* GetSetupSettings() {
   // Deliberately leaked: it must outlive anything that runs during exit.
@@ -100,7 +100,7 @@ std::wstring SetupSettings::GetBackupSetupFilePath() const {
   return GetWorkFolder() + L"\\" + kBackupSetupFileName;
 }
 
-int SetupSettings::IsSuiteInstalled(std::string& version, std::wstring& installDir) const {
+bool SetupSettings::IsSuiteInstalled(std::string& version, std::wstring& installDir) const {
   // The version is narrow text for the comparison; the folder stays wide.
   Status versionRead, folderRead;
   version = GetRegistryUtil()->QueryStringA(HKEY_LOCAL_MACHINE, GetSysUtil()->WideToAnsi(kSuiteKey),
@@ -114,7 +114,7 @@ int SetupSettings::IsSuiteInstalled(std::string& version, std::wstring& installD
       LogStatus("installed suite's registry entry", *read);
     }
   }
-  return !version.empty() && !installDir.empty() ? 1 : 0;
+  return !version.empty() && !installDir.empty();
 }
 
 }  // namespace rerozadez

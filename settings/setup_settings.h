@@ -29,18 +29,18 @@ class SetupSettings {
   // Where the SD-card pull lands first: <work folder>\Quillnest_SetUp_mini_backup.exe.
   std::wstring GetBackupSetupFilePath() const;
 
-  // 1 when HKLM "SOFTWARE\Quillnest" holds both a non-empty "Version" and a
-  // non-empty "InstallDir", else 0. Always overwrites both outputs with what
+  // True when HKLM "SOFTWARE\Quillnest" holds both a non-empty "Version" and
+  // a non-empty "InstallDir". Always overwrites both outputs with what
   // was read (empty when nothing was).
-  int IsSuiteInstalled(std::string& version, std::wstring& installDir) const;
+  bool IsSuiteInstalled(std::string& version, std::wstring& installDir) const;
 
   std::wstring setupBigPackage;  // path of the full setup on the phone
   std::wstring driverPath;       // moduleDir + "Driver", or empty unless a file is there
   std::wstring driverParams;
   std::wstring channel;
-  int overSea;                  // 0 or 1
-  int mediaPlayer;              // 0 or 1
-  int diagnosticLog;            // 1 unless "DiagnosticLog" reads as 0
+  bool overSea;
+  bool mediaPlayer;
+  bool diagnosticLog;           // unless "DiagnosticLog" reads as 0
   std::wstring bridgeToolPath;  // set by the bridge tool deployment
   std::wstring moduleDir;       // folder of the executable, with its closing backslash
 };

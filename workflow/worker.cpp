@@ -163,15 +163,7 @@ CReroZadezHelper::StageEnd CReroZadezHelper::TryEarlierCopy() {
     Status why;
     return IsDigestMatching(&why) ? Status::Ok() : why;
   });
-  if (started.ok()) {
-    return StageEnd::kEnded;
-  }
-  if (IsFileInUse(started)) {
-    EndWithFailure(started);
-    return StageEnd::kEnded;
-  }
-  LogStatus("earlier copy (deleted)", started);
-  return StageEnd::kGoOn;
+  return AfterLaunch("earlier copy (deleted)", started);
 }
 
 CReroZadezHelper::StageEnd CReroZadezHelper::TrySdCard(bool offerKnown) {
@@ -187,14 +179,20 @@ CReroZadezHelper::StageEnd CReroZadezHelper::TrySdCard(bool offerKnown) {
     Status why;
     return !offerKnown || IsSetupFileAsRecorded(&why) ? Status::Ok() : why;
   });
+  return AfterLaunch("SD card copy (deleted)", started);
+}
+
+CReroZadezHelper::StageEnd CReroZadezHelper::AfterLaunch(const char* source,
+                                                         const Status& started) {
   if (started.ok()) {
     return StageEnd::kEnded;
   }
+  // Another program's hold would meet the download too: the run ends here.
   if (IsFileInUse(started)) {
     EndWithFailure(started);
     return StageEnd::kEnded;
   }
-  LogStatus("SD card copy (deleted)", started);
+  LogStatus(source, started);
   return StageEnd::kGoOn;
 }
 

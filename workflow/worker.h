@@ -97,6 +97,9 @@ class CReroZadezHelper : public CReroZadezHelperNormal {
   // The full run's sources before the download: the earlier copy, the card.
   StageEnd TryEarlierCopy();
   StageEnd TrySdCard(bool offerKnown);
+  // How a source's launch ends its stage: started, a file in use (the run
+  // fails), or refused (logged as source; the next source is tried).
+  StageEnd AfterLaunch(const char* source, const Status& started);
   // The download phase until the run ends; Run's result.
   int RunDownloadPhase();
   // Starts the installed suite's program, when there is one.
