@@ -109,7 +109,7 @@ int RunApplication(HINSTANCE module) {
   if (!helper->CheckMediaPlayer()) {
     // overSea without a hint to show: nothing more to do.
     rerozadez::LogLine("overseas build with no media player hint to show: the program ends");
-    return 0;
+    return kExitSuccess;
   }
   rerozadez::LogLine("window shown");
 
