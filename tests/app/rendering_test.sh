@@ -8,6 +8,7 @@
 # With a dpi other than 96 the screens come from a prefix of their own whose
 # LogPixels says that DPI, and the checks scale their places with it.
 set -euo pipefail
+trap 'echo "rendering_test: \"$BASH_COMMAND\" failed with status $?" >&2' ERR
 showcase=$1
 player=$2
 outdir=$3
