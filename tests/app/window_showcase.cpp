@@ -36,7 +36,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     helper->OnSetupNotify(rerozadez::NotifyDownloadStarted, 0);
     helper->OnSetupNotify(rerozadez::NotifyProgress, 37);
     if (state == L"failed") {
-      helper->OnSetupNotify(rerozadez::NotifyDownloadFailed, 0);
+      // The longest of the failure lines.
+      helper->OnSetupNotify(rerozadez::NotifyDownloadFailed,
+                            static_cast<int>(rerozadez::FailureKind::kFileInUse));
     }
   } else if (state == L"details") {
     SendMessageW(helper->mainWindow, WM_COMMAND, kDetailsButtonId, 0);
