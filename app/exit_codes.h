@@ -36,4 +36,8 @@ int ExitCodeFor(RunEnding ending, rerozadez::FailureKind failure);
 // would not start).
 int ExitCodeForFailure(rerozadez::FailureKind failure);
 
+// The failure screen's line for a kind of failure (a string id; the setup
+// that would not start's for kNone).
+int FailureLineFor(rerozadez::FailureKind failure);
+
 }  // namespace rerozadezGUI

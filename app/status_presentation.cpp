@@ -23,29 +23,6 @@ FailureKind FailureFromValue(int value) {
 
 }  // namespace
 
-int FailureLineFor(FailureKind failure) {
-  switch (failure) {
-    case FailureKind::kNoConnection:
-      return IDS_FAILURE_NO_CONNECTION;
-    case FailureKind::kProxyRefused:
-      return IDS_FAILURE_PROXY_REFUSED;
-    case FailureKind::kBadReply:
-      return IDS_FAILURE_BAD_REPLY;
-    case FailureKind::kDownloadBroken:
-      return IDS_FAILURE_DOWNLOAD_BROKEN;
-    case FailureKind::kNotPublisher:
-      return IDS_FAILURE_NOT_PUBLISHER;
-    case FailureKind::kDiskProblem:
-      return IDS_FAILURE_DISK;
-    case FailureKind::kFileInUse:
-      return IDS_FAILURE_FILE_IN_USE;
-    case FailureKind::kNone:
-    case FailureKind::kSetupNotStarted:
-      break;
-  }
-  return IDS_FAILURE_SETUP_NOT_STARTED;
-}
-
 NotifyReaction ReactionToNotify(int type, int value) {
   NotifyReaction reaction;
   if (static_cast<unsigned>(type) > static_cast<unsigned>(rerozadez::NotifyRunFinished)) {

@@ -37,9 +37,6 @@ struct NotifyReaction {
   rerozadez::FailureKind failure = rerozadez::FailureKind::kNone;
 };
 
-// The failure screen's line for a kind of failure (a string id).
-int FailureLineFor(rerozadez::FailureKind failure);
-
 // The reaction to notification type with its value (the percentage for
 // NotifyProgress, held to 0..100; the FailureKind for NotifyDownloadFailed,
 // where an unknown kind reads as kSetupNotStarted).
