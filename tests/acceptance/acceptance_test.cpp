@@ -1,32 +1,18 @@
 // The built program as a user meets it on a hostile network: the demo
-// package service runs as its own process in a fault mode, the program is a
-// copy in a scratch folder with working folders of its own, and the checks
-// read what the user sees (its window and buttons), what it started, how it
-// ended, and what it left on disk and in the registry.
+// package service in its fault modes (tests/support/program_world.h).
 #include <windows.h>
-
-#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "resources/resource_ids.h"
-#include "app/resource_util.h"
-#include "platform/file_digest.h"
 #include "platform/text_encoding.h"
-#include "tests/support/fake_bridge_server.h"
 #include "tests/support/package_service.h"
 #include "tests/support/program_driver.h"
-#include "tests/support/scoped_environment.h"
-#include "tests/support/stand_ins.h"
-#include "tests/support/test_files.h"
-#include "tests/support/test_registry.h"
+#include "tests/support/program_world.h"
 
 namespace {
 
@@ -36,233 +22,8 @@ using quilltest::ExitCode;
 using quilltest::PressButton;
 using quilltest::ReadResumeRecord;
 
-const char kSetupTarget[] = "GET /downloads/Quillnest_full_setup.exe";
-const char kQueryTarget[] = "GET /adpserver/GetVIByAKFWPC";
-const int kRetryButton = 1004;
-const int kInstallDriverButton = 1005;
-
-// One request of the setup file as the service logged it.
-struct FileRequest {
-  long long rangeStart;  // -1 without a Range header
-};
-
-class AcceptanceTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    program_ = scratch_.File(L"QuillnestMini.exe");
-    ASSERT_TRUE(CopyFileW(Backslashed(QUILL_PROGRAM_EXE).c_str(), program_.c_str(), FALSE));
-    environment_.RedirectWorkFolders(appData_.Path(), temp_.Path());
-    // The served setup is the recorder stand-in, so its start is logged;
-    // its large copy spans several of the downloader's 1 MiB reads.
-    served_ = quilltest::ReadFileBytes(quilltest::StandInPath(L"recorder-large.exe"));
-    ASSERT_GT(served_.size(), 4u * 1024 * 1024);
-    ASSERT_TRUE(quilltest::WriteFileBytes(scratch_.File(L"served.exe"), served_));
-  }
-
-  void TearDown() override {
-    quilltest::EndProcess(&first_);
-    quilltest::EndProcess(&second_);
-    StopService();
-    quilltest::EndProcessesNamed(L"Quillnest_SetUp_mini.exe");
-    quilltest::EndProcessesNamed(L"adb.exe");
-  }
-
-  // The phone: none by default; the SD-card case offers a file first.
-  void StartPhone() {
-    if (!phoneHasFile_) {
-      phone_.SetBehaviour(quilltest::FakeBridgeServer::Behaviour::kNoDevice);
-    }
-    ASSERT_TRUE(phone_.Start());
-    port_.reset(new quilltest::ScopedBridgePort(phone_.Port()));
-  }
-
-  // Starts the demo service in a fault mode and waits until it serves.
-  void StartService(const wchar_t* fault, const std::wstring& where = L"0") {
-    if (!port_) {
-      StartPhone();
-    }
-    serviceLog_ = scratch_.File(L"service.log");
-    std::wstring exe = Backslashed(QUILL_DEMO_SERVICE_EXE);
-    std::wstring commandLine = L"\"" + exe + L"\" " + where + L" \"" +
-                               scratch_.File(L"served.exe") + L"\" " + fault + L" \"" +
-                               serviceLog_ + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    ASSERT_TRUE(CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
-                               CREATE_NO_WINDOW, nullptr, scratch_.Path().c_str(), &startup,
-                               &process));
-    CloseHandle(process.hThread);
-    service_ = process.hProcess;
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < 15000 &&
-           quilltest::ReadFileBytes(serviceLog_).find("offering version") == std::string::npos) {
-      ASSERT_NE(WAIT_OBJECT_0, WaitForSingleObject(service_, 50)) << "the service ended";
-    }
-    const std::string log = quilltest::ReadFileBytes(serviceLog_);
-    ASSERT_NE(std::string::npos, log.find("offering version"));
-    // The service took a free port; the program under test is told which.
-    const char kServingOn[] = "demo package service on ";
-    const size_t at = log.find(kServingOn);
-    ASSERT_NE(std::string::npos, at);
-    const size_t from = at + sizeof(kServingOn) - 1;
-    const std::string address = log.substr(from, log.find(' ', from) - from);
-    environment_.Set(L"QUILL_TEST_SERVICE_URL", address);
-  }
-
-  void StopService() { quilltest::EndProcess(&service_); }
-
-  // The requests of the setup file in the service's log, oldest first.
-  std::vector<FileRequest> FileRequests() const {
-    std::vector<FileRequest> requests;
-    std::istringstream lines(quilltest::ReadFileBytes(serviceLog_));
-    std::string line;
-    while (std::getline(lines, line)) {
-      if (line.compare(0, sizeof(kSetupTarget) - 1, kSetupTarget) != 0) {
-        continue;
-      }
-      FileRequest request = {-1};
-      const size_t range = line.find("[Range: bytes=");
-      if (range != std::string::npos) {
-        request.rangeStart = std::atoll(line.c_str() + range + 14);
-      }
-      requests.push_back(request);
-    }
-    return requests;
-  }
-
-  int QueryRequests() const {
-    int count = 0;
-    std::istringstream lines(quilltest::ReadFileBytes(serviceLog_));
-    std::string line;
-    while (std::getline(lines, line)) {
-      count += line.compare(0, sizeof(kQueryTarget) - 1, kQueryTarget) == 0 ? 1 : 0;
-    }
-    return count;
-  }
-
-  HANDLE Start() { return quilltest::StartProgram(program_, scratch_.Path()); }
-
-  static HWND FindProgramWindow() {
-    return FindWindowW(rerozadez::GetResourceUtil()->LoadStringText(IDS_WINDOW_CLASS).c_str(),
-                       nullptr);
-  }
-
-  // The program's visible window once its buttons exist, or null.
-  static HWND WaitForWindow(DWORD timeoutMs) {
-    return quilltest::WaitForWindowWithButtons(
-        rerozadez::GetResourceUtil()->LoadStringText(IDS_WINDOW_CLASS), timeoutMs);
-  }
-
-  // Waits until the program offers Retry (true) or ends (false).
-  static bool WaitForRetryOrEnd(HANDLE process, HWND window, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < timeoutMs) {
-      if (WaitForSingleObject(process, 0) == WAIT_OBJECT_0) {
-        return false;
-      }
-      if (ButtonVisible(window, kRetryButton)) {
-        return true;
-      }
-      Sleep(50);
-    }
-    ADD_FAILURE() << "neither Retry nor the end within " << timeoutMs << " ms";
-    return false;
-  }
-
-  // Presses Retry until the restarted run has hidden it; the run that
-  // showed it may still be on its way out at the first press.
-  static void PressRetry(HWND window) {
-    for (int attempt = 0; attempt < 10 && ButtonVisible(window, kRetryButton); ++attempt) {
-      PressButton(window, kRetryButton);
-      Sleep(200);
-    }
-    EXPECT_FALSE(ButtonVisible(window, kRetryButton));
-  }
-
-  std::wstring SetupFile() const {
-    return appData_.Path() + L"\\Travik\\rerozadez\\Quillnest_SetUp_mini.exe";
-  }
-  // Read from the folder entry: opening the file would clash with the
-  // downloader's write handle.
-  uint64_t SetupFileLength() const {
-    WIN32_FILE_ATTRIBUTE_DATA data = {};
-    if (!GetFileAttributesExW(SetupFile().c_str(), GetFileExInfoStandard, &data)) {
-      return 0;
-    }
-    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  }
-
-  // The starts of the full setup that the recorder logged, waiting up to
-  // timeoutMs for the first.
-  std::vector<quilltest::RecordedStart> SetupStarts(DWORD timeoutMs) const {
-    return quilltest::WaitForRecordedStarts(SetupFile() + L".log", 1, timeoutMs);
-  }
-
-  // Starts the program and presses Install driver in its window.
-  HWND StartAndInstall(HANDLE* process) {
-    *process = Start();
-    EXPECT_NE(nullptr, *process);
-    if (*process == nullptr) {
-      return nullptr;
-    }
-    HWND window = WaitForWindow(15000);
-    EXPECT_NE(nullptr, window);
-    if (window != nullptr) {
-      PressButton(window, kInstallDriverButton);
-    }
-    return window;
-  }
-
-  // Waits until the download has put at least one read into the setup file.
-  bool WaitForPartialFile(DWORD timeoutMs) const {
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < timeoutMs) {
-      if (SetupFileLength() > 0) {
-        return true;
-      }
-      Sleep(50);
-    }
-    return false;
-  }
-
-  // What a finished run leaves: the served bytes, started once, the resume
-  // record naming them, and a program that ended with 0.
-  void ExpectSetupStartedFromTheServedFile(HANDLE process) {
-    EXPECT_EQ(0, ExitCode(process, 15000));
-    EXPECT_TRUE(quilltest::ReadFileBytes(SetupFile()) == served_) << "setup file differs";
-    std::vector<quilltest::RecordedStart> starts = SetupStarts(10000);
-    ASSERT_EQ(1u, starts.size());
-    EXPECT_EQ(L"Quillnest_SetUp_mini.exe", starts[0].program);
-    EXPECT_EQ(std::to_string(served_.size()), ReadResumeRecord(L"downLoadSize"));
-    EXPECT_EQ(quilltest::Md5Hex(served_), ReadResumeRecord(L"FPMD5"));
-    EXPECT_EQ(nullptr, FindProgramWindow());
-  }
-
-  // A failed run: Retry offered, the window still up, no setup started.
-  void ExpectRetryOffered(HWND window) {
-    ASSERT_TRUE(WaitForRetryOrEnd(first_, window, 30000));
-    EXPECT_EQ(-1, ExitCode(first_, 0));
-    EXPECT_TRUE(IsWindowVisible(window));
-    EXPECT_FALSE(ButtonVisible(window, kInstallDriverButton));
-    EXPECT_TRUE(SetupStarts(0).empty());
-  }
-
-  quilltest::ScratchDir scratch_;
-  quilltest::ScratchDir appData_;
-  quilltest::ScratchDir temp_;
-  quilltest::ScopedEnvironment environment_;
-  quilltest::ScopedProgramKeys registry_;
-  std::wstring program_;
-  std::string served_;
-  std::wstring serviceLog_;
-  HANDLE service_ = nullptr;
-  HANDLE first_ = nullptr;
-  HANDLE second_ = nullptr;
-  bool phoneHasFile_ = false;
-  quilltest::FakeBridgeServer phone_;
-  std::unique_ptr<quilltest::ScopedBridgePort> port_;
-};
+using quilltest::FileRequest;
+class AcceptanceTest : public quilltest::ProgramWorld {};
 
 // Every reply cut at a random point in its first third: the user presses
 // Retry whenever it is offered (a run gives up after five short passes), and
@@ -311,7 +72,7 @@ TEST_F(AcceptanceTest, FirstJobThroughACachingProxy) {
   const std::string log = quilltest::ReadFileBytes(
       L"Z:" + std::wstring(scratch.begin(), scratch.end() - 1) + L"/access.log");
   EXPECT_NE(std::string::npos, log.find("/adpserver/GetVIByAKFWPC")) << log;
-  EXPECT_NE(std::string::npos, log.find(kSetupTarget + 4)) << log;
+  EXPECT_NE(std::string::npos, log.find(quilltest::kSetupTarget + 4)) << log;
   EXPECT_EQ(1u, FileRequests().size());
 }
 
