@@ -46,9 +46,10 @@ int FailureLineFor(FailureKind failure) {
   return EndingOf(failure).line;
 }
 
-int ExitCodeFor(RunEnding ending, FailureKind failure) {
+int ExitCodeFor(RunEnding ending, FailureKind failure, int setupExitCode) {
   switch (ending) {
     case RunEnding::kSetupStarted:
+      return setupExitCode;
     case RunEnding::kSuiteCurrent:
       return kExitSuccess;
     case RunEnding::kFailed:

@@ -7,7 +7,9 @@ namespace rerozadezGUI {
 // The program's exit codes, as deployment tools read them. The first four
 // are Windows Installer's, which those tools already understand; the rest
 // name a failure an administrator can act on. Never renumbered.
-const int kExitSuccess = 0;         // the setup was started, or the suite is current
+const int kExitSuccess = 0;  // the setup was started, or the suite is current
+const int kExitBadCommandLine =
+    87;                             // an unknown switch or a missing path (ERROR_INVALID_PARAMETER)
 const int kExitUserClosed = 1602;   // closed before or during a run
 const int kExitFatal = 1603;        // a failure with no code of its own
 const int kExitAnotherCopy = 1618;  // another copy of the program is running
@@ -28,9 +30,10 @@ enum class RunEnding {
   kFailed,        // the failure screen was showing
 };
 
-// The exit code for a window closed at ending; failure is the kind the
-// failure screen showed.
-int ExitCodeFor(RunEnding ending, rerozadez::FailureKind failure);
+// The exit code for a run that ended at ending; failure is the kind the
+// failure screen showed, setupExitCode the awaited setup's (0 when the
+// setup was not awaited), which a started setup ends with.
+int ExitCodeFor(RunEnding ending, rerozadez::FailureKind failure, int setupExitCode = 0);
 
 // The exit code of a failure kind (kExitFatal for kNone and the setup that
 // would not start).

@@ -247,12 +247,6 @@ bool CQuillWndHelper::CreateMainWindow(HINSTANCE module) {
     MoveWindow(window, origin.x, origin.y, width, height, TRUE);
   }
 
-  // A failed deployment has been logged with its cause; the run goes on
-  // without the SD card route, whose tool path is now empty.
-  if (!rerozadez::DeployBridgeTools(module).ok()) {
-    rerozadez::LogLine("the SD card route is off for this run: no checked bridge tool");
-  }
-
   ShowWindow(window, SW_HIDE);
   UpdateWindow(window);
   ShowWindow(window, SW_SHOW);
@@ -355,6 +349,11 @@ void CQuillWndHelper::OnSetupNotify(int type, int value) {
   if (reaction.endingChanges) {
     runEnding = reaction.ending;
     failure = reaction.failure;
+    // Nobody may be there to close a passive run's failure screen.
+    if (runEnding == RunEnding::kFailed &&
+        rerozadez::GetSetupSettings()->runMode == rerozadez::RunMode::kPassive) {
+      SetTimer(mainWindow, kPassiveCloseTimer, kPassiveFailureShowMs, nullptr);
+    }
   }
   if (reaction.showProgress) {
     SetVisible(progressBar, true);
@@ -459,7 +458,8 @@ bool CQuillWndHelper::TranslateDialogKey(MSG* message) {
 }
 
 int CQuillWndHelper::ExitCode() const {
-  return ExitCodeFor(runEnding, failure);
+  return ExitCodeFor(runEnding, failure,
+                     static_cast<int>(rerozadez::GetReroZadezHelper()->setupExitCode.load()));
 }
 
 void CQuillWndHelper::CloseWindowAndStop() {
@@ -491,6 +491,7 @@ bool CQuillWndHelper::OnCommand(HWND window, int controlId) {
       if (worker->running) {
         return true;
       }
+      KillTimer(window, kPassiveCloseTimer);
       worker->retryMode = controlId == kRetryButtonId;
       // Cleared here, not by the run: a stop left by an earlier run must
       // not end this one, and a close from now on must.
@@ -541,6 +542,12 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_DESTROY:
       // The message loop's end hands this to the process as its exit code.
       PostQuitMessage(helper->ExitCode());
+      return 0;
+    case WM_TIMER:
+      if (wParam == kPassiveCloseTimer) {
+        KillTimer(window, kPassiveCloseTimer);
+        helper->CloseWindowAndStop();
+      }
       return 0;
     case WM_CLOSE:
       // Alt+F4 and the taskbar's Close end the run the same way as the

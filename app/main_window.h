@@ -92,4 +92,9 @@ void HandleSetupNotify(int type, int value, void* context);
 // lParam the value.
 const UINT kSetupNotifyMessage = WM_APP + 1;
 
+// How long a passive run (/passive) shows its failure screen before the
+// window closes by itself; a press of Retry keeps it open.
+const UINT_PTR kPassiveCloseTimer = 1;
+const UINT kPassiveFailureShowMs = 5000;
+
 }  // namespace rerozadezGUI

@@ -21,14 +21,26 @@ DiagnosticLog::DiagnosticLog()
 }
 
 bool DiagnosticLog::Open(const std::wstring& path, DWORD maxBytes) {
+  return OpenFile(path, CREATE_ALWAYS, maxBytes);
+}
+
+bool DiagnosticLog::Append(const std::wstring& path, DWORD maxBytes) {
+  return OpenFile(path, OPEN_ALWAYS, maxBytes);
+}
+
+bool DiagnosticLog::OpenFile(const std::wstring& path, DWORD disposition, DWORD maxBytes) {
   Close();
   // Readers may look while the program runs; nobody else writes.
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE)
     return false;
+  // An earlier run's lines stay; the mark opens a new file only.
+  LARGE_INTEGER end = {};
+  SetFilePointerEx(file, end, &end, FILE_END);
   DWORD done = 0;
-  WriteFile(file, kUtf8Mark, sizeof(kUtf8Mark) - 1, &done, nullptr);
+  if (end.QuadPart == 0)
+    WriteFile(file, kUtf8Mark, sizeof(kUtf8Mark) - 1, &done, nullptr);
   EnterCriticalSection(&lock_);
   file_ = file;
   written_ = done;

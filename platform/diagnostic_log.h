@@ -23,6 +23,9 @@ class DiagnosticLog {
   // one last line says the log was cut and later lines are dropped. False
   // when the file cannot be created; the log then stays closed.
   bool Open(const std::wstring& path, DWORD maxBytes = kDiagnosticLogMaxBytes);
+  // Like Open, but an existing file keeps its lines and this run's follow
+  // them; maxBytes bounds this run's part.
+  bool Append(const std::wstring& path, DWORD maxBytes = kDiagnosticLogMaxBytes);
   void Close();
   bool IsOpen() const;
 
@@ -31,6 +34,8 @@ class DiagnosticLog {
   void Write(const char* text);
 
  private:
+  bool OpenFile(const std::wstring& path, DWORD disposition, DWORD maxBytes);
+
   std::atomic<bool> open_;  // read without the lock, so a closed log costs one load
   CRITICAL_SECTION lock_;
   HANDLE file_;

@@ -91,7 +91,7 @@ bool EndPlannedProcess(DWORD processId, const std::wstring& imageName, uint64_t 
 }
 
 Status ProcessUtil::RunProgram(std::wstring folder, std::wstring file, std::wstring parameters,
-                               bool wait, bool show) const {
+                               bool wait, bool show, unsigned long* exitCode) const {
   SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof(info);
   info.fMask = SEE_MASK_FLAG_NO_UI | (wait ? SEE_MASK_NOCLOSEPROCESS : 0);
@@ -107,9 +107,12 @@ Status ProcessUtil::RunProgram(std::wstring folder, std::wstring file, std::wstr
   if (wait && info.hProcess != nullptr) {
     ScopedHandle process(info.hProcess);
     WaitForSingleObject(process.Get(), INFINITE);
-    DWORD exitCode = 0;
-    GetExitCodeProcess(process.Get(), &exitCode);
-    LogLine("program %s ended with exit code %lu", LogText(file).c_str(), exitCode);
+    DWORD ended = 0;
+    GetExitCodeProcess(process.Get(), &ended);
+    LogLine("program %s ended with exit code %lu", LogText(file).c_str(), ended);
+    if (exitCode != nullptr) {
+      *exitCode = ended;
+    }
   }
   return Status::Ok();
 }

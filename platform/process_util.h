@@ -14,10 +14,11 @@ class ProcessUtil {
  public:
   // Starts file through the shell with no error UI. An empty folder or empty
   // parameters pass none. With wait, blocks until the program ends (no
-  // limit). show selects SW_SHOWNORMAL or SW_HIDE. Ok when it started, else
-  // kStartProgram with Windows' code and the file.
+  // limit) and stores its exit code in exitCode (when given). show selects
+  // SW_SHOWNORMAL or SW_HIDE. Ok when it started, else kStartProgram with
+  // Windows' code and the file.
   Status RunProgram(std::wstring folder, std::wstring file, std::wstring parameters, bool wait,
-                    bool show) const;
+                    bool show, unsigned long* exitCode = nullptr) const;
 
   // Ends every process whose image name is text (ignoring case), each with
   // its descendants, children first. Up to 11 passes 500 ms apart; true when

@@ -79,6 +79,11 @@ const StepEntry kStepNames[] = {
     {StatusStep::kRouteRefusedFiles, "download route: every complete file was refused"},
     {StatusStep::kRunSetupNotStarted, "run: the downloaded setup did not start"},
     {StatusStep::kCardMoveFile, "SD card: move the pulled file onto the setup file"},
+    {StatusStep::kLayoutMakeFolder, "layout: create the folder"},
+    {StatusStep::kLayoutCopyFile, "layout: copy the setup into the folder"},
+    {StatusStep::kLayoutCopyDiffers, "layout: the copy differs from the verified setup"},
+    {StatusStep::kLayoutWriteManifest, "layout: write the manifest"},
+    {StatusStep::kSourceNoManifest, "source folder: no manifest to check the setup against"},
 };
 
 // Windows' text for a code, without its line end; empty when it has none.

@@ -98,6 +98,13 @@ enum class StatusStep : int {
 
   // The SD card route.
   kCardMoveFile = 4201,  // the pulled file could not take the setup file's name
+
+  // The offline layout (/layout) and the folder it fills (/source).
+  kLayoutMakeFolder = 4301,
+  kLayoutCopyFile = 4302,
+  kLayoutCopyDiffers = 4303,  // the copy's digest is not the verified file's
+  kLayoutWriteManifest = 4304,
+  kSourceNoManifest = 4305,  // offline, and no manifest to check the folder's setup against
 };
 
 // What a Status's code is.

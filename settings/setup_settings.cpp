@@ -28,7 +28,8 @@ const DWORD kMaxConfigBytes = 1024 * 1024;
 
 }  // namespace
 
-SetupSettings::SetupSettings() : overSea(false), mediaPlayer(false), diagnosticLog(true) {}
+SetupSettings::SetupSettings()
+    : overSea(false), mediaPlayer(false), diagnosticLog(true), runMode(RunMode::kNormal) {}
 
 SetupSettings* GetSetupSettings() {
   // Deliberately leaked: it must outlive anything that runs during exit.
@@ -81,6 +82,10 @@ int SetupSettings::LoadSetupConfig() {
   // A key no other key contains, nor is contained in: found by substring
   // like the others, it must not be matched inside another key's name.
   diagnosticLog = ReadConfigSwitch(GetConfigValue(text, L"DiagnosticLog"));
+  // Neither key contains the other; "SetupSource" is a folder or a share.
+  setupParams = GetConfigValue(text, L"SetupParams");
+  setupQuietParams = GetConfigValue(text, L"SetupQuietParams");
+  sourceFolder = GetConfigValue(text, L"SetupSource");
   return 0;
 }
 
@@ -98,6 +103,20 @@ std::wstring SetupSettings::GetDiagnosticLogPath() const {
 
 std::wstring SetupSettings::GetBackupSetupFilePath() const {
   return GetWorkFolder() + L"\\" + kBackupSetupFileName;
+}
+
+void SetupSettings::ApplyCommandLine(const CommandLine& line) {
+  // A layout needs nobody at the screen: it runs passive unless quiet.
+  runMode =
+      line.mode == RunMode::kNormal && !line.layoutFolder.empty() ? RunMode::kPassive : line.mode;
+  layoutFolder = line.layoutFolder;
+  if (!line.sourceFolder.empty()) {
+    sourceFolder = line.sourceFolder;
+  }
+}
+
+const std::wstring& SetupSettings::SetupParameters() const {
+  return IsUnattended() ? setupQuietParams : setupParams;
 }
 
 bool SetupSettings::IsSuiteInstalled(std::string& version, std::wstring& installDir) const {

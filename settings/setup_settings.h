@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "settings/command_line.h"
+
 namespace rerozadez {
 
 // The full setup's file name, in the application-data working folder and as
@@ -34,13 +36,26 @@ class SetupSettings {
   // was read (empty when nothing was).
   bool IsSuiteInstalled(std::string& version, std::wstring& installDir) const;
 
+  // Takes the run's switches: its mode, the layout folder, and a source
+  // folder that replaces the configured one.
+  void ApplyCommandLine(const CommandLine& line);
+  // /quiet or /passive: nothing may wait for the user.
+  bool IsUnattended() const { return runMode != RunMode::kNormal; }
+  // The parameters the full setup is started with in this run's mode.
+  const std::wstring& SetupParameters() const;
+
   std::wstring setupBigPackage;  // path of the full setup on the phone
   std::wstring driverPath;       // moduleDir + "Driver", or empty unless a file is there
   std::wstring driverParams;
   std::wstring channel;
   bool overSea;
   bool mediaPlayer;
-  bool diagnosticLog;           // unless "DiagnosticLog" reads as 0
+  bool diagnosticLog;             // unless "DiagnosticLog" reads as 0
+  std::wstring setupParams;       // "SetupParams": every start of the full setup
+  std::wstring setupQuietParams;  // "SetupQuietParams": instead, in unattended runs
+  std::wstring sourceFolder;      // "SetupSource" or /source: a folder /layout filled
+  std::wstring layoutFolder;      // /layout: the setup is copied there, not started
+  RunMode runMode;
   std::wstring bridgeToolPath;  // set by the bridge tool deployment
   std::wstring moduleDir;       // folder of the executable, with its closing backslash
 };

@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "platform/system_info.h"
+#include "platform/diagnostic_log.h"
 #include "platform/text_encoding.h"
+#include "settings/setup_settings.h"
 
 namespace rerozadez {
 namespace {
@@ -54,8 +56,13 @@ std::wstring SysUtil::GetAppDataWorkFolder() const {
   path += kMakerFolder;
   if (!EnsureFolderLevel(path, kAccessExists)) {
     // The one message the program shows: without this folder no setup file
-    // can be kept, and the user should know where it was meant to be.
-    MessageBoxW(nullptr, path.c_str(), L"info", MB_OK);
+    // can be kept, and the user should know where it was meant to be. An
+    // unattended run has nobody to click it away: its log says it.
+    if (GetSetupSettings()->IsUnattended()) {
+      LogLine("the working folder %s cannot be created", LogText(path).c_str());
+    } else {
+      MessageBoxW(nullptr, path.c_str(), L"info", MB_OK);
+    }
   }
   path += L"\\";
   path += kProductFolder;

@@ -14,8 +14,9 @@ class SysUtil {
   std::wstring GetTempWorkFolder() const;
 
   // %APPDATA%\Travik\rerozadez, creating whichever level is missing. When the
-  // Travik level cannot be created, a message box ("info") shows its path;
-  // the path is returned all the same. No closing backslash.
+  // Travik level cannot be created, a message box ("info") shows its path
+  // (an unattended run logs it); the path is returned all the same. No
+  // closing backslash.
   std::wstring GetAppDataWorkFolder() const;
 
   // Text in the system ANSI code page to UTF-16, up to the first null. A null

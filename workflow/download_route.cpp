@@ -172,7 +172,9 @@ RouteResult DownloadSetupFile(CReroZadezHelper* worker) {
     return {kDownloadFailed, status};
   LogLine("download route: offered version %s at %s, size %s, digest %s", offer.verName.c_str(),
           offer.downloadUrl.c_str(), offer.size.c_str(), offer.fpmd5.c_str());
-  if (IsInstalledSuiteCurrentFor(offer)) {
+  worker->offeredVersion = offer.verName;
+  // A layout is for other PCs: this one's suite does not make it current.
+  if (GetSetupSettings()->layoutFolder.empty() && IsInstalledSuiteCurrentFor(offer)) {
     DeleteFileW(GetSetupSettings()->GetSetupFilePath().c_str());
     return {kInstalledSuiteCurrent, Status::Ok()};
   }

@@ -25,6 +25,10 @@ int64_t RecordedSize() {
       HKEY_CURRENT_USER, GetSysUtil()->AnsiToWide(kResumeKey), L"downLoadSize"));
 }
 
+std::string RecordedDigest() {
+  return GetRegistryUtil()->QueryStringA(HKEY_CURRENT_USER, kResumeKey, "FPMD5");
+}
+
 }  // namespace
 
 Status StoreResumeRecord(const std::string& size, const std::string& fpmd5) {
@@ -53,18 +57,25 @@ bool IsDownloadComplete() {
 }
 
 bool IsSetupFileAsRecorded(Status* why) {
-  uint64_t length = GetSysUtil()->GetFileLength(GetSetupSettings()->GetSetupFilePath());
-  int64_t expected = RecordedSize();
+  return IsFileAsRecorded(GetSetupSettings()->GetSetupFilePath(), why);
+}
+
+bool IsFileAsRecorded(const std::wstring& path, Status* why) {
+  return IsFileAsExpected(path, RecordedSize(), RecordedDigest(), why);
+}
+
+bool IsFileAsExpected(const std::wstring& path, int64_t size, const std::string& digest,
+                      Status* why) {
+  uint64_t length = GetSysUtil()->GetFileLength(path);
   // Sizes first: a file of the wrong size is not hashed at all.
-  if (length == 0 || expected <= 0 || static_cast<uint64_t>(expected) != length) {
+  if (length == 0 || size <= 0 || static_cast<uint64_t>(size) != length) {
     if (why != nullptr) {
-      *why =
-          Status::Failed(StatusStep::kStartContent, "size " + std::to_string(length) +
-                                                        ", expected " + std::to_string(expected));
+      *why = Status::Failed(StatusStep::kStartContent, "size " + std::to_string(length) +
+                                                           ", expected " + std::to_string(size));
     }
     return false;
   }
-  return IsDigestMatching(why);
+  return IsDigestOf(path, digest, why);
 }
 
 bool DigestsMatch(const std::string& computed, const std::string& recorded) {
@@ -88,18 +99,21 @@ bool DigestsMatch(const std::string& computed, const std::string& recorded) {
 }
 
 bool IsDigestMatching(Status* why) {
-  std::string recorded = GetRegistryUtil()->QueryStringA(HKEY_CURRENT_USER, kResumeKey, "FPMD5");
-  bool fullForm = recorded.size() == kFullDigestLength;
+  return IsDigestOf(GetSetupSettings()->GetSetupFilePath(), RecordedDigest(), why);
+}
+
+bool IsDigestOf(const std::wstring& path, const std::string& digest, Status* why) {
+  bool fullForm = digest.size() == kFullDigestLength;
   std::string computed;
-  const Status hashed = GetFileMd5(GetSetupSettings()->GetSetupFilePath(), fullForm, &computed);
-  // A file that could not be read was not verified, whatever the record says.
-  const bool matching = hashed.ok() && DigestsMatch(computed, recorded);
-  LogLine("digest of the setup file: %s, expected \"%s\", computed \"%s\"",
-          matching ? "matches" : "MISMATCH", recorded.c_str(), computed.c_str());
+  const Status hashed = GetFileMd5(path, fullForm, &computed);
+  // A file that could not be read was not verified, whatever is expected.
+  const bool matching = hashed.ok() && DigestsMatch(computed, digest);
+  LogLine("digest of %s: %s, expected \"%s\", computed \"%s\"", LogText(path).c_str(),
+          matching ? "matches" : "MISMATCH", digest.c_str(), computed.c_str());
   if (why != nullptr) {
     *why = matching || !hashed.ok() ? hashed
                                     : Status::Failed(StatusStep::kStartContent,
-                                                     "MD5 " + computed + ", expected " + recorded);
+                                                     "MD5 " + computed + ", expected " + digest);
   }
   return matching;
 }

@@ -32,6 +32,14 @@ bool IsSetupFileAsRecorded(Status* why = nullptr);
 // (kDigest... with its code), or kStartContent with "MD5 X, expected Y".
 bool IsDigestMatching(Status* why = nullptr);
 
+// The same checks of any file: against the record (IsFileAsRecorded), or
+// against a size and a digest (a manifest's) as IsSetupFileAsRecorded
+// (IsFileAsExpected) and as IsDigestMatching (IsDigestOf).
+bool IsFileAsRecorded(const std::wstring& path, Status* why);
+bool IsFileAsExpected(const std::wstring& path, int64_t size, const std::string& digest,
+                      Status* why);
+bool IsDigestOf(const std::wstring& path, const std::string& digest, Status* why);
+
 // A size text read as a signed decimal from its start (white space and a
 // sign allowed, stops at the first non-digit; 0 when there is none). 64-bit,
 // so setups of 2 GiB and more are judged right.

@@ -55,22 +55,28 @@ Status CheckSignature(const char* what, HANDLE held, const std::wstring& path) {
 
 }  // namespace
 
-Status StartVerifiedProgram(const char* what, const ProgramStart& start,
-                            const std::function<Status()>& contentCheck,
-                            const std::function<void()>& beforeStart) {
+Status UseVerifiedFile(const char* what, const std::wstring& path,
+                       const std::function<Status()>& contentCheck,
+                       const std::function<Status()>& use) {
   ScopedHandle held;
-  Status status = HoldFile(what, start.file, &held);
+  Status status = HoldFile(what, path, &held);
   if (status.ok() && contentCheck)
     status = contentCheck();
   if (status.ok())
-    status = CheckSignature(what, held.Get(), start.file);
-  if (!status.ok())
-    return status;
-  if (beforeStart)
-    beforeStart();
-  // Still held: what starts is what was checked.
-  return GetProcessUtil()->RunProgram(start.folder, start.file, start.parameters, start.wait,
-                                      start.show);
+    status = CheckSignature(what, held.Get(), path);
+  // Still held: what is used is what was checked.
+  return status.ok() ? use() : status;
+}
+
+Status StartVerifiedProgram(const char* what, const ProgramStart& start,
+                            const std::function<Status()>& contentCheck,
+                            const std::function<void()>& beforeStart) {
+  return UseVerifiedFile(what, start.file, contentCheck, [&start, &beforeStart] {
+    if (beforeStart)
+      beforeStart();
+    return GetProcessUtil()->RunProgram(start.folder, start.file, start.parameters, start.wait,
+                                        start.show, start.exitCode);
+  });
 }
 
 bool IsFileInUse(const Status& status) {

@@ -14,6 +14,7 @@ struct ProgramStart {
   std::wstring parameters;  // empty: none passed
   bool wait;
   bool show;
+  unsigned long* exitCode = nullptr;  // with wait: receives the program's exit code
 };
 
 // How long the gate waits for a file another program holds before it gives
@@ -36,6 +37,13 @@ const unsigned long kInUsePauseMs = 500;
 Status StartVerifiedProgram(const char* what, const ProgramStart& start,
                             const std::function<Status()>& contentCheck,
                             const std::function<void()>& beforeStart);
+
+// The same gate for a file that is used otherwise than started (copied into
+// an offline layout): use runs while the checked file is still held, and its
+// result is the gate's.
+Status UseVerifiedFile(const char* what, const std::wstring& path,
+                       const std::function<Status()>& contentCheck,
+                       const std::function<Status()>& use);
 
 // True when the start failed because another program held the file (it
 // could not be held, or its digest not read): the file is not to blame, so

@@ -13,12 +13,19 @@
 #include "workflow/resume_state.h"
 #include "workflow/run_failure.h"
 #include "workflow/sd_card_route.h"
+#include "workflow/setup_layout.h"
 
 namespace rerozadez {
 namespace {
 
 const DWORD kStagePause = 500;
 const int kLaunchAttempts = 3;
+
+// A layout that could not be written: the verified file is not to blame.
+bool IsLayoutFailure(const Status& status) {
+  return status.step >= StatusStep::kLayoutMakeFolder &&
+         status.step <= StatusStep::kLayoutWriteManifest;
+}
 
 // Notification names as the log shows them, by type.
 const char* const kNotifyNames[] = {"run started",
@@ -41,6 +48,7 @@ CReroZadezHelper::CReroZadezHelper()
       stopRequested(true),
       retryMode(false),
       notify(nullptr),
+      setupExitCode(0),
       notifyContext(nullptr) {}
 
 void CReroZadezHelper::Notify(int type, int value) const {
@@ -103,6 +111,9 @@ int CReroZadezHelper::Run() {
     }
     const bool offerKnown = RefreshOffer();
     StageEnd stage = TryEarlierCopy();
+    if (stage == StageEnd::kGoOn) {
+      stage = TrySourceFolder(offerKnown);
+    }
     if (stage == StageEnd::kGoOn && StopChecked()) {
       stage = StageEnd::kStopped;
     }
@@ -119,7 +130,8 @@ int CReroZadezHelper::Run() {
 
 void CReroZadezHelper::RunDriverInstaller() {
   SetupSettings* settings = GetSetupSettings();
-  if (settings->driverPath.empty()) {
+  // A layout is made for other PCs; this one's device is not its business.
+  if (settings->driverPath.empty() || !settings->layoutFolder.empty()) {
     return;
   }
   Notify(NotifyInstallingDriver);
@@ -141,6 +153,7 @@ bool CReroZadezHelper::RefreshOffer() {
     return false;
   }
   OutputDebugStringA("update the download size and md5\n");
+  offeredVersion = verName;
   const Status stored = StoreResumeRecord(size, fpmd5);
   if (!stored.ok()) {
     LogStatus("resume record", stored);
@@ -166,6 +179,34 @@ CReroZadezHelper::StageEnd CReroZadezHelper::TryEarlierCopy() {
   return AfterLaunch("earlier copy (deleted)", started);
 }
 
+CReroZadezHelper::StageEnd CReroZadezHelper::TrySourceFolder(bool offerKnown) {
+  const std::wstring folder = GetSetupSettings()->sourceFolder;
+  if (folder.empty()) {
+    return StageEnd::kGoOn;
+  }
+  const std::wstring path = LayoutSetupPath(folder);
+  if (!PathExists(path)) {
+    LogLine("source folder %s: no setup there", LogText(folder).c_str());
+    return StageEnd::kGoOn;
+  }
+  // Checked and started where it is: the folder's copy never replaces the
+  // working copy, so a refused one costs nothing here.
+  const Status started = UseSetupFile("source folder", path, [offerKnown, folder, path] {
+    Status why;
+    if (offerKnown) {
+      return IsFileAsRecorded(path, &why) ? Status::Ok() : why;
+    }
+    LayoutManifest manifest;
+    why = ReadLayoutManifest(folder, &manifest);
+    const int64_t size = ParseSizeText(GetSysUtil()->AnsiToWide(manifest.size.c_str()));
+    if (why.ok()) {
+      IsFileAsExpected(path, size, manifest.md5, &why);  // why: Ok, or what differed
+    }
+    return why;
+  });
+  return AfterLaunch("source folder copy (left in place)", started);
+}
+
 CReroZadezHelper::StageEnd CReroZadezHelper::TrySdCard(bool offerKnown) {
   const std::wstring setupPath = GetSetupSettings()->GetSetupFilePath();
   if (!FetchFromSdCard(this) || GetSysUtil()->GetFileLength(setupPath) == 0) {
@@ -187,8 +228,9 @@ CReroZadezHelper::StageEnd CReroZadezHelper::AfterLaunch(const char* source,
   if (started.ok()) {
     return StageEnd::kEnded;
   }
-  // Another program's hold would meet the download too: the run ends here.
-  if (IsFileInUse(started)) {
+  // Another program's hold would meet the download too, and a layout that
+  // cannot be written would fail for every source: the run ends here.
+  if (IsFileInUse(started) || IsLayoutFailure(started)) {
     EndWithFailure(started);
     return StageEnd::kEnded;
   }
@@ -254,18 +296,42 @@ void CReroZadezHelper::EndWithFailure(const Status& status) {
 Status CReroZadezHelper::LaunchSetupFile(const char* source,
                                          const std::function<Status()>& contentCheck) {
   const std::wstring setupPath = GetSetupSettings()->GetSetupFilePath();
+  const Status used = UseSetupFile(source, setupPath, contentCheck);
+  // Another program's file is left to it, and a verified file whose layout
+  // failed is kept; anything else that failed the gate is not used again.
+  if (!used.ok() && !IsFileInUse(used) && !IsLayoutFailure(used)) {
+    DeleteFileW(setupPath.c_str());
+  }
+  return used;
+}
+
+Status CReroZadezHelper::UseSetupFile(const char* source, const std::wstring& path,
+                                      const std::function<Status()>& contentCheck) {
+  const SetupSettings* settings = GetSetupSettings();
+  if (!settings->layoutFolder.empty()) {
+    LogLine("setup file from the %s: verifying it for the layout", source);
+    const Status laid = UseVerifiedFile("setup", path, contentCheck, [this, &path, settings] {
+      return WriteLayout(path, settings->layoutFolder, offeredVersion);
+    });
+    if (laid.ok()) {
+      Notify(NotifyRunFinished);
+    }
+    return laid;
+  }
   LogLine("setup file from the %s: verifying it before the start", source);
-  // No arguments at all: the full setup runs as if the user had started it.
-  const Status started = StartVerifiedProgram(
-      "setup", {setupPath, GetSysUtil()->GetTempWorkFolder(), L"", false, true}, contentCheck,
-      [this] { Notify(NotifyLaunchingSetup); });
+  // Unattended, the setup's own silent install is awaited, and its exit
+  // code becomes the program's.
+  const bool awaited = settings->IsUnattended();
+  unsigned long exitCode = 0;
+  const Status started =
+      StartVerifiedProgram("setup",
+                           {path, GetSysUtil()->GetTempWorkFolder(), settings->SetupParameters(),
+                            awaited, true, &exitCode},
+                           contentCheck, [this] { Notify(NotifyLaunchingSetup); });
   if (started.ok()) {
+    setupExitCode = awaited ? exitCode : 0;
     Pause(kStagePause);
     Notify(NotifySetupLaunched);
-  } else if (!IsFileInUse(started)) {
-    // Another program's file is left to it; anything else that failed the
-    // gate is not started again.
-    DeleteFileW(setupPath.c_str());
   }
   return started;
 }

@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <functional>
+#include <string>
 
 #include "workflow/verified_start.h"
 
@@ -74,13 +75,18 @@ class CReroZadezHelper : public CReroZadezHelperNormal {
   // its pause. A setup file that did not start is deleted, unless another
   // program held it. source names where it came from in the log. Ok when
   // started, else the gate's cause.
+  // In a layout run (/layout) the verified file is copied into the layout
+  // folder instead, and NotifyRunFinished follows. In an unattended run the
+  // setup is awaited and its exit code kept in setupExitCode.
   Status LaunchSetupFile(const char* source, const std::function<Status()>& contentCheck);
 
-  std::atomic<bool> running;        // while a run is in progress
-  std::atomic<bool> stopRequested;  // asks the run to stop; set until a start clears it
-  std::atomic<bool> retryMode;      // a retry run: the download phase only
-  SetupNotifyCallback notify;       // set once by the window before any run
-  void* notifyContext;              // handed back to notify unchanged
+  std::atomic<bool> running;                 // while a run is in progress
+  std::atomic<bool> stopRequested;           // asks the run to stop; set until a start clears it
+  std::atomic<bool> retryMode;               // a retry run: the download phase only
+  SetupNotifyCallback notify;                // set once by the window before any run
+  std::atomic<unsigned long> setupExitCode;  // the awaited setup's, else 0
+  std::string offeredVersion;                // the service's latest offer; the run's thread only
+  void* notifyContext;                       // handed back to notify unchanged
 
  private:
   // How a stage of the run ended: go on to the next, the run ended, or a
@@ -96,6 +102,12 @@ class CReroZadezHelper : public CReroZadezHelperNormal {
   bool RefreshOffer();
   // The full run's sources before the download: the earlier copy, the card.
   StageEnd TryEarlierCopy();
+  // The setup an offline layout left in the source folder, checked against
+  // the offer when known, else the folder's manifest; started where it is.
+  StageEnd TrySourceFolder(bool offerKnown);
+  // LaunchSetupFile for a file at path, which it never deletes.
+  Status UseSetupFile(const char* source, const std::wstring& path,
+                      const std::function<Status()>& contentCheck);
   StageEnd TrySdCard(bool offerKnown);
   // How a source's launch ends its stage: started, a file in use (the run
   // fails), or refused (logged as source; the next source is tried).

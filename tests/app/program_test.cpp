@@ -301,7 +301,7 @@ TEST_F(ProgramRunTest, InstallDriverPressedRunsToTheFullSetupAndTheProgramEnds) 
   const std::string log = quilltest::ReadFileBytes(LogFile());
   for (const char* line :
        {"no installed suite: the window opens", "/files/full.exe Range bytes=0-: status 206",
-        "digest of the setup file: matches", "screen: setup launched"}) {
+        "Quillnest_SetUp_mini.exe: matches", "screen: setup launched"}) {
     EXPECT_NE(std::string::npos, log.find(line)) << line << " in\n" << log;
   }
 }

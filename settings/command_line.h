@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace rerozadez {
+
+// How much of the program a run shows and waits for.
+enum class RunMode {
+  kNormal,   // the window waits for the user's click
+  kPassive,  // the window shows the run, which starts at once and needs no input
+  kQuiet,    // no window at all; the run starts at once
+};
+
+// The switches an administrator gives, "/" or "-", any letter case.
+struct CommandLine {
+  RunMode mode = RunMode::kNormal;
+  bool help = false;          // "/?" or "/help": list the switches, start nothing
+  std::wstring logPath;       // "/log <file>"
+  std::wstring layoutFolder;  // "/layout <folder>"
+  std::wstring sourceFolder;  // "/source <folder>"
+  // Empty when the line is sound; else the unknown switch, or the switch
+  // whose path is missing. Nothing is started then.
+  std::wstring error;
+};
+
+// The arguments after the program's own name, already split as Windows
+// splits them (quotes removed). "/quiet" wins over "/passive" whatever
+// their order; a path switch given twice keeps the last path.
+CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments);
+
+// This process's command line, split by CommandLineToArgvW and parsed.
+CommandLine ReadProgramCommandLine();
+
+// The switches as the help message lists them.
+std::wstring CommandLineHelpText();
+
+}  // namespace rerozadez
