@@ -81,10 +81,10 @@ service_stop() {
 # The program is started by demo_press, which writes its exit code as
 # Windows reports it: Wine's own exit status keeps only the low 8 bits
 # (1602 would read as 66).
-start_program() {
+start_program() {  # start_program [switches...]
   rm -f "$app/exit-code.txt"
   (cd "$app" && exec wine "$T/demo_press.exe" run 'C:\quill\exit-code.txt' \
-    'C:\quill\QuillnestMini.exe' </dev/null >>"$O/program.log" 2>&1) &
+    'C:\quill\QuillnestMini.exe' "$@" </dev/null >>"$O/program.log" 2>&1) &
   program=$!
   launched=$(up)
 }
@@ -282,11 +282,34 @@ unsigned_setup() {
   check "nothing installed the suite" [ "$(count 'suite installed' "$log")" = "$installs" ]
 }
 
+# /quiet as deployment tools start it: no window at any time, the setup
+# started with its silent parameters and awaited, its exit code the program's.
+quiet_first_job() {
+  local seen=no installs
+  reset_machine
+  printf 'Channel=demo\r\nSetupQuietParams=/S\r\n' >"$app/SetupConfig.txt"
+  installs=$(count 'suite installed' "$log")
+  need "package service started" service none quiet || return
+  start_program /quiet
+  local end=$((SECONDS + 120))
+  while kill -0 "$program" 2>/dev/null && [ $SECONDS -lt $end ]; do
+    window_on_display && seen=yes
+    sleep 0.2
+  done
+  end_of "$program" 1
+  check "program ended with 0 (got $rc)" [ "$rc" = 0 ]
+  check "no window shown" [ $seen = no ]
+  check "setup started with /S" grep -q 'full setup started with "/S"' "$log"
+  check "the suite installed before the program ended" \
+    [ "$(count 'suite installed' "$log")" -gt "$installs" ]
+}
+
 run_case first-job first_job
 run_case installed-suite installed_suite
 run_case resume-on-retry resume_on_retry
 run_case second-instance second_instance
 run_case unsigned-setup unsigned_setup
+run_case quiet-first-job quiet_first_job
 
 wineserver -k
 echo "done after $(up) s of guest uptime"

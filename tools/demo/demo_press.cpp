@@ -9,7 +9,8 @@
 //   demo_press.exe close           asks the window to close, as Alt+F4 does
 //   demo_press.exe gone <ms>       until no such window is left (0) or ms pass (1)
 //   demo_press.exe shown <id> <ms> until that control is visible (0) or ms pass (1)
-//   demo_press.exe run <file> <program>  starts the program, waits for it and writes
+//   demo_press.exe run <file> <program> [arguments...]
+//                                  starts the program, waits for it and writes
 //                                  its exit code, read on the Windows side, to file
 //                                  (Wine's own exit status keeps only its low 8 bits)
 #include <windows.h>
@@ -63,8 +64,12 @@ bool WaitForControl(int id, bool shown, DWORD timeoutMs) {
 
 // Starts program, waits for it and writes its whole exit code into
 // codeFile. 0 when the code was written.
-int RunAndRecordExitCode(const wchar_t* codeFile, const wchar_t* program) {
+int RunAndRecordExitCode(const wchar_t* codeFile, const wchar_t* program, int argc,
+                         wchar_t** argv) {
   std::wstring commandLine = std::wstring(L"\"") + program + L"\"";
+  for (int index = 0; index < argc; ++index) {
+    commandLine += std::wstring(L" \"") + argv[index] + L"\"";
+  }
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
@@ -91,7 +96,7 @@ int RunAndRecordExitCode(const wchar_t* codeFile, const wchar_t* program) {
 int wmain(int argc, wchar_t** argv) {
   std::wstring command = argc > 1 ? argv[1] : L"";
   if (command == L"run" && argc > 3) {
-    return RunAndRecordExitCode(argv[2], argv[3]);
+    return RunAndRecordExitCode(argv[2], argv[3], argc - 4, argv + 4);
   }
   if (command == L"gone") {
     DWORD limit = argc > 2 ? static_cast<DWORD>(_wtoi(argv[2])) : 60000;

@@ -55,14 +55,17 @@ bool RegisterSuite(const std::wstring& installDir) {
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  demo::LogDemoEvent(L"full setup started");
-  demo::ShowProgressWindow(
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int) {
+  demo::LogDemoEvent(std::wstring(L"full setup started with \"") + arguments + L"\"");
+  // "/S" installs silently, as a deployment tool asks for.
+  if (lstrcmpiW(arguments, L"/S") != 0) {
+    demo::ShowProgressWindow(
       instance, L"Quillnest Setup (demo)",
       L"Quillnest "
       L"\u624b\u673a/"
       L"\u5e73\u677fPC\u5957\u4ef6\uff1a\u6b63\u5728\u5b89\u88c5\u914d\u5957\u8f6f\u4ef6...",
-      3000);
+        3000);
+  }
 
   wchar_t programFiles[MAX_PATH] = {};
   if (GetEnvironmentVariableW(L"ProgramFiles", programFiles, MAX_PATH) == 0) {
