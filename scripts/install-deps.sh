@@ -19,6 +19,8 @@ packages=(
   # network tests; X key events into the real window; the NSIS peer of the
   # benchmarks; lossless PNG optimisation of the skin's pictures.
   osslsigncode squid xdotool nsis optipng
+  # The static package service of the hosting test (README's nginx block).
+  nginx
   # The i386 guest that runs the shipped 32-bit program (scripts/i386/).
   qemu-system-x86 qemu-user-static binfmt-support mmdebstrap arch-test e2fsprogs
 )
@@ -39,4 +41,23 @@ fi
 
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -q
+
+# The tests run nginx with their own configuration on a port of their own;
+# the package would also start a machine-wide server on port 80 when that
+# port is free (and fail its install when that start fails). While it
+# installs no service may start, unless the machine has a policy of its own,
+# and the machine-wide server stays off at boot too.
+policy=/usr/sbin/policy-rc.d
+if [[ " ${missing[*]} " == *" nginx "* && ! -e $policy ]]; then
+  trap 'rm -f "$policy"' EXIT
+  printf '#!/bin/sh\nexit 101\n' >"$policy"
+  chmod 755 "$policy"
+fi
 apt-get install -y -q --no-install-recommends "${missing[@]}"
+if [[ " ${missing[*]} " == *" nginx "* ]]; then
+  if [ -d /run/systemd/system ]; then
+    systemctl disable nginx.service >/dev/null 2>&1 || true
+  else
+    update-rc.d nginx disable >/dev/null 2>&1 || true
+  fi
+fi
