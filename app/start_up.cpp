@@ -154,12 +154,13 @@ int RunWithWindow(HINSTANCE module, const rerozadez::SetupSettings& settings) {
   Gdiplus::GdiplusStartupInput startupInput;
   Gdiplus::GdiplusStartup(&helper->gdiplusToken, &startupInput, nullptr);
 
+  // Before the window shows: once it does, a click may start the run.
+  DeployBridgeToolsForRun(module);
   helper->RegisterWindowClass(module);
   if (!helper->CreateMainWindow(module)) {
     rerozadez::LogLine("window not created, Windows error %lu", GetLastError());
     return kExitFatal;
   }
-  DeployBridgeToolsForRun(module);
   if (settings.IsUnattended()) {
     // No hint screen: it would wait for a click.
     PostMessageW(helper->mainWindow, WM_COMMAND, kInstallDriverButtonId, 0);
