@@ -20,7 +20,6 @@
 #include "net/proxy_credentials.h"
 #include "platform/diagnostic_log.h"
 #include "platform/pause.h"
-#include "platform/process_util.h"
 #include "platform/system_info.h"
 #include "platform/system_libraries.h"
 #include "resources/resource_ids.h"
@@ -468,7 +467,7 @@ void CQuillWndHelper::CloseWindowAndStop() {
   for (int attempt = 0; attempt < 3 && worker->running; ++attempt) {
     rerozadez::Pause(100);
   }
-  rerozadez::GetProcessUtil()->KillProcessesByName(L"adb.exe");
+  rerozadez::EndCarriedBridgeTool();
   if (mainWindow != nullptr) {
     DestroyWindow(mainWindow);
   }
@@ -552,7 +551,8 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_CLOSE:
       // Alt+F4 and the taskbar's Close end the run the same way as the
       // close button: without the stop request a download would go on
-      // writing while the process exits, and adb.exe would be left running.
+      // writing while the process exits, and the bridge tool would be left
+      // running.
       helper->CloseWindowAndStop();
       return 0;
     case WM_SIZE:

@@ -38,6 +38,11 @@ std::vector<HANDLE>& HeldTools() {
   return *held;
 }
 
+// Where deployment puts adb.exe: the temporary working folder.
+std::wstring CarriedBridgeToolPath() {
+  return GetSysUtil()->GetTempWorkFolder() + L"\\" + kPackedTools[0].name;
+}
+
 // Writes the module's cabinet resource to path. Nothing is written when the
 // resource cannot be had; a partial file fails the check that follows.
 Status WriteBridgeCabinet(HINSTANCE module, const std::wstring& path) {
@@ -152,6 +157,12 @@ Status HoldPackedTools(const std::wstring& folder) {
 
 }  // namespace
 
+void EndCarriedBridgeTool() {
+  // By the path, not the name: a developer's adb server (the Android SDK's
+  // adb.exe) is none of ours.
+  GetProcessUtil()->EndProcessesOfImage(CarriedBridgeToolPath());
+}
+
 void ReleaseBridgeTools() {
   for (HANDLE file : HeldTools()) {
     CloseHandle(file);
@@ -163,11 +174,11 @@ Status DeployBridgeTools(HINSTANCE module) {
   // Our own hold from an earlier deployment would keep the files from being
   // replaced; so would a bridge tool left running by an earlier start.
   ReleaseBridgeTools();
-  GetProcessUtil()->KillProcessesByName(L"adb.exe");
+  EndCarriedBridgeTool();
 
   const std::wstring folder = GetSysUtil()->GetTempWorkFolder();
   const std::wstring cabinetPath = folder + L"\\" + kPackedCabinet.name;
-  GetSetupSettings()->bridgeToolPath = folder + L"\\" + kPackedTools[0].name;
+  GetSetupSettings()->bridgeToolPath = CarriedBridgeToolPath();
 
   Status unpacked = WriteBridgeCabinet(module, cabinetPath);
   if (unpacked.ok()) {

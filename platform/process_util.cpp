@@ -3,9 +3,11 @@
 #include <shellapi.h>
 
 #include <cwchar>
+#include <functional>
 
 #include "platform/diagnostic_log.h"
 #include "platform/pause.h"
+#include "platform/process_image.h"
 #include "platform/process_snapshot.h"
 #include "platform/scoped.h"
 
@@ -25,9 +27,13 @@ bool SameImageName(const std::wstring& a, const std::wstring& b) {
 
 // Gives the snapshot's entries their creation times, for planning trees.
 // Each costs opening the process, so only a pass that ends something pays.
+// A time already read (with a match's image path) is kept: it is the one
+// the match was judged by.
 void AddCreationTimes(std::vector<ProcessEntry>* entries) {
   for (ProcessEntry& entry : *entries) {
-    entry.link.created = ProcessCreationTime(entry.link.id);
+    if (entry.link.created == 0) {
+      entry.link.created = ProcessCreationTime(entry.link.id);
+    }
   }
 }
 
@@ -61,6 +67,42 @@ void KillTree(DWORD root, const std::vector<ProcessEntry>& entries, std::set<DWO
       }
     }
   }
+}
+
+// Ends every process named imageName (the whole name, ignoring case) that
+// isMatch accepts, each with its descendants, children first, pass after
+// pass (see KillProcessesByName). isMatch may set the entry's creation time.
+bool EndMatchingProcesses(const std::wstring& imageName,
+                          const std::function<bool(ProcessEntry*)>& isMatch) {
+  for (int pass = 1; pass <= kKillPasses; ++pass) {
+    if (pass > 1) {
+      Pause(kPauseBetweenPasses);
+    }
+    std::vector<ProcessEntry> entries;
+    if (!TakeProcessSnapshot(&entries)) {
+      return true;
+    }
+    // The whole image name: "adb.exe" must not end "xadb.exe".
+    std::vector<DWORD> matches;
+    for (ProcessEntry& entry : entries) {
+      if (entry.link.id != 0 && SameImageName(entry.imageName, imageName) && isMatch(&entry)) {
+        matches.push_back(entry.link.id);
+      }
+    }
+    if (matches.empty()) {
+      return true;
+    }
+    AddCreationTimes(&entries);
+    // Shared by the trees of one pass, so a match already ended as another
+    // match's child is not walked again; the next pass starts afresh and
+    // tries again whatever resisted.
+    std::set<DWORD> visited;
+    for (DWORD id : matches) {
+      KillTree(id, entries, visited);
+    }
+  }
+  Pause(kPauseBetweenPasses);
+  return false;
 }
 
 }  // namespace
@@ -118,37 +160,19 @@ Status ProcessUtil::RunProgram(std::wstring folder, std::wstring file, std::wstr
 }
 
 bool ProcessUtil::KillProcessesByName(std::wstring text) const {
-  for (int pass = 1; pass <= kKillPasses; ++pass) {
-    if (pass > 1) {
-      Pause(kPauseBetweenPasses);
-    }
-    std::vector<ProcessEntry> entries;
-    if (!TakeProcessSnapshot(&entries)) {
-      return true;
-    }
-    // The whole image name: "adb.exe" must not end "xadb.exe".
-    std::vector<DWORD> matches;
-    for (const ProcessEntry& entry : entries) {
-      if (SameImageName(entry.imageName, text)) {
-        matches.push_back(entry.link.id);
-      }
-    }
-    if (matches.empty()) {
-      return true;
-    }
-    AddCreationTimes(&entries);
-    // Shared by the trees of one pass, so a match already ended as another
-    // match's child is not walked again; the next pass starts afresh and
-    // tries again whatever resisted.
-    std::set<DWORD> visited;
-    for (DWORD id : matches) {
-      if (id != 0) {
-        KillTree(id, entries, visited);
-      }
-    }
-  }
-  Pause(kPauseBetweenPasses);
-  return false;
+  return EndMatchingProcesses(text, [](ProcessEntry*) { return true; });
+}
+
+bool ProcessUtil::EndProcessesOfImage(const std::wstring& imagePath) const {
+  // Candidates by the file name; each one's own path decides.
+  const std::wstring name = imagePath.substr(imagePath.find_last_of(L"\\/") + 1);
+  return EndMatchingProcesses(name, [&imagePath](ProcessEntry* entry) {
+    std::wstring path;
+    // The creation time read with the path is the one the ending checks, so
+    // an id reused since is not taken for the process whose path matched.
+    return ReadProcessImage(entry->link.id, &path, &entry->link.created) &&
+           SameImagePath(path, imagePath, LongPathForm);
+  });
 }
 
 void ProcessUtil::KillProcessTree(DWORD processId) const {

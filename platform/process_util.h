@@ -26,6 +26,12 @@ class ProcessUtil {
   // it still counts as a match.
   bool KillProcessesByName(std::wstring text) const;
 
+  // The same for the processes whose image file is imagePath (compared
+  // ignoring case, both sides in long form): candidates by imagePath's file
+  // name, each one's own path read. A process whose path cannot be read is
+  // left alone and is no match.
+  bool EndProcessesOfImage(const std::wstring& imagePath) const;
+
   // Ends the process and its descendants (processes naming it as parent and
   // created after it), children first, waiting up to 30 s for each to
   // vanish. A process whose id or name changed since the snapshot is left

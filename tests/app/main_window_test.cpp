@@ -20,6 +20,7 @@
 #include "settings/setup_settings.h"
 #include "tests/app/gdiplus_session.h"
 #include "tests/support/program_driver.h"
+#include "tests/support/scoped_environment.h"
 #include "tests/support/stand_ins.h"
 #include "tests/support/test_files.h"
 #include "workflow/worker.h"
@@ -302,7 +303,13 @@ TEST_F(MainWindowTest, RunFinishedClosesTheWindowToo) {
 }
 
 TEST_F(MainWindowTest, SystemCloseRunsTheClosingSequence) {
-  const std::wstring adb = quilltest::ModuleDir() + L"adb.exe";
+  // The bridge tool the run started, in a working folder of this case's own.
+  quilltest::ScratchDir temp;
+  quilltest::ScopedEnvironment environment;
+  environment.RedirectWorkFolders(temp.Path(), temp.Path());
+  ASSERT_TRUE(CreateDirectoryW(temp.File(L"Travik").c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(temp.File(L"Travik\\rerozadez").c_str(), nullptr));
+  const std::wstring adb = temp.File(L"Travik\\rerozadez\\adb.exe");
   ASSERT_TRUE(quilltest::CopyStandIn(L"sleeper.exe", adb));
   HANDLE process = quilltest::StartProgram(adb, L"");
   ASSERT_NE(process, nullptr);
@@ -319,7 +326,6 @@ TEST_F(MainWindowTest, SystemCloseRunsTheClosingSequence) {
   EXPECT_FALSE(IsWindow(helper_->mainWindow));
   EXPECT_TRUE(Pump());
   rerozadez::GetReroZadezHelper()->running = 0;
-  DeleteFileW(adb.c_str());
 }
 
 TEST_F(MainWindowTest, CloseButtonStopsWaitingAsSoonAsTheWorkerEnds) {
@@ -437,9 +443,9 @@ TEST_F(MainWindowTest, ButtonsAreNamedTabStopsAndTheStatusBandReadsItsText) {
   // A failure: the error line and its cause, one name.
   helper_->OnSetupNotify(rerozadez::NotifyDownloadFailed,
                          static_cast<int>(rerozadez::FailureKind::kNoConnection));
-  EXPECT_EQ(Text(IDS_ERROR_DOWNLOAD_FAILED).substr(6) + L" " +
-                Text(IDS_FAILURE_NO_CONNECTION).substr(6),
-            WindowText(status));
+  EXPECT_EQ(
+      Text(IDS_ERROR_DOWNLOAD_FAILED).substr(6) + L" " + Text(IDS_FAILURE_NO_CONNECTION).substr(6),
+      WindowText(status));
 }
 
 // Tab walks the shown buttons in tab order; Enter (DM_GETDEFID) names each

@@ -54,6 +54,8 @@ class ProgramTest : public ::testing::Test {
   void TearDown() override {
     quilltest::EndProcess(&first_);
     quilltest::EndProcess(&second_);
+    quilltest::EndProcess(&leftTool_);
+    quilltest::EndProcess(&otherTool_);
     quilltest::DeleteKeyTree(HKEY_CURRENT_USER, kAppDefaults, 0);
     DeleteFileW((std::wstring(kPlayerFolder) + L"\\wmplayer.exe").c_str());
   }
@@ -89,6 +91,10 @@ class ProgramTest : public ::testing::Test {
   std::wstring program_;
   HANDLE first_ = nullptr;
   HANDLE second_ = nullptr;
+  // adb.exe left running in the working folder, and a developer's elsewhere.
+  quilltest::ScratchDir elsewhere_;
+  HANDLE leftTool_ = nullptr;
+  HANDLE otherTool_ = nullptr;
 };
 
 // The full path of the module name (compared without regard to case) in the
@@ -133,6 +139,30 @@ TEST_F(ProgramTest, FirstStartWritesTheRunMarkShowsTheWindowAndClosedEndsAsTheUs
   // the user before a run.
   PostMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_EQ(1602, ExitCode(first_, 10000));
+}
+
+TEST_F(ProgramTest, EndsTheBridgeToolLeftInItsWorkingFolderAndNoOtherAdb) {
+  // %TEMP% in short form, as Windows often gives it.
+  wchar_t shortTemp[MAX_PATH] = L"";
+  ASSERT_GT(GetShortPathNameW(temp_.Path().c_str(), shortTemp, MAX_PATH), 0u);
+  ASSERT_NE(temp_.Path(), shortTemp);
+  environment_.RedirectWorkFolders(appData_.Path(), shortTemp);
+  const std::wstring left = temp_.Path() + L"\\Travik\\rerozadez\\adb.exe";
+  ASSERT_TRUE(CreateDirectoryW(temp_.File(L"Travik").c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(temp_.File(L"Travik\\rerozadez").c_str(), nullptr));
+  ASSERT_TRUE(quilltest::CopyStandIn(L"sleeper.exe", left));
+  ASSERT_TRUE(quilltest::CopyStandIn(L"sleeper.exe", elsewhere_.File(L"adb.exe")));
+  // Sleepers end by themselves after 20 s: the checks come well before.
+  leftTool_ = quilltest::StartProgram(left, L"");
+  otherTool_ = quilltest::StartProgram(elsewhere_.File(L"adb.exe"), L"");
+  first_ = Start();
+  ASSERT_TRUE(leftTool_ != nullptr && otherTool_ != nullptr && first_ != nullptr);
+  HWND window = WaitForWindow(15000);
+  ASSERT_NE(nullptr, window);
+  EXPECT_NE(-1, ExitCode(leftTool_, 0));  // ended before the tool was unpacked
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(1602, ExitCode(first_, 10000));
+  EXPECT_EQ(-1, ExitCode(otherTool_, 0));
 }
 
 TEST_F(ProgramTest, SecondInstanceRaisesTheFirstAndLeavesTheRegistryAlone) {
