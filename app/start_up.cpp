@@ -13,7 +13,6 @@
 #include "cab/bridge_deploy.h"
 #include "platform/diagnostic_log.h"
 #include "platform/folders.h"
-#include "platform/process_util.h"
 #include "platform/registry_util.h"
 #include "platform/system_libraries.h"
 #include "platform/system_info.h"
@@ -141,7 +140,7 @@ int RunWithoutWindow(HINSTANCE module) {
   worker->retryMode = false;
   worker->stopRequested = false;
   worker->Run();
-  rerozadez::GetProcessUtil()->KillProcessesByName(L"adb.exe");
+  rerozadez::EndCarriedBridgeTool();
   const int code =
       ExitCodeFor(ended.ending, ended.failure, static_cast<int>(worker->setupExitCode.load()));
   rerozadez::LogLine("quiet run ended: the program ends with %d", code);
