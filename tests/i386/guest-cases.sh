@@ -114,6 +114,16 @@ wait_for() {  # wait_for <s> <command...>
 count() { grep -c "$1" "$2" 2>/dev/null || true; }
 window_on_display() { xwininfo -root -tree 2>/dev/null | grep -q ' 482x273+'; }
 partial_file() { [ -s "$setup" ]; }
+# watch_windows <pid> <s>: until the program ends or s seconds pass; seen
+# becomes yes if its window was ever on the display.
+watch_windows() {
+  local end=$((SECONDS + $2))
+  seen=no
+  while kill -0 "$1" 2>/dev/null && [ $SECONDS -lt $end ]; do
+    window_on_display && seen=yes
+    sleep 0.2
+  done
+}
 suite_installs() { [ "$(count 'suite installed' "$log")" -ge "$1" ]; }
 driver_starts() { [ "$(count 'driver installer started' "$log")" -ge "$1" ]; }
 
@@ -188,14 +198,9 @@ first_job() {
 
 # Right after the first job: the suite is installed.
 installed_suite() {
-  local seen=no
   need "package service started" service none installed || return
   start_program
-  local end=$((SECONDS + 60))
-  while kill -0 "$program" 2>/dev/null && [ $SECONDS -lt $end ]; do
-    window_on_display && seen=yes
-    sleep 0.2
-  done
+  watch_windows "$program" 60
   end_of "$program" 1
   check "program ended with 0 (got $rc)" [ "$rc" = 0 ]
   check "no window shown" [ $seen = no ]
@@ -285,17 +290,13 @@ unsigned_setup() {
 # /quiet as deployment tools start it: no window at any time, the setup
 # started with its silent parameters and awaited, its exit code the program's.
 quiet_first_job() {
-  local seen=no installs
+  local installs
   reset_machine
   printf 'Channel=demo\r\nSetupQuietParams=/S\r\n' >"$app/SetupConfig.txt"
   installs=$(count 'suite installed' "$log")
   need "package service started" service none quiet || return
   start_program /quiet
-  local end=$((SECONDS + 120))
-  while kill -0 "$program" 2>/dev/null && [ $SECONDS -lt $end ]; do
-    window_on_display && seen=yes
-    sleep 0.2
-  done
+  watch_windows "$program" 120
   end_of "$program" 1
   check "program ended with 0 (got $rc)" [ "$rc" = 0 ]
   check "no window shown" [ $seen = no ]
