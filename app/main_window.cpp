@@ -25,6 +25,7 @@
 #include "resources/resource_ids.h"
 #include "settings/setup_settings.h"
 #include "settings/sys_util.h"
+#include "workflow/download_meter.h"
 #include "workflow/worker.h"
 
 namespace rerozadezGUI {
@@ -201,6 +202,7 @@ bool CQuillWndHelper::CreateMainWindow(HINSTANCE module) {
   }
 
   progressBar = CreateProgressBar(window, module, dpi);
+  progressTexts = LoadProgressTexts();
 
   for (int index = 0; index < kButtonCount; ++index) {
     CreateButton(window, module, kButtons[index], &buttons[index]);
@@ -297,8 +299,9 @@ void CQuillWndHelper::UpdateStatusLineName() {
   }
   // The error line and its cause take the status line's place once a run
   // failed.
-  const std::wstring name = texts.status.empty() ? JoinLines(texts.error, texts.failure)
-                                                 : WithoutLeadingBlanks(texts.status);
+  // While downloading, the progress line under the status joins it.
+  const std::wstring name =
+      JoinLines(texts.status.empty() ? texts.error : texts.status, texts.failure);
   wchar_t current[256] = L"";
   GetWindowTextW(statusLine, current, 256);
   if (name != current) {
@@ -312,6 +315,31 @@ void CQuillWndHelper::SetCaptionText(std::wstring text) {
   InvalidateArea(mainWindow, CaptionBand, dpi);
 }
 
+void CQuillWndHelper::StartProgressLine() {
+  SetTimer(mainWindow, kProgressLineTimer, kProgressLineMs, nullptr);
+  ShowProgressLine();
+}
+
+void CQuillWndHelper::ShowProgressLine() {
+  // The line takes the failure's row, which is empty while a run is under way.
+  const std::wstring line =
+      FormatProgressLine(rerozadez::GetDownloadMeter()->Read(GetTickCount()), progressTexts);
+  if (line != texts.failure) {
+    texts.failure = line;
+    InvalidateArea(mainWindow, StatusBand, dpi);
+    UpdateStatusLineName();
+  }
+}
+
+void CQuillWndHelper::StopProgressLine(bool clear) {
+  KillTimer(mainWindow, kProgressLineTimer);
+  if (clear && !texts.failure.empty()) {
+    texts.failure.clear();
+    InvalidateArea(mainWindow, StatusBand, dpi);
+    UpdateStatusLineName();
+  }
+}
+
 void CQuillWndHelper::InvalidateBody() {
   InvalidateArea(mainWindow, BodyArea, dpi);
 }
@@ -321,6 +349,8 @@ void CQuillWndHelper::OnSetupNotify(int type, int value) {
   if (!reaction.handled) {
     return;
   }
+  if (reaction.progressLine == Change::kHide)
+    StopProgressLine(reaction.failureText == kLeaveText);
   if (reaction.installDriver == Change::kHide)
     SetVisible(Button(kInstallDriverButtonId), Change::kHide);
   if (reaction.cancel == Change::kHide)
@@ -368,6 +398,8 @@ void CQuillWndHelper::OnSetupNotify(int type, int value) {
   }
   if (reaction.retry == Change::kShow)
     SetVisible(Button(kRetryButtonId), Change::kShow);
+  if (reaction.progressLine == Change::kShow)
+    StartProgressLine();
   FocusDefaultButton();
   if (reaction.closeWindow && mainWindow != nullptr) {
     // The run is over: the window closes through the Cancel command, the
@@ -546,6 +578,8 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       if (wParam == kPassiveCloseTimer) {
         KillTimer(window, kPassiveCloseTimer);
         helper->CloseWindowAndStop();
+      } else if (wParam == kProgressLineTimer) {
+        helper->ShowProgressLine();
       }
       return 0;
     case WM_CLOSE:

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/exit_codes.h"
+#include "app/progress_line.h"
 #include "app/skin_painter.h"
 
 namespace rerozadezGUI {
@@ -65,9 +66,16 @@ class CQuillWndHelper : public CQuillWndHelperDrawer {
   // ended, window destroyed.
   void CloseWindowAndStop();
 
+  // Starts, redraws (from the download meter) and stops the progress line
+  // under the status; stopping with clear empties its row.
+  void StartProgressLine();
+  void ShowProgressLine();
+  void StopProgressLine(bool clear);
+
   // The program's exit code if the window closed now.
   int ExitCode() const;
 
+  ProgressTexts progressTexts;  // the progress line's patterns, loaded with the window
   RunEnding runEnding = RunEnding::kNotStarted;
   rerozadez::FailureKind failure = rerozadez::FailureKind::kNone;
 };
@@ -95,6 +103,9 @@ const UINT kSetupNotifyMessage = WM_APP + 1;
 // How long a passive run (/passive) shows its failure screen before the
 // window closes by itself; a press of Retry keeps it open.
 const UINT_PTR kPassiveCloseTimer = 1;
+// The download's progress line is redrawn this often while it shows.
+const UINT_PTR kProgressLineTimer = 2;
+const UINT kProgressLineMs = 500;
 const UINT kPassiveFailureShowMs = 5000;
 
 }  // namespace rerozadezGUI

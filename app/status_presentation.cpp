@@ -58,6 +58,7 @@ NotifyReaction ReactionToNotify(int type, int value) {
       reaction.failureText = kEmptyText;
       reaction.showProgress = true;
       reaction.progressPosition = 0;
+      reaction.progressLine = Change::kShow;
       reaction.statusText = IDS_STATUS_DOWNLOADING;
       break;
     case rerozadez::NotifyDownloadFailed:
@@ -68,6 +69,7 @@ NotifyReaction ReactionToNotify(int type, int value) {
       reaction.statusText = kEmptyText;
       reaction.captionText = kEmptyText;
       reaction.retry = Change::kShow;
+      reaction.progressLine = Change::kHide;
       SetEnding(&reaction, RunEnding::kFailed, FailureFromValue(value));
       break;
     case rerozadez::NotifyChecksumMismatch:
@@ -78,13 +80,16 @@ NotifyReaction ReactionToNotify(int type, int value) {
       break;
     case rerozadez::NotifyLaunchingSetup:
       reaction.statusText = IDS_STATUS_LAUNCHING_SETUP;
+      reaction.progressLine = Change::kHide;
       break;
     case rerozadez::NotifySetupLaunched:
       reaction.closeWindow = true;
+      reaction.progressLine = Change::kHide;
       SetEnding(&reaction, RunEnding::kSetupStarted);
       break;
     case rerozadez::NotifyRunFinished:
       reaction.closeWindow = true;
+      reaction.progressLine = Change::kHide;
       SetEnding(&reaction, RunEnding::kSuiteCurrent);
       break;
   }

@@ -28,6 +28,9 @@ struct NotifyReaction {
   Change openPage = Change::kLeave;
   Change back = Change::kLeave;
   Change retry = Change::kLeave;
+  // The download's progress line: kShow starts it, kHide stops it (and
+  // empties it unless failureText gives that row a text).
+  Change progressLine = Change::kLeave;
   bool showProgress = false;
   int progressPosition = -1;  // -1 leaves the bar; else 0..100
   bool closeWindow = false;   // after 100 ms, the Cancel command

@@ -185,6 +185,8 @@ Status ReceiveBody(const DownloadControl& control, HINTERNET request, HANDLE fil
     return status;
   std::unique_ptr<char[]> buffer(new char[kReadBufferBytes]);
   uint64_t position = place.streamStart;
+  if (control.bytesHeld)
+    control.bytesHeld(place.restartPending ? 0 : place.fileLength);
   uint64_t received = 0;
   int emptyReads = 0;
   const char* ending = "the body ended";
@@ -211,8 +213,11 @@ Status ReceiveBody(const DownloadControl& control, HINTERNET request, HANDLE fil
       ending = "a write failed";
       break;
     }
+    const uint64_t held = std::max(position, place.fileLength);
     if (control.progress)
-      control.progress(DownloadPercent(std::max(position, place.fileLength), totalSize));
+      control.progress(DownloadPercent(held, totalSize));
+    if (control.bytesHeld)
+      control.bytesHeld(held);
   }
   LogLine("download ended (%s): %I64u bytes received from byte %I64u", ending, received,
           place.streamStart);

@@ -24,6 +24,8 @@ const DWORD kDownloadReceiveTimeoutMs = 30000;
 struct DownloadControl {
   std::function<bool()> shouldStop;   // polled before every read
   std::function<void(int)> progress;  // percent of the total, after every read
+  // The bytes the local file holds: once the body starts, then after every read.
+  std::function<void(uint64_t)> bytesHeld;
   DWORD receiveTimeoutMs = kDownloadReceiveTimeoutMs;
   // Ask for the file from its first byte and write only what lies beyond
   // the local file's end: for a proxy that sends a resumed range only once

@@ -35,6 +35,17 @@
 #define IDS_FAILURE_DISK 176
 #define IDS_FAILURE_FILE_IN_USE 177
 #define IDS_FAILURE_SETUP_NOT_STARTED 178
+// The progress line under the status while the setup downloads: patterns
+// whose %1 and %2 stand for sizes, a speed or a time.
+#define IDS_PROGRESS_OF_TOTAL 180
+#define IDS_PROGRESS_SO_FAR 181
+#define IDS_PROGRESS_RESUMED 182
+#define IDS_PROGRESS_SPEED 183
+#define IDS_PROGRESS_TIME_LEFT 184
+#define IDS_PROGRESS_WAITING 185
+#define IDS_PROGRESS_SECONDS 186
+#define IDS_PROGRESS_MINUTES 187
+#define IDS_PROGRESS_HOURS 188
 // Names of the title-bar buttons (their window texts; they show no label).
 #define IDS_MINIMIZE_NAME 150
 #define IDS_CLOSE_NAME 151

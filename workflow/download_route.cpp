@@ -13,6 +13,7 @@
 #include "settings/service_address.h"
 #include "settings/setup_settings.h"
 #include "settings/sys_util.h"
+#include "workflow/download_meter.h"
 #include "workflow/resume_state.h"
 #include "workflow/verified_start.h"
 #include "workflow/version_compare.h"
@@ -103,6 +104,7 @@ RouteResult RunDownloadPasses(CReroZadezHelper* worker, const PreparedDownload& 
   DownloadControl control;
   control.shouldStop = [worker] { return worker->stopRequested.load(); };
   control.progress = [worker](int percent) { worker->Notify(NotifyProgress, percent); };
+  control.bytesHeld = [](uint64_t held) { GetDownloadMeter()->Record(held, GetTickCount()); };
   control.receiveTimeoutMs = DownloadReceiveTimeoutMs(kDownloadReceiveTimeoutMs);
   bool fromFirstByteTried = false;
   Status lastPass;
@@ -182,7 +184,14 @@ RouteResult DownloadSetupFile(CReroZadezHelper* worker) {
   status = PrepareDownload(offer, &download);
   if (!status.ok())
     return {kDownloadFailed, status};
-  return RunDownloadPasses(worker, download);
+  // The window's progress line counts from what the file already holds.
+  DownloadMeter* meter = GetDownloadMeter();
+  meter->Begin(GetSysUtil()->GetFileLength(download.setupPath),
+               download.totalSize > 0 ? static_cast<uint64_t>(download.totalSize) : 0,
+               GetTickCount());
+  const RouteResult result = RunDownloadPasses(worker, download);
+  meter->End();
+  return result;
 }
 
 }  // namespace rerozadez

@@ -220,6 +220,33 @@ TEST_F(AcceptanceTest, SetupOnThePhoneCardStartsWithoutADownload) {
   EXPECT_TRUE(pulled);
 }
 
+// On a slow line the status line, as a screen reader reads it, says how
+// far, how fast and how long still; while the server is silent, that it
+// waits for it.
+TEST_F(AcceptanceTest, SlowLineTellsSpeedTimeLeftAndWaitingForTheServer) {
+  ASSERT_TRUE(quilltest::WriteFileBytes(scratch_.File(L"SetupConfig.txt"), "Language=zh\r\n"));
+  StartService(L"slow-line");
+  HWND window = StartAndInstall(&first_);
+  ASSERT_NE(nullptr, window);
+  HWND statusLine = GetDlgItem(window, 1010);
+  std::wstring withSpeed, waiting;
+  const DWORD start = GetTickCount();
+  while (ExitCode(first_, 100) == -1 && GetTickCount() - start < 60000) {
+    wchar_t name[256] = L"";
+    GetWindowTextW(statusLine, name, 256);
+    const std::wstring text = name;
+    if (text.find(L"/秒，约剩 ") != std::wstring::npos) {
+      withSpeed = text;
+    }
+    if (text.find(L"正在等待服务器") != std::wstring::npos) {
+      waiting = text;
+    }
+  }
+  EXPECT_NE(L"", withSpeed) << "no speed and time left shown";
+  EXPECT_NE(std::wstring::npos, waiting.find(L"已下载 ")) << "no wait shown";
+  ExpectSetupStartedFromTheServedFile(first_);
+}
+
 // A second start while the first downloads ends with 1618 (another copy is
 // running) and leaves the first downloading, alone on the file.
 TEST_F(AcceptanceTest, SecondInstanceWhileTheFirstDownloadsEndsAsAnotherCopyRunning) {

@@ -16,6 +16,7 @@
 //   bad-always  every reply carries damaged bytes
 //   stall       the first reply stops sending three quarters in for 45 s, open
 //   slow        the first reply pauses three quarters in for 3 s, so a person sees it
+//   slow-line   the first reply comes at 1 MiB/s and pauses three quarters in for 6 s
 //
 // It runs until it is ended; the log file (when given) receives the lines too.
 #include <windows.h>
@@ -124,6 +125,10 @@ int wmain(int argc, wchar_t** argv) {
       // file on disk has grown visibly when the reply stops.
       route.stallAfterBytes = static_cast<long long>(setup.size() / 4 * 3);
       route.stallMilliseconds = fault == "stall" ? 45000 : 3000;
+    } else if (fault == "slow-line" && n == 0) {
+      route.bytesPerSecond = 1024 * 1024;
+      route.stallAfterBytes = static_cast<long long>(setup.size() / 4 * 3);
+      route.stallMilliseconds = 6000;
     }
     return route;
   };

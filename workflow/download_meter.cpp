@@ -1,0 +1,89 @@
+#include "workflow/download_meter.h"
+
+namespace rerozadez {
+namespace {
+
+// The span the speed is averaged over.
+const double kSmoothingMs = 3000.0;
+// Below this much measured time the speed is not shown at all.
+const DWORD kFirstSpeedAfterMs = 1000;
+
+// Holds the lock for a scope.
+class Locked {
+ public:
+  explicit Locked(CRITICAL_SECTION* lock) : lock_(lock) { EnterCriticalSection(lock_); }
+  ~Locked() { LeaveCriticalSection(lock_); }
+
+ private:
+  CRITICAL_SECTION* lock_;
+};
+
+}  // namespace
+
+DownloadMeter::DownloadMeter() {
+  InitializeCriticalSection(&lock_);
+}
+
+DownloadMeter::~DownloadMeter() {
+  DeleteCriticalSection(&lock_);
+}
+
+void DownloadMeter::Begin(uint64_t held, uint64_t total, DWORD nowMs) {
+  Locked locked(&lock_);
+  figures_ = DownloadFigures();
+  figures_.active = true;
+  figures_.held = held;
+  figures_.total = total;
+  figures_.resumedFrom = held;
+  lastSampleMs_ = nowMs;
+  measuredMs_ = 0;
+}
+
+void DownloadMeter::Record(uint64_t held, DWORD nowMs) {
+  Locked locked(&lock_);
+  if (held == figures_.held) {
+    return;
+  }
+  if (held < figures_.held) {
+    // The file started over (a server that ignored the range): so does the count.
+    figures_.held = held;
+    figures_.resumedFrom = 0;
+    lastSampleMs_ = nowMs;
+    return;
+  }
+  const DWORD spanMs = nowMs - lastSampleMs_;
+  if (spanMs > 0) {
+    const double rate = static_cast<double>(held - figures_.held) * 1000.0 / spanMs;
+    // An average that forgets what lies beyond the smoothing span; the first
+    // sample stands for itself.
+    const double weight =
+        measuredMs_ == 0 ? 1.0 : (spanMs >= kSmoothingMs ? 1.0 : spanMs / kSmoothingMs);
+    figures_.bytesPerSecond += (rate - figures_.bytesPerSecond) * weight;
+    measuredMs_ += spanMs;
+  }
+  figures_.held = held;
+  lastSampleMs_ = nowMs;
+}
+
+void DownloadMeter::End() {
+  Locked locked(&lock_);
+  figures_.active = false;
+}
+
+DownloadFigures DownloadMeter::Read(DWORD nowMs) const {
+  Locked locked(&lock_);
+  DownloadFigures figures = figures_;
+  figures.waiting = figures.active && nowMs - lastSampleMs_ >= kWaitingAfterMs;
+  if (measuredMs_ < kFirstSpeedAfterMs || figures.waiting) {
+    figures.bytesPerSecond = 0;
+  }
+  return figures;
+}
+
+DownloadMeter* GetDownloadMeter() {
+  // Deliberately leaked, like the worker it serves.
+  static DownloadMeter* const instance = new DownloadMeter();
+  return instance;
+}
+
+}  // namespace rerozadez
