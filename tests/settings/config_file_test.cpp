@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <utility>
-
 #include "settings/setup_settings.h"
 #include "settings/sys_util.h"
 #include "tests/support/test_files.h"
@@ -146,20 +144,6 @@ TEST_F(ConfigFile, ExampleFileFillsEveryField) {
   EXPECT_EQ(settings.overSea, 0);
   EXPECT_EQ(settings.mediaPlayer, 1);
   EXPECT_EQ(settings.moduleDir, dir_);
-}
-
-// Either configured language holds whatever the machine's display language,
-// and /lang overrides it.
-TEST_F(ConfigFile, LanguageKeyChoosesTheWindowLanguageAndTheSwitchWins) {
-  for (const auto& language :
-       {std::make_pair("zh", UiLanguage::kChinese), std::make_pair("en", UiLanguage::kEnglish)}) {
-    SetupSettings settings =
-        Load(std::string("Channel=web\r\nLanguage=") + language.first + "\r\nOverSea=1\r\n");
-    EXPECT_EQ(language.second, settings.WindowLanguage()) << language.first;
-    const bool english = language.second == UiLanguage::kEnglish;
-    settings.ApplyCommandLine(ParseCommandLine({L"/lang", english ? L"zh" : L"en"}));
-    EXPECT_EQ(english ? UiLanguage::kChinese : UiLanguage::kEnglish, settings.WindowLanguage());
-  }
 }
 
 // The log is on unless its own key reads as 0; the key is not mistaken for
