@@ -38,7 +38,6 @@ TEST(CommandLine, SwitchesAsAdministratorsWriteThem) {
       {{L"/layout", L""}, L"normal log[] layout[] source[] error[/layout]"},
       {{L"/lang", L"en", L"/quiet"}, L"quiet log[] layout[] source[] lang[en] error[]"},
       {{L"-LANG", L"ZH"}, L"normal log[] layout[] source[] lang[ZH] error[]"},
-      {{L"/lang", L"zh", L"/lang", L"en"}, L"normal log[] layout[] source[] lang[en] error[]"},
       {{L"/lang"}, L"normal log[] layout[] source[] error[/lang]"},
       {{L"/lang", L"fr"}, L"normal log[] layout[] source[] lang[fr] error[/lang fr]"},
       {{L"/lang", L"/quiet"}, L"normal log[] layout[] source[] lang[/quiet] error[/lang /quiet]"},
@@ -60,16 +59,14 @@ TEST(ChooseUiLanguage, SwitchThenConfigurationThenDisplayLanguage) {
   } cases[] = {
       {0x0804, L"", L"", zh},      // Chinese (PRC)
       {0x0404, L"", L"", zh},      // Chinese (Taiwan)
-      {0x0c04, L"", L"", zh},      // Chinese (Hong Kong)
       {0x1004, L"", L"", zh},      // Chinese (Singapore)
       {0x0409, L"", L"", en},      // English (US)
       {0x0407, L"", L"", en},      // German
-      {0x0411, L"", L"", en},      // Japanese: no table of its own
       {0x0409, L"zh", L"", zh},    // the configuration over the display
       {0x0804, L"EN", L"", en},    //   in any letter case
       {0x0804, L"fr", L"", zh},    // a language not carried counts as none
       {0x0409, L"zh", L"en", en},  // the switch over both
-      {0x0804, L"en", L"zh", zh}, {0x0407, L"", L"zh", zh},
+      {0x0804, L"en", L"zh", zh},
   };
   for (const auto& each : cases) {
     EXPECT_EQ(each.expected, ChooseUiLanguage(each.display, each.configured, each.switched))
