@@ -164,7 +164,10 @@ CQuillWndHelper* GetWndHelper() {
 
 void CQuillWndHelper::RegisterWindowClass(HINSTANCE module) {
   texts.title = rerozadez::GetResourceUtil()->LoadStringText(IDS_WINDOW_TITLE);
-  texts.className = rerozadez::GetResourceUtil()->LoadStringText(IDS_WINDOW_CLASS);
+  // The same class in every language: a second copy finds the first by it,
+  // whatever language either shows.
+  texts.className = rerozadez::GetResourceUtil()->LoadStringText(IDS_WINDOW_CLASS,
+                                                                 rerozadez::UiLanguage::kChinese);
   WNDCLASSEXW windowClass = {};
   windowClass.cbSize = sizeof(windowClass);
   windowClass.style = CS_HREDRAW | CS_VREDRAW;
@@ -539,7 +542,8 @@ bool CQuillWndHelper::OnCommand(HWND window, int controlId) {
       return true;
     }
     case kOpenPageButtonId:
-      ShellExecuteW(nullptr, L"open", kMediaPlayerDownloadPage, nullptr, nullptr, SW_SHOWNORMAL);
+      ShellExecuteW(nullptr, L"open", MediaPlayerDownloadPage().c_str(), nullptr, nullptr,
+                    SW_SHOWNORMAL);
       return true;
     case kBackButtonId:
       SetVisible(Button(kDetailsButtonId), true);

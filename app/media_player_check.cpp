@@ -4,12 +4,18 @@
 
 #include <vector>
 
+#include "app/resource_util.h"
 #include "app/skin_layout.h"
+#include "resources/resource_ids.h"
 
 namespace rerozadezGUI {
 
-const wchar_t kMediaPlayerDownloadPage[] =
-    L"http://windows.microsoft.com/zh-cn/windows/download-windows-media-player";
+std::wstring MediaPlayerDownloadPage() {
+  // The address lives in the string tables only, so the page opened is the
+  // one the screen shows, in each language.
+  return rerozadez::LoadTextOrEmpty(IDS_MEDIA_DETAIL_3) +
+         rerozadez::LoadTextOrEmpty(IDS_MEDIA_DETAIL_4);
+}
 
 bool IsMediaHintNeeded(const wchar_t* version, size_t length) {
   if (version == nullptr || length < 3) {

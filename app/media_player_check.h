@@ -6,9 +6,9 @@
 
 namespace rerozadezGUI {
 
-// The media player's official download page, opened by the Open-page button
-// and shown, split in two, on the details screen.
-extern const wchar_t kMediaPlayerDownloadPage[];
+// The media player's official download page in the window's language, opened
+// by the Open-page button: the two address lines of the details screen joined.
+std::wstring MediaPlayerDownloadPage();
 
 // True when a media player whose product version reads version (length
 // characters, not necessarily terminated) is too old for MTP devices: the

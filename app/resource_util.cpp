@@ -50,6 +50,30 @@ std::unique_ptr<Gdiplus::Bitmap> DetachedCopy(Gdiplus::Bitmap& decoded) {
   return copied ? std::move(copy) : nullptr;
 }
 
+// The resource language of each string table.
+LANGID TableLanguage(UiLanguage language) {
+  return language == UiLanguage::kChinese ? MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED)
+                                          : MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+}
+
+// The text of id in the string table of that language. XP has no thread UI
+// language to set, so LoadString cannot be pointed at a table: the block is
+// looked up by its language and read here.
+std::wstring TextFromTable(HMODULE module, UINT id, LANGID language) {
+  HRSRC found =
+      FindResourceExW(module, MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(id / 16 + 1), language);
+  if (found == nullptr) {
+    return std::wstring();
+  }
+  const DWORD size = SizeofResource(module, found);
+  HGLOBAL loaded = LoadResource(module, found);
+  const void* block = loaded != nullptr ? LockResource(loaded) : nullptr;
+  if (block == nullptr || size == 0) {
+    return std::wstring();
+  }
+  return StringFromTableBlock(block, size, id);
+}
+
 }  // namespace
 
 std::wstring StringFromTableBlock(const void* block, size_t size, UINT id) {
@@ -74,21 +98,12 @@ std::wstring StringFromTableBlock(const void* block, size_t size, UINT id) {
   return text.substr(0, text.find(L'\0'));
 }
 
-std::wstring ResourceUtil::LoadStringText(UINT id) const {
+std::wstring ResourceUtil::LoadStringText(UINT id, UiLanguage language) const {
   HMODULE module = GetModuleHandleW(nullptr);
-  // The table is carried in one language only; FindResource falls back to
-  // whatever language a block exists in.
-  HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id / 16 + 1), MAKEINTRESOURCEW(6));
-  if (found == nullptr) {
-    return std::wstring();
-  }
-  const DWORD size = SizeofResource(module, found);
-  HGLOBAL loaded = LoadResource(module, found);
-  const void* block = loaded != nullptr ? LockResource(loaded) : nullptr;
-  if (block == nullptr || size == 0) {
-    return std::wstring();
-  }
-  return StringFromTableBlock(block, size, id);
+  const std::wstring text = TextFromTable(module, id, TableLanguage(language));
+  return text.empty() && language != UiLanguage::kChinese
+             ? TextFromTable(module, id, TableLanguage(UiLanguage::kChinese))
+             : text;
 }
 
 std::wstring LoadTextOrEmpty(int id) {

@@ -8,6 +8,7 @@
 
 #include "app/exit_codes.h"
 #include "app/main_window.h"
+#include "app/resource_util.h"
 #include "app/single_instance.h"
 #include "app/status_presentation.h"
 #include "cab/bridge_deploy.h"
@@ -89,6 +90,10 @@ void StartDiagnosticLog(const rerozadez::SetupSettings& settings, const std::wst
       LogText(settings.setupQuietParams).c_str(), LogText(settings.sourceFolder).c_str(),
       LogText(settings.layoutFolder).c_str());
   LogLine("package service %s", rerozadez::PackageServiceBaseUrl().c_str());
+  LogLine("language %s: display language 0x%04x, Language \"%s\", /lang \"%s\"",
+          LogText(rerozadez::UiLanguageName(settings.WindowLanguage())).c_str(),
+          static_cast<unsigned>(GetUserDefaultUILanguage()),
+          LogText(settings.languageSetting).c_str(), LogText(settings.languageSwitch).c_str());
 }
 
 // With the suite installed only the driver installer runs, not awaited. The
@@ -205,6 +210,7 @@ int RunApplication(HINSTANCE module) {
   rerozadez::SetupSettings* settings = rerozadez::GetSetupSettings();
   settings->LoadSetupConfig();
   settings->ApplyCommandLine(line);
+  rerozadez::GetResourceUtil()->SetLanguage(settings->WindowLanguage());
   StartDiagnosticLog(*settings, line.logPath);
 
   std::string version;

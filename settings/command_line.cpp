@@ -4,6 +4,8 @@
 
 #include <shellapi.h>
 
+#include "settings/ui_language.h"
+
 namespace rerozadez {
 namespace {
 
@@ -29,14 +31,21 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
     std::wstring* path = name == L"log"      ? &line.logPath
                          : name == L"layout" ? &line.layoutFolder
                          : name == L"source" ? &line.sourceFolder
+                         : name == L"lang"   ? &line.language
                                              : nullptr;
     if (path != nullptr) {
-      // A path is whatever follows, unless it is missing or empty; a path
-      // may well start with "-".
+      // A path (or language) is whatever follows, unless it is missing or
+      // empty; a path may well start with "-".
       if (index + 1 == arguments.size() || arguments[index + 1].empty()) {
         line.error = arguments[index];
       } else {
         *path = arguments[++index];
+        UiLanguage known = UiLanguage::kChinese;
+        if (path == &line.language && !ParseUiLanguage(line.language, &known)) {
+          // A language the program does not carry is refused like a missing
+          // path: the administrator asked for something it cannot give.
+          line.error = arguments[index - 1] + L" " + line.language;
+        }
       }
     } else if (name == L"quiet") {
       line.mode = RunMode::kQuiet;
@@ -66,12 +75,13 @@ CommandLine ReadProgramCommandLine() {
 
 std::wstring CommandLineHelpText() {
   return L"QuillnestMini.exe [/quiet | /passive] [/log <file>] [/layout <folder>] "
-         L"[/source <folder>]\n\n"
+         L"[/source <folder>] [/lang zh|en]\n\n"
          L"/quiet\tno window; the run starts at once and asks nothing\n"
          L"/passive\tthe window shows the run, which starts at once and closes by itself\n"
          L"/log <file>\tthe log goes to this file, appended\n"
          L"/layout <folder>\tfetch and verify the setup, copy it into the folder, start nothing\n"
          L"/source <folder>\ttry the setup that /layout left in this folder (or share) first\n"
+         L"/lang zh|en\tthe window's language, whatever the system's\n"
          L"/?\tthis list\n\n"
          L"Exit codes: 0 done, 1602 closed, 1603 failed, 1618 another copy runs, 87 bad switch, "
          L"2201-2207 the failure's kind, else the setup's own code.";

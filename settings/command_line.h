@@ -19,8 +19,10 @@ struct CommandLine {
   std::wstring logPath;       // "/log <file>"
   std::wstring layoutFolder;  // "/layout <folder>"
   std::wstring sourceFolder;  // "/source <folder>"
-  // Empty when the line is sound; else the unknown switch, or the switch
-  // whose path is missing. Nothing is started then.
+  std::wstring language;      // "/lang zh|en", as given; empty without the switch
+  // Empty when the line is sound; else the unknown switch, the switch whose
+  // path or language is missing, or "/lang <value>" for a language not
+  // carried. Nothing is started then.
   std::wstring error;
 };
 

@@ -86,6 +86,8 @@ int SetupSettings::LoadSetupConfig() {
   setupParams = GetConfigValue(text, L"SetupParams");
   setupQuietParams = GetConfigValue(text, L"SetupQuietParams");
   sourceFolder = GetConfigValue(text, L"SetupSource");
+  // No other key contains "Language" or is contained in it.
+  languageSetting = GetConfigValue(text, L"Language");
   return 0;
 }
 
@@ -113,6 +115,11 @@ void SetupSettings::ApplyCommandLine(const CommandLine& line) {
   if (!line.sourceFolder.empty()) {
     sourceFolder = line.sourceFolder;
   }
+  languageSwitch = line.language;
+}
+
+UiLanguage SetupSettings::WindowLanguage() const {
+  return ChooseUiLanguage(GetUserDefaultUILanguage(), languageSetting, languageSwitch);
 }
 
 const std::wstring& SetupSettings::SetupParameters() const {

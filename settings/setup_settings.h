@@ -3,6 +3,7 @@
 #include <string>
 
 #include "settings/command_line.h"
+#include "settings/ui_language.h"
 
 namespace rerozadez {
 
@@ -43,6 +44,9 @@ class SetupSettings {
   bool IsUnattended() const { return runMode != RunMode::kNormal; }
   // The parameters the full setup is started with in this run's mode.
   const std::wstring& SetupParameters() const;
+  // The window's language: /lang, else "Language", else the user's display
+  // language (ChooseUiLanguage).
+  UiLanguage WindowLanguage() const;
 
   std::wstring setupBigPackage;  // path of the full setup on the phone
   std::wstring driverPath;       // moduleDir + "Driver", or empty unless a file is there
@@ -55,6 +59,8 @@ class SetupSettings {
   std::wstring setupQuietParams;  // "SetupQuietParams": instead, in unattended runs
   std::wstring sourceFolder;      // "SetupSource" or /source: a folder /layout filled
   std::wstring layoutFolder;      // /layout: the setup is copied there, not started
+  std::wstring languageSetting;   // "Language": zh or en, as written
+  std::wstring languageSwitch;    // /lang: zh or en, as given
   RunMode runMode;
   std::wstring bridgeToolPath;  // set by the bridge tool deployment
   std::wstring moduleDir;       // folder of the executable, with its closing backslash

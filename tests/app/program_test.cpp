@@ -41,7 +41,18 @@ const wchar_t kAppDefaults[] = L"Software\\Wine\\AppDefaults\\QuillnestMini.exe"
 const wchar_t kPlayerFolder[] = L"C:\\Program Files\\Windows Media Player";
 
 std::wstring ClassName() {
-  return rerozadez::GetResourceUtil()->LoadStringText(IDS_WINDOW_CLASS);
+  return rerozadez::GetResourceUtil()->LoadStringText(IDS_WINDOW_CLASS,
+                                                      rerozadez::UiLanguage::kChinese);
+}
+
+std::wstring Text(UINT id, rerozadez::UiLanguage language) {
+  return rerozadez::GetResourceUtil()->LoadStringText(id, language);
+}
+
+std::wstring WindowText(HWND window) {
+  wchar_t text[256] = L"";
+  GetWindowTextW(window, text, 256);
+  return text;
 }
 
 class ProgramTest : public ::testing::Test {
@@ -182,6 +193,46 @@ TEST_F(ProgramTest, SecondInstanceRaisesTheFirstAndLeavesTheRegistryAlone) {
   EXPECT_EQ(-1, ExitCode(first_, 0));  // the first one runs on
   EXPECT_TRUE(IsWindowVisible(window));
   EXPECT_FALSE(IsIconic(window));
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(1602, ExitCode(first_, 10000));
+}
+
+// A Chinese copy and an English one are one program: the English start
+// ends with 1618 and raises the Chinese window. Alone, the English copy (the
+// switch over the configured Chinese) names every control in English.
+TEST_F(ProgramTest, EnglishCopyFindsTheChineseOneAndShowsEnglishAlone) {
+  using rerozadez::UiLanguage;
+  WriteConfig("Language=zh\r\n");
+  first_ = Start();
+  ASSERT_NE(nullptr, first_);
+  HWND window = WaitForWindow(15000);
+  ASSERT_NE(nullptr, window);
+  EXPECT_EQ(Text(IDS_WINDOW_TITLE, UiLanguage::kChinese), WindowText(window));
+  SendMessageW(window, WM_COMMAND, 1002, 0);
+  ASSERT_TRUE(IsIconic(window));
+  second_ = quilltest::StartProgram(program_, scratch_.Path(), L"/lang en");
+  ASSERT_NE(nullptr, second_);
+  EXPECT_EQ(1618, ExitCode(second_, 10000));
+  EXPECT_FALSE(IsIconic(window));
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  ASSERT_EQ(1602, ExitCode(first_, 10000));
+  quilltest::EndProcess(&first_);
+
+  first_ = quilltest::StartProgram(program_, scratch_.Path(), L"/lang en");
+  ASSERT_NE(nullptr, first_);
+  window = WaitForWindow(15000);
+  ASSERT_NE(nullptr, window);
+  const struct {
+    int control;  // 0: the window itself
+    UINT text;
+  } named[] = {{0, IDS_WINDOW_TITLE},  {1001, IDS_PROGRESS_NAME}, {1002, IDS_MINIMIZE_NAME},
+               {1003, IDS_CLOSE_NAME}, {1004, IDS_RETRY},         {1005, IDS_INSTALL_DRIVER},
+               {1006, IDS_CANCEL},     {1007, IDS_OPEN_PAGE},     {1008, IDS_BACK},
+               {1009, IDS_DETAILS}};
+  for (const auto& each : named) {
+    HWND control = each.control == 0 ? window : GetDlgItem(window, each.control);
+    EXPECT_EQ(Text(each.text, UiLanguage::kEnglish), WindowText(control)) << each.control;
+  }
   PostMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_EQ(1602, ExitCode(first_, 10000));
 }
@@ -339,6 +390,7 @@ TEST_F(ProgramRunTest, InstallDriverPressedRunsToTheFullSetupAndTheProgramEnds) 
 // A failed run says why on its screen (the status line's name, as a screen
 // reader reads it), and closing that screen ends with the failure's code.
 TEST_F(ProgramRunTest, FailureScreenNamesTheCauseAndClosingItEndsWithItsCode) {
+  WriteConfig("Language=zh\r\n");
   server_.Offer("3.2.0", quilltest::ReadFileBytes(quilltest::StandInPath(L"recorder-unsigned.exe")),
                 "/files/full.exe");
   first_ = Start();
@@ -353,9 +405,9 @@ TEST_F(ProgramRunTest, FailureScreenNamesTheCauseAndClosingItEndsWithItsCode) {
   ASSERT_TRUE(ButtonVisible(window, 1004));
   wchar_t name[256] = L"";
   GetWindowTextW(GetDlgItem(window, 1010), name, 256);
-  rerozadez::ResourceUtil* strings = rerozadez::GetResourceUtil();
-  EXPECT_EQ(strings->LoadStringText(IDS_ERROR_DOWNLOAD_FAILED).substr(6) + L" " +
-                strings->LoadStringText(IDS_FAILURE_NOT_PUBLISHER).substr(6),
+  using rerozadez::UiLanguage;
+  EXPECT_EQ(Text(IDS_ERROR_DOWNLOAD_FAILED, UiLanguage::kChinese).substr(6) + L" " +
+                Text(IDS_FAILURE_NOT_PUBLISHER, UiLanguage::kChinese).substr(6),
             name);
   PostMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_EQ(2205, ExitCode(first_, 10000));

@@ -65,13 +65,98 @@ TEST(LoadStringText, StatusTextKeepsItsSixLeadingBlanks) {
   EXPECT_NE(L' ', text[6]);
 }
 
-TEST(LoadStringText, AddressLinesJoinIntoTheOpenedPageSplitAfterAHyphen) {
-  const std::wstring first = GetResourceUtil()->LoadStringText(IDS_MEDIA_DETAIL_3);
-  const std::wstring second = GetResourceUtil()->LoadStringText(IDS_MEDIA_DETAIL_4);
-  ASSERT_FALSE(first.empty());
-  ASSERT_FALSE(second.empty());
-  EXPECT_EQ(L'-', first.back());
-  EXPECT_EQ(std::wstring(rerozadezGUI::kMediaPlayerDownloadPage), first + second);
+// Chooses a language for one test and gives the loader back its own.
+class LanguageScope {
+ public:
+  explicit LanguageScope(rerozadez::UiLanguage language)
+      : previous_(GetResourceUtil()->Language()) {
+    GetResourceUtil()->SetLanguage(language);
+  }
+  ~LanguageScope() { GetResourceUtil()->SetLanguage(previous_); }
+
+ private:
+  rerozadez::UiLanguage previous_;
+};
+
+TEST(LoadStringText, EachLanguageOpensItsOwnPageSplitAfterAHyphen) {
+  const struct {
+    rerozadez::UiLanguage language;
+    const wchar_t* page;
+  } cases[] = {
+      {rerozadez::UiLanguage::kChinese,
+       L"http://windows.microsoft.com/zh-cn/windows/download-windows-media-player"},
+      {rerozadez::UiLanguage::kEnglish,
+       L"http://windows.microsoft.com/en-us/windows/download-windows-media-player"},
+  };
+  for (const auto& each : cases) {
+    LanguageScope scope(each.language);
+    const std::wstring first = GetResourceUtil()->LoadStringText(IDS_MEDIA_DETAIL_3);
+    ASSERT_FALSE(first.empty());
+    EXPECT_EQ(L'-', first.back());
+    EXPECT_EQ(std::wstring(each.page), rerozadezGUI::MediaPlayerDownloadPage());
+  }
+}
+
+// Every text the window shows or speaks, in both tables: none missing or
+// empty, no Chinese left in the English one, and the same leading blanks,
+// which the window's places rely on.
+TEST(StringTables, EveryDisplayTextExistsInBothLanguages) {
+  const UINT kDisplayTexts[] = {
+      IDS_WINDOW_TITLE,
+      IDS_RETRY,
+      IDS_STATUS_DOWNLOADING,
+      IDS_ERROR_DOWNLOAD_FAILED,
+      IDS_FAILURE_NO_CONNECTION,
+      IDS_FAILURE_PROXY_REFUSED,
+      IDS_FAILURE_BAD_REPLY,
+      IDS_FAILURE_DOWNLOAD_BROKEN,
+      IDS_FAILURE_NOT_PUBLISHER,
+      IDS_FAILURE_DISK,
+      IDS_FAILURE_FILE_IN_USE,
+      IDS_FAILURE_SETUP_NOT_STARTED,
+      IDS_STATUS_READING_SD_CARD,
+      IDS_STATUS_LAUNCHING_SETUP,
+      IDS_STATUS_INSTALLING_DRIVER,
+      IDS_STATUS_CHECKSUM_MISMATCH,
+      IDS_INSTALL_DRIVER,
+      IDS_CANCEL,
+      IDS_CAPTION_RUN_STARTED,
+      IDS_CAPTION_FETCH_STAGE,
+      IDS_XP_NEW_HARDWARE_NOTE,
+      IDS_OPEN_PAGE,
+      IDS_BACK,
+      IDS_MEDIA_HINT,
+      IDS_MEDIA_DETAIL_1,
+      IDS_MEDIA_DETAIL_2,
+      IDS_MEDIA_DETAIL_3,
+      IDS_MEDIA_DETAIL_4,
+      IDS_DETAILS,
+      IDS_MINIMIZE_NAME,
+      IDS_CLOSE_NAME,
+      IDS_PROGRESS_NAME,
+  };
+  const auto blanks = [](const std::wstring& text) { return text.find_first_not_of(L' '); };
+  for (UINT id : kDisplayTexts) {
+    const std::wstring chinese =
+        GetResourceUtil()->LoadStringText(id, rerozadez::UiLanguage::kChinese);
+    const std::wstring english =
+        GetResourceUtil()->LoadStringText(id, rerozadez::UiLanguage::kEnglish);
+    EXPECT_NE(std::wstring::npos, blanks(chinese)) << "Chinese text " << id;
+    EXPECT_NE(std::wstring::npos, blanks(english)) << "English text " << id;
+    EXPECT_EQ(blanks(chinese), blanks(english)) << "leading blanks of text " << id;
+    for (wchar_t unit : english) {
+      // Everything from the CJK radicals up is no English.
+      EXPECT_LT(static_cast<unsigned>(unit), 0x2e80u) << "English text " << id;
+    }
+  }
+}
+
+TEST(StringTables, WindowClassIsTheChineseOneInEveryLanguage) {
+  const std::wstring chinese =
+      GetResourceUtil()->LoadStringText(IDS_WINDOW_CLASS, rerozadez::UiLanguage::kChinese);
+  EXPECT_FALSE(chinese.empty());
+  LanguageScope english(rerozadez::UiLanguage::kEnglish);
+  EXPECT_EQ(chinese, GetResourceUtil()->LoadStringText(IDS_WINDOW_CLASS));
 }
 
 TEST(LoadStringText, MissingTextsAreEmpty) {

@@ -199,20 +199,17 @@ bool Overlap(const RECT& a, const RECT& b) {
   return IntersectRect(&common, &a, &b) != FALSE;
 }
 
-// What each screen draws at once: its texts (by row and string id, the
-// longest of a row's alternatives) and its visible buttons.
+// What each screen draws at once: its texts (by row and string id, with
+// every alternative of a row) and its visible buttons.
 struct ScreenContents {
   const char* name;
   std::vector<std::pair<TextSlot, int>> texts;
   std::vector<int> buttons;
 };
 
-// At 100, 125, 150 and 200 % every text of every screen lies inside the
-// window, clear of the shown buttons, the progress bar and the other texts
-// of its screen, and every label inside its button: nothing is clipped or
-// covered.
-TEST(ScaledSkin, EveryTextFitsItsPlaceAtEachScale) {
-  const std::vector<ScreenContents> screens = {
+// The screens with every text each can show, the longest or not.
+const std::vector<ScreenContents>& AllScreens() {
+  static const std::vector<ScreenContents> screens = {
       {"main",
        {{TextSlot::kHeading, IDS_WINDOW_TITLE}, {TextSlot::kXpNote, IDS_XP_NEW_HARDWARE_NOTE}},
        {kInstallDriverButtonId}},
@@ -222,7 +219,10 @@ TEST(ScaledSkin, EveryTextFitsItsPlaceAtEachScale) {
         {TextSlot::kCaption, IDS_CAPTION_RUN_STARTED},
         {TextSlot::kCaption, IDS_CAPTION_FETCH_STAGE},
         {TextSlot::kStatus, IDS_STATUS_CHECKSUM_MISMATCH},
-        {TextSlot::kStatus, IDS_STATUS_READING_SD_CARD}},
+        {TextSlot::kStatus, IDS_STATUS_READING_SD_CARD},
+        {TextSlot::kStatus, IDS_STATUS_DOWNLOADING},
+        {TextSlot::kStatus, IDS_STATUS_LAUNCHING_SETUP},
+        {TextSlot::kStatus, IDS_STATUS_INSTALLING_DRIVER}},
        {}},
       {"failed",
        {{TextSlot::kHeading, IDS_WINDOW_TITLE},
@@ -247,59 +247,78 @@ TEST(ScaledSkin, EveryTextFitsItsPlaceAtEachScale) {
         {TextSlot::kDetail3, IDS_MEDIA_DETAIL_4}},
        {kOpenPageButtonId, kBackButtonId}},
   };
-  for (int dpi : {96, 120, 144, 192}) {
-    const int width = Scaled(482, dpi);
-    const int height = Scaled(273, dpi);
-    const RECT window = {0, 0, width, height};
-    TextRow rows[kTextRowCount];
-    PaintRows(width, height, rows, dpi);
-    for (const ScreenContents& screen : screens) {
-      std::vector<RECT> taken;
-      for (int id : screen.buttons) {
-        RECT place = {};
-        ButtonPlace(id, width, height, &place, dpi);
-        taken.push_back(place);
-      }
-      for (int id : {kMinimizeButtonId, kCloseButtonId}) {
-        RECT place = {};
-        ButtonPlace(id, width, height, &place, dpi);
-        taken.push_back(place);
-      }
-      if (std::string(screen.name) == "run" || std::string(screen.name) == "failed") {
-        taken.push_back(ProgressBarPlace(dpi));
-      }
-      std::vector<std::pair<TextSlot, RECT>> drawn;
-      for (const auto& text : screen.texts) {
-        const TextRow* row = std::find_if(rows, rows + kTextRowCount,
-                                          [&](const TextRow& r) { return r.slot == text.first; });
-        const SIZE extent = TextExtent(rerozadez::LoadTextOrEmpty(text.second), row->fontHeight);
-        const RECT box = {row->left, row->top, row->left + extent.cx, row->top + extent.cy};
-        const std::string where = std::string(screen.name) + " at " + std::to_string(dpi) +
-                                  " DPI, text " + std::to_string(text.second);
-        RECT inside = {};
-        IntersectRect(&inside, &box, &window);
-        EXPECT_TRUE(EqualRect(&inside, &box)) << where << " runs out of the window";
-        for (const RECT& place : taken) {
-          EXPECT_FALSE(Overlap(box, place)) << where << " meets a control";
-        }
-        for (const auto& other : drawn) {
-          EXPECT_TRUE(other.first == text.first || !Overlap(box, other.second))
-              << where << " meets another text";
-        }
-        drawn.push_back({text.first, box});
-      }
+  return screens;
+}
+
+// Checks every screen of the chosen language at one DPI.
+void ExpectEveryTextFits(int dpi, const char* language) {
+  const int width = Scaled(482, dpi);
+  const int height = Scaled(273, dpi);
+  const RECT window = {0, 0, width, height};
+  TextRow rows[kTextRowCount];
+  PaintRows(width, height, rows, dpi);
+  for (const ScreenContents& screen : AllScreens()) {
+    std::vector<RECT> taken;
+    for (int id : screen.buttons) {
+      RECT place = {};
+      ButtonPlace(id, width, height, &place, dpi);
+      taken.push_back(place);
     }
-    for (const ButtonEntry& button : kButtons) {
-      if (button.label == 0) {
-        continue;
+    for (int id : {kMinimizeButtonId, kCloseButtonId}) {
+      RECT place = {};
+      ButtonPlace(id, width, height, &place, dpi);
+      taken.push_back(place);
+    }
+    if (std::string(screen.name) == "run" || std::string(screen.name) == "failed") {
+      taken.push_back(ProgressBarPlace(dpi));
+    }
+    std::vector<std::pair<TextSlot, RECT>> drawn;
+    for (const auto& text : screen.texts) {
+      const TextRow* row = std::find_if(rows, rows + kTextRowCount,
+                                        [&](const TextRow& r) { return r.slot == text.first; });
+      const SIZE extent = TextExtent(rerozadez::LoadTextOrEmpty(text.second), row->fontHeight);
+      const RECT box = {row->left, row->top, row->left + extent.cx, row->top + extent.cy};
+      const std::string where = std::string(language) + " " + screen.name + " at " +
+                                std::to_string(dpi) + " DPI, text " + std::to_string(text.second);
+      RECT inside = {};
+      IntersectRect(&inside, &box, &window);
+      EXPECT_TRUE(EqualRect(&inside, &box)) << where << " runs out of the window";
+      for (const RECT& place : taken) {
+        EXPECT_FALSE(Overlap(box, place)) << where << " meets a control";
       }
-      const SIZE extent =
-          TextExtent(rerozadez::LoadTextOrEmpty(button.label), Scaled(kLabelFontHeight, dpi));
-      EXPECT_LE(extent.cx, Scaled(button.width, dpi)) << button.id << " at " << dpi;
-      EXPECT_LE(Scaled(kLabelTop, dpi) + extent.cy, Scaled(button.height, dpi))
-          << button.id << " at " << dpi;
+      for (const auto& other : drawn) {
+        EXPECT_TRUE(other.first == text.first || !Overlap(box, other.second))
+            << where << " meets another text";
+      }
+      drawn.push_back({text.first, box});
     }
   }
+  for (const ButtonEntry& button : kButtons) {
+    if (button.label == 0) {
+      continue;
+    }
+    const SIZE extent =
+        TextExtent(rerozadez::LoadTextOrEmpty(button.label), Scaled(kLabelFontHeight, dpi));
+    EXPECT_LE(extent.cx, Scaled(button.width, dpi))
+        << language << " " << button.id << " at " << dpi;
+    EXPECT_LE(Scaled(kLabelTop, dpi) + extent.cy, Scaled(button.height, dpi))
+        << language << " " << button.id << " at " << dpi;
+  }
+}
+
+// In both languages at 100, 125, 150 and 200 % every text of every screen
+// lies inside the window, clear of the shown buttons, the progress bar and
+// the other texts of its screen, and every label inside its button: nothing
+// is clipped or covered.
+TEST(ScaledSkin, EveryTextFitsItsPlaceAtEachScaleInEachLanguage) {
+  for (const auto& language : {std::make_pair(rerozadez::UiLanguage::kChinese, "Chinese"),
+                               std::make_pair(rerozadez::UiLanguage::kEnglish, "English")}) {
+    rerozadez::GetResourceUtil()->SetLanguage(language.first);
+    for (int dpi : {96, 120, 144, 192}) {
+      ExpectEveryTextFits(dpi, language.second);
+    }
+  }
+  rerozadez::GetResourceUtil()->SetLanguage(rerozadez::UiLanguage::kChinese);
 }
 
 class DrawButtonTest : public PaintTest {

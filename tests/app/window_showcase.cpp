@@ -11,6 +11,7 @@
 
 #include "app/skin_layout.h"
 #include "app/main_window.h"
+#include "app/resource_util.h"
 #include "settings/setup_settings.h"
 #include "workflow/worker.h"
 
@@ -18,6 +19,9 @@ using namespace rerozadezGUI;
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
   const std::wstring state = commandLine != nullptr ? commandLine : L"";
+  // The captures are checked against the Chinese screens, whatever the
+  // machine's display language.
+  rerozadez::GetResourceUtil()->SetLanguage(rerozadez::UiLanguage::kChinese);
   rerozadez::SetupSettings* settings = rerozadez::GetSetupSettings();
   settings->mediaPlayer = (state == L"hint" || state == L"details") ? 1 : 0;
 

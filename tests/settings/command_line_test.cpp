@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "settings/ui_language.h"
+
 namespace rerozadez {
 namespace {
 
@@ -10,7 +12,9 @@ std::wstring Summary(const CommandLine& line) {
   const wchar_t* const modes[] = {L"normal", L"passive", L"quiet"};
   return std::wstring(modes[static_cast<int>(line.mode)]) + (line.help ? L" help" : L"") +
          L" log[" + line.logPath + L"] layout[" + line.layoutFolder + L"] source[" +
-         line.sourceFolder + L"] error[" + line.error + L"]";
+         line.sourceFolder + L"]" +
+         (line.language.empty() ? L"" : L" lang[" + line.language + L"]") + L" error[" +
+         line.error + L"]";
 }
 
 TEST(CommandLine, SwitchesAsAdministratorsWriteThem) {
@@ -32,9 +36,41 @@ TEST(CommandLine, SwitchesAsAdministratorsWriteThem) {
       {{L"/"}, L"normal log[] layout[] source[] error[/]"},
       {{L"/log"}, L"normal log[] layout[] source[] error[/log]"},
       {{L"/layout", L""}, L"normal log[] layout[] source[] error[/layout]"},
+      {{L"/lang", L"en", L"/quiet"}, L"quiet log[] layout[] source[] lang[en] error[]"},
+      {{L"-LANG", L"ZH"}, L"normal log[] layout[] source[] lang[ZH] error[]"},
+      {{L"/lang"}, L"normal log[] layout[] source[] error[/lang]"},
+      {{L"/lang", L"fr"}, L"normal log[] layout[] source[] lang[fr] error[/lang fr]"},
+      {{L"/lang", L"/quiet"}, L"normal log[] layout[] source[] lang[/quiet] error[/lang /quiet]"},
   };
   for (const auto& each : cases) {
     EXPECT_EQ(each.expected, Summary(ParseCommandLine(each.arguments)));
+  }
+}
+
+// The switch, else the configuration, else the user's display language.
+TEST(ChooseUiLanguage, SwitchThenConfigurationThenDisplayLanguage) {
+  const UiLanguage zh = UiLanguage::kChinese;
+  const UiLanguage en = UiLanguage::kEnglish;
+  const struct {
+    LANGID display;
+    const wchar_t* configured;
+    const wchar_t* switched;
+    UiLanguage expected;
+  } cases[] = {
+      {0x0804, L"", L"", zh},      // Chinese (PRC)
+      {0x0404, L"", L"", zh},      // Chinese (Taiwan)
+      {0x1004, L"", L"", zh},      // Chinese (Singapore)
+      {0x0409, L"", L"", en},      // English (US)
+      {0x0407, L"", L"", en},      // German
+      {0x0409, L"zh", L"", zh},    // the configuration over the display
+      {0x0804, L"EN", L"", en},    //   in any letter case
+      {0x0804, L"fr", L"", zh},    // a language not carried counts as none
+      {0x0409, L"zh", L"en", en},  // the switch over both
+      {0x0804, L"en", L"zh", zh},
+  };
+  for (const auto& each : cases) {
+    EXPECT_EQ(each.expected, ChooseUiLanguage(each.display, each.configured, each.switched))
+        << std::hex << each.display << " [" << each.configured << "] [" << each.switched << "]";
   }
 }
 
