@@ -1,12 +1,24 @@
 #include "app/progress_line.h"
 
-#include <cmath>
-#include <cwchar>
-
 #include "resources/resource_ids.h"
 #include "app/resource_util.h"
 
 namespace rerozadezGUI {
+namespace {
+
+// A number's decimal digits. std::to_wstring would bring MinGW's whole
+// printf (some 20 KB) into the program for this.
+std::wstring Decimal(uint64_t value) {
+  wchar_t digits[24];
+  size_t at = sizeof(digits) / sizeof(digits[0]);
+  do {
+    digits[--at] = static_cast<wchar_t>(L'0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  return std::wstring(digits + at, digits + sizeof(digits) / sizeof(digits[0]));
+}
+
+}  // namespace
 
 ProgressTexts LoadProgressTexts() {
   const rerozadez::ResourceUtil* strings = rerozadez::GetResourceUtil();
@@ -39,33 +51,35 @@ std::wstring FillMarks(const std::wstring& pattern, const std::wstring& first,
 
 std::wstring FormatSize(uint64_t bytes) {
   if (bytes < 1024) {
-    return std::to_wstring(bytes) + L" B";
+    return Decimal(bytes) + L" B";
   }
   const wchar_t* const units[] = {L"KB", L"MB", L"GB", L"TB"};
-  double value = static_cast<double>(bytes) / 1024.0;
+  // Tenths of the unit, in whole numbers: no floating-point formatting
+  // (and its share of the C library) in the program for one decimal.
+  uint64_t unitBytes = 1024;
   size_t unit = 0;
-  // 1023.96 KB would print as "1024.0 KB": the next unit reads better.
-  while (value >= 1023.95 && unit + 1 < sizeof(units) / sizeof(units[0])) {
-    value /= 1024.0;
+  uint64_t tenths = (bytes * 10 + unitBytes / 2) / unitBytes;
+  // 1023.96 KB would read "1024.0 KB": the next unit reads better.
+  while (tenths >= 10240 && unit + 1 < sizeof(units) / sizeof(units[0])) {
+    unitBytes *= 1024;
     ++unit;
+    tenths = (bytes / 1024 * 10 + (unitBytes / 1024) / 2) / (unitBytes / 1024);
   }
-  wchar_t text[32] = L"";
-  swprintf(text, sizeof(text) / sizeof(text[0]), L"%.1f %ls", value, units[unit]);
-  return text;
+  return Decimal(tenths / 10) + L"." + Decimal(tenths % 10) + L" " + units[unit];
 }
 
 std::wstring FormatDuration(uint64_t seconds, const ProgressTexts& texts) {
   if (seconds < 60) {
-    return FillMarks(texts.seconds, std::to_wstring(seconds == 0 ? 1 : seconds));
+    return FillMarks(texts.seconds, Decimal(seconds == 0 ? 1 : seconds));
   }
   if (seconds < 3600) {
     const uint64_t tens = (seconds + 9) / 10 * 10;  // up to the next ten seconds
     if (tens < 3600) {
-      return FillMarks(texts.minutes, std::to_wstring(tens / 60), std::to_wstring(tens % 60));
+      return FillMarks(texts.minutes, Decimal(tens / 60), Decimal(tens % 60));
     }
   }
   const uint64_t minutes = (seconds + 59) / 60;
-  return FillMarks(texts.hours, std::to_wstring(minutes / 60), std::to_wstring(minutes % 60));
+  return FillMarks(texts.hours, Decimal(minutes / 60), Decimal(minutes % 60));
 }
 
 std::wstring FormatProgressLine(const rerozadez::DownloadFigures& figures,
@@ -87,9 +101,10 @@ std::wstring FormatProgressLine(const rerozadez::DownloadFigures& figures,
   }
   line += FillMarks(texts.speed, FormatSize(static_cast<uint64_t>(figures.bytesPerSecond)));
   if (figures.total > figures.held) {
-    const double left = static_cast<double>(figures.total - figures.held) / figures.bytesPerSecond;
-    line +=
-        FillMarks(texts.timeLeft, FormatDuration(static_cast<uint64_t>(std::ceil(left)), texts));
+    // Whole seconds, rounded up.
+    const uint64_t speed = static_cast<uint64_t>(figures.bytesPerSecond);
+    const uint64_t left = (figures.total - figures.held + speed - 1) / speed;
+    line += FillMarks(texts.timeLeft, FormatDuration(left, texts));
   }
   return line;
 }
