@@ -95,6 +95,7 @@ def main():
     if state == "download":
         check("caption text", w.count(194, 148, 482, 164, dark) > 20)
         check("status text", w.count(20, 235, 260, 253, dark) > 20)
+        check("progress line text", w.count(20, 250, 260, 264, dark) > 20)
         check("progress filled part", near(w.at(40, 222), (83, 142, 58), 12))
         check("progress empty part", near(w.at(400, 222), (226, 226, 226), 12))
         check("install-driver gone", near(w.at(273, 245), (235, 235, 235), 0))

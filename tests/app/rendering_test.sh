@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
 # Captures the window in each of its states on a private X display and
 # checks the pixels that must hold (tests/app/rendering_probe.py).
-# Usage: rendering_test.sh <window_showcase.exe> <old player stand-in.exe> <out dir> [dpi]
+# Usage: rendering_test.sh <window_showcase.exe> <old player stand-in.exe> <out dir> [dpi] [zh|en]
 # The captures stay in <out dir> as <state>.png. The showcase runs as
 # Windows XP with a player older than 11 in place, so the hint screens come
 # from the real media-player check and the main screen carries the XP note.
 # With a dpi other than 96 the screens come from a prefix of their own whose
-# LogPixels says that DPI, and the checks scale their places with it.
+# LogPixels says that DPI, and the checks scale their places with it. The
+# language is Chinese unless "en" is given; the checks hold in both.
 set -euo pipefail
 trap 'echo "rendering_test: \"$BASH_COMMAND\" failed with status $?" >&2' ERR
 showcase=$1
 player=$2
 outdir=$3
 export RENDER_DPI=${4:-96}
+language=${5:-zh}
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 default_prefix=$root/build/wine-x11
@@ -41,7 +43,7 @@ name=$(basename "$showcase")
 status=0
 for state in main download failed hover hint details; do
   echo "== $state"
-  if ! "$here/render_window.sh" "$outdir/$state.png" "$showcase" "$state"; then
+  if ! "$here/render_window.sh" "$outdir/$state.png" "$showcase" "$state" "$language"; then
     status=1
     continue
   fi

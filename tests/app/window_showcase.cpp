@@ -1,7 +1,8 @@
 // Shows the real window in one of its states so that a capture of the screen
-// can be checked: main, download, failed, hover, hint, details. It runs the
-// start-up's window steps itself (no single-instance rule, no registry), then
-// the message loop until the window closes or 20 seconds have passed.
+// can be checked: main, download, failed, hover, hint, details, then "zh"
+// (the default) or "en" for the language. It runs the start-up's window
+// steps itself (no single-instance rule, no registry), then the message loop
+// until the window closes or 20 seconds have passed.
 #include <windows.h>
 #include <objidl.h>
 
@@ -13,15 +14,23 @@
 #include "app/main_window.h"
 #include "app/resource_util.h"
 #include "settings/setup_settings.h"
+#include "settings/ui_language.h"
+#include "workflow/download_meter.h"
 #include "workflow/worker.h"
 
 using namespace rerozadezGUI;
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
-  const std::wstring state = commandLine != nullptr ? commandLine : L"";
-  // The captures are checked against the Chinese screens, whatever the
-  // machine's display language.
-  rerozadez::GetResourceUtil()->SetLanguage(rerozadez::UiLanguage::kChinese);
+  const std::wstring arguments = commandLine != nullptr ? commandLine : L"";
+  const size_t blank = arguments.find(L' ');
+  const std::wstring state = arguments.substr(0, blank);
+  // The language is the caller's, never the machine's display language.
+  rerozadez::UiLanguage language = rerozadez::UiLanguage::kChinese;
+  if (blank != std::wstring::npos &&
+      !rerozadez::ParseUiLanguage(arguments.substr(blank + 1), &language)) {
+    return 2;
+  }
+  rerozadez::GetResourceUtil()->SetLanguage(language);
   rerozadez::SetupSettings* settings = rerozadez::GetSetupSettings();
   settings->mediaPlayer = (state == L"hint" || state == L"details") ? 1 : 0;
 
@@ -34,6 +43,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
   // as Windows XP with an old player in place.
   helper->CheckMediaPlayer();
 
+  // The download screen's line under the status: a resumed download of 48 MB
+  // going steadily at 2 MB/s, the bar at 37 %.
+  const uint64_t total = 48ull << 20;
+  const uint64_t resumedFrom = total * 37 / 100;
+  rerozadez::DownloadMeter* meter = rerozadez::GetDownloadMeter();
+  const DWORD start = GetTickCount();
+  if (state == L"download") {
+    meter->Begin(resumedFrom, total, start);
+  }
   if (state == L"download" || state == L"failed") {
     helper->OnSetupNotify(rerozadez::NotifyRunStarted, 0);
     helper->OnSetupNotify(rerozadez::NotifyFetchStage, 0);
@@ -48,7 +66,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     SendMessageW(helper->mainWindow, WM_COMMAND, kDetailsButtonId, 0);
   }
 
-  const DWORD start = GetTickCount();
   MSG message;
   bool hovered = false;
   while (GetTickCount() - start < 20000) {
@@ -63,6 +80,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
       // The pointer rests over Install-driver.
       SendMessageW(helper->Button(kInstallDriverButtonId), WM_MOUSEMOVE, 0, MAKELPARAM(20, 10));
       hovered = true;
+    }
+    if (state == L"download") {
+      meter->Record(resumedFrom + (GetTickCount() - start) * 2048ull, GetTickCount());
     }
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
   }
