@@ -3,10 +3,11 @@
 #   scripts/demo.sh           a first run (download, full setup, suite installed),
 #                             then a second run that finds the suite installed
 #   scripts/demo.sh resume    a download closed half-way, then resumed by a new run
-# With a usable X display the window appears there and you press 安装驱动
+# With a usable X display the window appears there and you press Install driver
 # yourself; without one the demo runs on a private Xvfb display, presses the
 # button itself and saves a screenshot of each screen it passes (and, before
-# the first run, of the main screen on a 150 % display).
+# the first run, of the main screen on a 150 % display and of the main and
+# downloading screens in each language).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -36,7 +37,7 @@ scripts/wine-prefix.sh x11 >/dev/null
 source scripts/wine-env.sh
 export QUILL_DEMO_LOG
 QUILL_DEMO_LOG=$(winpath "$work/programs-$variant.log")
-rm -f "$work/programs-$variant.log" "$work/service-$variant.log"
+rm -f "$work/programs-$variant.log"
 
 interactive=no
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
@@ -69,12 +70,15 @@ fi
 
 # A fresh machine for the demo: no suite, no resume record, no setup file.
 reg_delete() { "$WINELOADER" reg delete "$1" /f >/dev/null 2>&1 || true; }
-reg_delete 'HKLM\Software\Wow6432Node\Quillnest'
-reg_delete 'HKLM\Software\Quillnest'
-reg_delete 'HKCU\Software\VeziDazedera'
-reg_delete 'HKCU\Software\QuillnestMini'
-rm -rf "$WINEPREFIX/drive_c/Program Files/Quillnest" "$WINEPREFIX/drive_c/Program Files (x86)/Quillnest"
-rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Travik "$WINEPREFIX"/drive_c/users/*/Application\ Data/Travik 2>/dev/null || true
+fresh_machine() {
+  reg_delete 'HKLM\Software\Wow6432Node\Quillnest'
+  reg_delete 'HKLM\Software\Quillnest'
+  reg_delete 'HKCU\Software\VeziDazedera'
+  reg_delete 'HKCU\Software\QuillnestMini'
+  rm -rf "$WINEPREFIX/drive_c/Program Files/Quillnest" "$WINEPREFIX/drive_c/Program Files (x86)/Quillnest"
+  rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Travik "$WINEPREFIX"/drive_c/users/*/Application\ Data/Travik 2>/dev/null || true
+}
+fresh_machine
 
 # The demo's driver and setup are signed by the tests' publisher, whose key
 # the test build pins; its CA is trusted in the demo's prefix only.
@@ -92,8 +96,8 @@ shot() {
   import -window root "$shots/$1.png" 2>/dev/null && echo "  screenshot: $shots/$1.png"
 }
 press() { "$WINELOADER" "$bin/tools/demo/demo_press.exe" "$@" </dev/null; }
-start_installer() {
-  (cd "$stage" && exec "$WINELOADER" "$stage/QuillnestMini.exe" </dev/null >/dev/null 2>&1) &
+start_installer() {  # [switches...]
+  (cd "$stage" && exec "$WINELOADER" "$stage/QuillnestMini.exe" "$@" </dev/null >/dev/null 2>&1) &
   installer=$!
   pids+=($installer)
 }
@@ -119,34 +123,74 @@ if [ "$interactive" = no ] && [ "$variant" = first-run ]; then
   set_dpi 96
 fi
 
+service_log=""
+start_service() {  # fault, log file
+  service_log=$2
+  rm -f "$service_log"
+  (exec "$WINELOADER" "$bin/tools/demo_service/demo_service.exe" "$port" \
+    "$(winpath "$bin/tools/demo/demo_setup.exe")" "$1" "$(winpath "$service_log")" \
+    >/dev/null 2>&1) &
+  service=$!
+  pids+=($service)
+  for _ in $(seq 1 100); do
+    grep -q 'demo package service on' "$service_log" 2>/dev/null && break
+    sleep 0.1
+  done
+}
+stop_service() {
+  kill -KILL "$service" 2>/dev/null || true
+  wait "$service" 2>/dev/null || true
+}
+file_requests() { grep -c 'GET /downloads/' "$service_log" || true; }
+# Pressing Install driver, then waiting until the download has shown its
+# progress for a moment (seconds, 1.5 unless given).
+press_install_and_wait_for_download() {
+  local before
+  before=$(file_requests)
+  press click 1005
+  for _ in $(seq 1 300); do [ "$(file_requests)" -gt "$before" ] && break; sleep 0.1; done
+  sleep "${1:-1.5}"
+}
+
+if [ "$interactive" = no ] && [ "$variant" = first-run ]; then
+  echo
+  echo "== the main and downloading screens in Chinese and in English, closed again"
+  # Each language downloads from the start on a line of 1 MiB/s, read 1 MiB
+  # at a time: after 3 s the line has a speed, and the window is closed
+  # while the reply pauses three quarters in.
+  for language in zh en; do
+    start_service slow-line "$work/service-languages.log"
+    start_installer /lang "$language"
+    press wait
+    sleep 1
+    shot "main-screen-$language"
+    press_install_and_wait_for_download 3
+    shot "downloading-$language"
+    press close
+    wait "$installer" || true
+    stop_service
+    fresh_machine
+  done
+  rm -f "$work/programs-$variant.log"
+fi
+
 fault=slow
 [ "$variant" = resume ] && fault=stall
-(exec "$WINELOADER" "$bin/tools/demo_service/demo_service.exe" "$port" \
-  "$(winpath "$bin/tools/demo/demo_setup.exe")" "$fault" \
-  "$(winpath "$work/service-$variant.log")" >/dev/null 2>&1) &
-pids+=($!)
-for _ in $(seq 1 100); do
-  grep -q 'demo package service on' "$work/service-$variant.log" 2>/dev/null && break
-  sleep 0.1
-done
-head -n 2 "$work/service-$variant.log"
-
-file_requests() { grep -c 'GET /downloads/' "$work/service-$variant.log" || true; }
+start_service "$fault" "$work/service-$variant.log"
+head -n 2 "$service_log"
 
 echo
 echo "== run 1: the installer on a machine without the suite"
 start_installer
 if [ "$interactive" = yes ]; then
-  echo "The window is on your display: press 安装驱动 (Install driver)."
+  echo "The window is on your display: press Install driver (安装驱动)."
   wait "$installer" || true
 else
   press wait
   sleep 1
   shot 1-main-screen
-  press click 1005
-  echo "  pressed 安装驱动 (Install driver)"
-  for _ in $(seq 1 300); do [ "$(file_requests)" -ge 1 ] && break; sleep 0.1; done
-  sleep 1.5
+  press_install_and_wait_for_download
+  echo "  pressed Install driver (安装驱动)"
   shot 2-downloading
   if [ "$variant" = resume ]; then
     press close
@@ -159,7 +203,7 @@ else
     start_installer
     press wait
     press click 1005
-    echo "  pressed 安装驱动 (Install driver)"
+    echo "  pressed Install driver (安装驱动)"
   fi
   press gone 120000 || true
   sleep 0.5
@@ -180,7 +224,7 @@ fi
 
 echo
 echo "== what happened"
-sed -n '3,$p' "$work/service-$variant.log" | sed 's/^/  service: /'
+sed -n '3,$p' "$service_log" | sed 's/^/  service: /'
 [ -f "$work/programs-$variant.log" ] && sed 's/^/  program: /' "$work/programs-$variant.log"
 setup=$(ls "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Travik/rerozadez/Quillnest_SetUp_mini.exe 2>/dev/null | head -n 1 || true)
 if [ -n "$setup" ]; then
