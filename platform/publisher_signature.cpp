@@ -5,48 +5,16 @@
 #include <softpub.h>
 
 #include <cstring>
+#include <vector>
 
 #include "platform/scoped.h"
 
 namespace rerozadez {
 namespace {
 
-const unsigned char kDerSequence = 0x30;
-const unsigned char kDerVersionTag = 0xA0;  // [0] EXPLICIT, the certificate's version
-// serialNumber, signature, issuer, validity and subject precede the key.
-const int kFieldsBeforeKey = 5;
 // CALG_SHA_256: the headers offer it only for builds above XP, yet XP SP3's
 // provider of type PROV_RSA_AES has it.
 const ALG_ID kSha256Algorithm = ALG_CLASS_HASH | ALG_TYPE_ANY | 12;
-
-// One DER element at der[at], inside der[0, size): its tag, where its
-// contents begin and where it ends. False when it does not fit.
-bool ReadElement(const unsigned char* der, size_t size, size_t at, unsigned char* tag,
-                 size_t* contents, size_t* end) {
-  if (at >= size || size - at < 2) {
-    return false;
-  }
-  *tag = der[at];
-  size_t length = der[at + 1];
-  size_t position = at + 2;
-  if (length & 0x80) {
-    // Long form; four length bytes are more than any certificate needs.
-    const size_t lengthBytes = length & 0x7F;
-    if (lengthBytes == 0 || lengthBytes > 4 || size - position < lengthBytes) {
-      return false;
-    }
-    length = 0;
-    for (size_t i = 0; i < lengthBytes; ++i) {
-      length = (length << 8) | der[position++];
-    }
-  }
-  if (length > size - position) {
-    return false;
-  }
-  *contents = position;
-  *end = position + length;
-  return true;
-}
 
 bool Sha256(const unsigned char* bytes, size_t size, unsigned char* digest) {
   // PROV_RSA_AES is the provider type with SHA-256 from Windows XP SP3 on.
@@ -85,8 +53,7 @@ SignatureCheck CheckSigner(HANDLE stateData, const KeyPin* pins, size_t pinCount
     return {kSignatureRefused, static_cast<unsigned long>(TRUST_E_NO_SIGNER_CERT)};
   }
   PCCERT_CONTEXT certificate = chain->rgpChain[0]->rgpElement[0]->pCertContext;
-  if (!IsCertificateKeyPinned(certificate->pbCertEncoded, certificate->cbCertEncoded, pins,
-                              pinCount)) {
+  if (!IsCertificateKeyPinned(certificate, pins, pinCount)) {
     return {kSignerNotPinned, 0};
   }
   CERT_CHAIN_POLICY_PARA policy = {};
@@ -150,42 +117,20 @@ const char* DescribeSignatureVerdict(SignatureVerdict verdict) {
   }
 }
 
-bool FindSubjectPublicKeyInfo(const unsigned char* der, size_t size, size_t* offset,
-                              size_t* length) {
-  unsigned char tag = 0;
-  size_t contents = 0;
-  size_t end = 0;
-  // Certificate ::= SEQUENCE { tbsCertificate SEQUENCE { ... }, ... }
-  if (!ReadElement(der, size, 0, &tag, &contents, &end) || tag != kDerSequence ||
-      !ReadElement(der, end, contents, &tag, &contents, &end) || tag != kDerSequence) {
+bool IsCertificateKeyPinned(PCCERT_CONTEXT certificate, const KeyPin* pins, size_t pinCount) {
+  // The key Windows verified the signature with, as crypt32 decoded it, never
+  // the certificate's bytes read a second way (a second reader can see another
+  // key). Encoded again by crypt32 it is DER, whatever form the certificate
+  // wrote it in: the bytes openssl hashes when a build pins a publisher.
+  const CERT_PUBLIC_KEY_INFO* key = &certificate->pCertInfo->SubjectPublicKeyInfo;
+  DWORD size = 0;
+  if (!CryptEncodeObject(X509_ASN_ENCODING, X509_PUBLIC_KEY_INFO, key, nullptr, &size)) {
     return false;
   }
-  const size_t tbsEnd = end;
-  size_t at = contents;
-  if (ReadElement(der, tbsEnd, at, &tag, &contents, &end) && tag == kDerVersionTag) {
-    at = end;
-  }
-  for (int field = 0; field < kFieldsBeforeKey; ++field) {
-    if (!ReadElement(der, tbsEnd, at, &tag, &contents, &end)) {
-      return false;
-    }
-    at = end;
-  }
-  if (!ReadElement(der, tbsEnd, at, &tag, &contents, &end) || tag != kDerSequence) {
-    return false;
-  }
-  *offset = at;
-  *length = end - at;
-  return true;
-}
-
-bool IsCertificateKeyPinned(const unsigned char* der, size_t size, const KeyPin* pins,
-                            size_t pinCount) {
-  size_t offset = 0;
-  size_t length = 0;
+  std::vector<BYTE> encoded(size);
   unsigned char digest[32] = {};
-  if (!FindSubjectPublicKeyInfo(der, size, &offset, &length) ||
-      !Sha256(der + offset, length, digest)) {
+  if (!CryptEncodeObject(X509_ASN_ENCODING, X509_PUBLIC_KEY_INFO, key, encoded.data(), &size) ||
+      !Sha256(encoded.data(), size, digest)) {
     return false;
   }
   for (size_t i = 0; i < pinCount; ++i) {

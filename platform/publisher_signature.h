@@ -1,6 +1,7 @@
 #pragma once
 
 #include <windows.h>
+#include <wincrypt.h>
 
 #include <cstddef>
 #include <string>
@@ -43,15 +44,9 @@ SignatureCheck CheckPublisherSignature(HANDLE file, const std::wstring& path, co
 // pinned", "untrusted root", ...
 const char* DescribeSignatureVerdict(SignatureVerdict verdict);
 
-// Where a DER X.509 certificate keeps its SubjectPublicKeyInfo element (tag
-// and length included). False for anything that is not a well-formed
-// certificate up to that element.
-bool FindSubjectPublicKeyInfo(const unsigned char* der, size_t size, size_t* offset,
-                              size_t* length);
-
-// True when the certificate's key is one of pins. A certificate that does not
-// parse, or a SHA-256 that cannot be computed, matches nothing.
-bool IsCertificateKeyPinned(const unsigned char* der, size_t size, const KeyPin* pins,
-                            size_t pinCount);
+// True when the key of certificate, as crypt32 decoded it, is one of pins: the
+// SHA-256 of crypt32's own DER encoding of that key. A key that cannot be
+// encoded, or a SHA-256 that cannot be computed, matches nothing.
+bool IsCertificateKeyPinned(PCCERT_CONTEXT certificate, const KeyPin* pins, size_t pinCount);
 
 }  // namespace rerozadez

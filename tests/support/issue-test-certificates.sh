@@ -7,13 +7,17 @@
 #                    pin and sign their stand-in setups and driver with
 #   other-publisher  from ca, for code signing, not pinned
 #   stray-publisher  the pinned publisher's key, certified by stranger
+#   ec-publisher     from ca, for code signing, an EC (P-256) key
 #   localhost        from ca, for localhost (Wine matches names, not addresses)
 #   otherhost        from ca, for another name
 #   untrusted        for localhost, from stranger
+# and, in key-encodings/, certificates that encode the publisher's key in forms
+# a careless DER reader gets wrong (tests/support/craft-key-encodings.py).
 # The builds embed the publisher's pin, so everything is made once per build
 # tree, when <folder> holds no CA yet (scripts/build.sh does that before it
-# configures). Given <trust helper .exe> (every test run), the CA is trusted
-# in the prefix the helper runs in, replacing an earlier one of its name.
+# configures); the EC publisher and the key encodings whenever they are
+# missing. Given <trust helper .exe> (every test run), the CA is trusted in the
+# prefix the helper runs in, replacing an earlier one of its name.
 # Usage: issue-test-certificates.sh <folder> [<trust helper .exe>]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -36,9 +40,9 @@ issue() {  # name, issuing CA, subject, extensions, [key to certify]
       -extfile "$1.ext" -out "$1.pem" 2>/dev/null
   cat "$1.pem" "$2.pem" > "$1-chain.pem"  # what a signature carries
 }
+signing='keyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning'
 if [ ! -f ca.pem ]; then
-  rm -f ./*.pem ./*.key ./*.csr ./*.ext ./*.srl ./*.der
-  signing='keyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning'
+  rm -rf ./*.pem ./*.key ./*.csr ./*.ext ./*.srl ./*.der key-encodings
   ca ca "Quillnest Test CA"
   ca stranger "Quillnest Stranger CA"
   issue publisher ca "Quillnest Test Publisher" "$signing"
@@ -49,6 +53,11 @@ if [ ! -f ca.pem ]; then
   issue untrusted stranger localhost 'subjectAltName=DNS:localhost\nextendedKeyUsage=serverAuth'
   openssl x509 -in ca.pem -outform DER -out ca.der
 fi
+if [ ! -f ec-publisher.pem ]; then
+  openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256 -out ec-publisher.key 2>/dev/null
+  issue ec-publisher ca "Quillnest EC Publisher" "$signing"
+fi
+[ -f key-encodings/key-length-non-minimal.pin ] || "$root/tests/support/craft-key-encodings.py" .
 if [ $# -ge 2 ]; then
   "$root/scripts/wine-run" "$2" "Z:$(pwd)/ca.der" </dev/null
 fi
