@@ -180,6 +180,10 @@ RouteResult DownloadSetupFile(CReroZadezHelper* worker) {
     DeleteFileW(GetSetupSettings()->GetSetupFilePath().c_str());
     return {kInstalledSuiteCurrent, Status::Ok()};
   }
+  // Without a digest no download could pass its check: the reply is at
+  // fault, and nothing is fetched only to be refused twice.
+  if (offer.fpmd5.empty())
+    return {kDownloadFailed, Status::Failed(StatusStep::kReplyDigest, "empty")};
   PreparedDownload download;
   status = PrepareDownload(offer, &download);
   if (!status.ok())

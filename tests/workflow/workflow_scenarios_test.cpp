@@ -593,6 +593,14 @@ TEST_F(WorkflowWorld, EachFailureReachesTheScreenWithItsKindAndTheLogWithItsCaus
          server_.SetRoute(kQueryPath, portal);
        },
        FailureKind::kBadReply, "package reply: not one JSON object (step 2102)"},
+      {"offer without a digest",
+       [&] {
+         HttpRoute offer;
+         offer.body = "{\"RES\":\"SUCCESS\",\"VerName\":\"1.0.0.100\",\"DownloadURL\":\"" +
+                      server_.BaseUrl() + kSetupPath + "\",\"Size\":\"4194304\"}";
+         server_.SetRoute(kQueryPath, offer);
+       },
+       FailureKind::kBadReply, "package reply: FPMD5 unusable (step 2108)"},
       {"setup file's place taken by a folder",
        [&] { ASSERT_TRUE(CreateDirectoryW(setupPath_.c_str(), nullptr)); },
        FailureKind::kDiskProblem, "download: open the setup file (step 1002), Windows error 5"},
