@@ -21,6 +21,9 @@ const DWORD kConnectTimeoutMs = 30000;
 const DWORD kEmptyReadPauseMs = 100;
 // The body has ended once this many reads in a row brought nothing.
 const int kMaxEmptyReads = 10;
+// The window redraws its progress twice a second: more reports of the
+// percentage would only cost the downloading thread.
+const DWORD kProgressIntervalMs = 250;
 // How a read that timed out fails: WinINet's own code on Windows, the
 // socket's (WSAETIMEDOUT) under Wine.
 const DWORD kSocketTimedOut = 10060;
@@ -176,6 +179,47 @@ Status WriteReceived(HANDLE file, const char* bytes, DWORD got, BodyPlacement* p
   return Status::Ok();
 }
 
+// How many bytes to read next: what has arrived, up to the buffer. A read
+// of the whole buffer would return only once 1 MiB had come, a 32 s
+// standstill of the progress on a 32 KiB/s line; InternetQueryDataAvailable
+// waits only for the next byte (0 at the body's end, read as before).
+Status ReadableBytes(HINTERNET request, DWORD* count) {
+  DWORD available = 0;
+  if (!InternetQueryDataAvailable(request, &available, 0, 0))
+    return Status::LastError(StatusStep::kDownloadReadBody);
+  *count = available == 0 ? kReadBufferBytes : std::min(available, kReadBufferBytes);
+  return Status::Ok();
+}
+
+// Tells the caller what the file holds after a read: the meter every time,
+// the percentage when it changed and the last report is kProgressIntervalMs
+// old (or final).
+class ProgressReporter {
+ public:
+  ProgressReporter(const DownloadControl& control, int64_t totalSize)
+      : control_(control), totalSize_(totalSize) {}
+
+  void Held(uint64_t held, bool final) {
+    if (control_.bytesHeld)
+      control_.bytesHeld(held);
+    const int percent = DownloadPercent(held, totalSize_);
+    const DWORD now = GetTickCount();
+    if (!control_.progress || percent == reported_ ||
+        (!final && reported_ >= 0 && now - reportedAt_ < kProgressIntervalMs)) {
+      return;
+    }
+    control_.progress(percent);
+    reported_ = percent;
+    reportedAt_ = now;
+  }
+
+ private:
+  const DownloadControl& control_;
+  const int64_t totalSize_;
+  int reported_ = -1;  // none yet
+  DWORD reportedAt_ = 0;
+};
+
 // Reads the body into file until it ends, a read fails, a stop is asked or
 // a write fails; logs how it ended.
 Status ReceiveBody(const DownloadControl& control, HINTERNET request, HANDLE file,
@@ -187,17 +231,22 @@ Status ReceiveBody(const DownloadControl& control, HINTERNET request, HANDLE fil
   uint64_t position = place.streamStart;
   if (control.bytesHeld)
     control.bytesHeld(place.restartPending ? 0 : place.fileLength);
+  ProgressReporter reporter(control, totalSize);
   uint64_t received = 0;
   int emptyReads = 0;
+  bool wrote = false;
   const char* ending = "the body ended";
   for (;;) {
     if (control.shouldStop && control.shouldStop()) {
       ending = "stop requested";
       break;
     }
+    DWORD wanted = 0;
     DWORD got = 0;
-    if (!InternetReadFile(request, buffer.get(), kReadBufferBytes, &got)) {
+    status = ReadableBytes(request, &wanted);
+    if (status.ok() && !InternetReadFile(request, buffer.get(), wanted, &got))
       status = Status::LastError(StatusStep::kDownloadReadBody);
+    if (!status.ok()) {
       ending = "a read failed";
       break;
     }
@@ -213,12 +262,11 @@ Status ReceiveBody(const DownloadControl& control, HINTERNET request, HANDLE fil
       ending = "a write failed";
       break;
     }
-    const uint64_t held = std::max(position, place.fileLength);
-    if (control.progress)
-      control.progress(DownloadPercent(held, totalSize));
-    if (control.bytesHeld)
-      control.bytesHeld(held);
+    wrote = true;
+    reporter.Held(std::max(position, place.fileLength), false);
   }
+  if (wrote)
+    reporter.Held(std::max(position, place.fileLength), true);
   LogLine("download ended (%s): %I64u bytes received from byte %I64u", ending, received,
           place.streamStart);
   return status;

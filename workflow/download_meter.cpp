@@ -7,6 +7,10 @@ namespace {
 const double kSmoothingMs = 3000.0;
 // Below this much measured time the speed is not shown at all.
 const DWORD kFirstSpeedAfterMs = 1000;
+// The shortest time one speed sample covers. Reads come as the bytes do,
+// several within one tick of the clock on a fast line: the bytes of such
+// reads add up until a sample is due instead of being lost to a span of 0.
+const DWORD kMinSampleMs = 250;
 
 // Holds the lock for a scope.
 class Locked {
@@ -35,7 +39,9 @@ void DownloadMeter::Begin(uint64_t held, uint64_t total, DWORD nowMs) {
   figures_.held = held;
   figures_.total = total;
   figures_.resumedFrom = held;
-  lastSampleMs_ = nowMs;
+  sampleHeld_ = held;
+  sampleMs_ = nowMs;
+  lastByteMs_ = nowMs;
   measuredMs_ = 0;
 }
 
@@ -44,25 +50,29 @@ void DownloadMeter::Record(uint64_t held, DWORD nowMs) {
   if (held == figures_.held) {
     return;
   }
+  lastByteMs_ = nowMs;
   if (held < figures_.held) {
     // The file started over (a server that ignored the range): so does the count.
     figures_.held = held;
     figures_.resumedFrom = 0;
-    lastSampleMs_ = nowMs;
+    sampleHeld_ = held;
+    sampleMs_ = nowMs;
     return;
   }
-  const DWORD spanMs = nowMs - lastSampleMs_;
-  if (spanMs > 0) {
-    const double rate = static_cast<double>(held - figures_.held) * 1000.0 / spanMs;
-    // An average that forgets what lies beyond the smoothing span; the first
-    // sample stands for itself.
-    const double weight =
-        measuredMs_ == 0 ? 1.0 : (spanMs >= kSmoothingMs ? 1.0 : spanMs / kSmoothingMs);
-    figures_.bytesPerSecond += (rate - figures_.bytesPerSecond) * weight;
-    measuredMs_ += spanMs;
-  }
   figures_.held = held;
-  lastSampleMs_ = nowMs;
+  const DWORD spanMs = nowMs - sampleMs_;
+  if (spanMs < kMinSampleMs) {
+    return;
+  }
+  const double rate = static_cast<double>(held - sampleHeld_) * 1000.0 / spanMs;
+  // An average that forgets what lies beyond the smoothing span; the first
+  // sample stands for itself.
+  const double weight =
+      measuredMs_ == 0 ? 1.0 : (spanMs >= kSmoothingMs ? 1.0 : spanMs / kSmoothingMs);
+  figures_.bytesPerSecond += (rate - figures_.bytesPerSecond) * weight;
+  measuredMs_ += spanMs;
+  sampleHeld_ = held;
+  sampleMs_ = nowMs;
 }
 
 void DownloadMeter::End() {
@@ -73,7 +83,7 @@ void DownloadMeter::End() {
 DownloadFigures DownloadMeter::Read(DWORD nowMs) const {
   Locked locked(&lock_);
   DownloadFigures figures = figures_;
-  figures.waiting = figures.active && nowMs - lastSampleMs_ >= kWaitingAfterMs;
+  figures.waiting = figures.active && nowMs - lastByteMs_ >= kWaitingAfterMs;
   if (measuredMs_ < kFirstSpeedAfterMs || figures.waiting) {
     figures.bytesPerSecond = 0;
   }

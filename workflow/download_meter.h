@@ -42,8 +42,10 @@ class DownloadMeter {
  private:
   mutable CRITICAL_SECTION lock_;
   DownloadFigures figures_;
-  DWORD lastSampleMs_ = 0;  // when held last changed (or the phase began)
-  DWORD measuredMs_ = 0;    // how much time the speed average covers so far
+  uint64_t sampleHeld_ = 0;  // held when the last speed sample was taken
+  DWORD sampleMs_ = 0;       // when it was taken (or the phase began)
+  DWORD lastByteMs_ = 0;     // when held last changed (or the phase began)
+  DWORD measuredMs_ = 0;     // how much time the speed average covers so far
 };
 
 // The one meter, created on first use and never destroyed.
