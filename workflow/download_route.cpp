@@ -57,6 +57,14 @@ bool NextPassFromFirstByte(const Status& pass, uint64_t startOffset, bool* tried
   return true;
 }
 
+// A pass that could not open or write the setup file (a full disk, denied
+// access, another program's hold): every further pass would meet the same
+// wall, each asking for the rest of the file again. What the file holds and
+// the resume record stay, so a Retry once there is room resumes from there.
+bool IsFileUnwritable(const Status& pass) {
+  return pass.step == StatusStep::kDownloadOpenFile || pass.step == StatusStep::kDownloadWriteFile;
+}
+
 // True when the installed suite is as new as the offer and can be started:
 // nothing to fetch. A suite whose program is gone is repaired by the setup.
 bool IsInstalledSuiteCurrentFor(const Offer& offer) {
@@ -120,6 +128,10 @@ RouteResult RunDownloadPasses(CReroZadezHelper* worker, const PreparedDownload& 
     if (!IsDownloadComplete()) {
       LogLine("download route: pass %d left the setup file incomplete (%I64u bytes)", pass + 1,
               GetSysUtil()->GetFileLength(download.setupPath));
+      if (IsFileUnwritable(passStatus)) {
+        LogLine("download route: the setup file cannot be written, no further pass");
+        return {kDownloadFailed, passStatus};
+      }
       if (!passStatus.ok())
         LogStatus("download pass", passStatus);
       lastPass = passStatus;

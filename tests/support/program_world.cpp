@@ -14,7 +14,7 @@ namespace quilltest {
 void ProgramWorld::SetUp() {
   program_ = scratch_.File(L"QuillnestMini.exe");
   ASSERT_TRUE(CopyFileW(Backslashed(QUILL_PROGRAM_EXE).c_str(), program_.c_str(), FALSE));
-  environment_.RedirectWorkFolders(appData_.Path(), temp_.Path());
+  MoveAppDataTo(appData_.Path());
   // The served setup is the recorder stand-in, so its start is logged;
   // its large copy spans several of the downloader's 1 MiB reads.
   served_ = ReadFileBytes(StandInPath(L"recorder-large.exe"));
@@ -139,8 +139,13 @@ void ProgramWorld::PressRetry(HWND window) {
   EXPECT_FALSE(ButtonVisible(window, kRetryButton));
 }
 
+void ProgramWorld::MoveAppDataTo(const std::wstring& folder) {
+  appDataPath_ = folder;
+  environment_.RedirectWorkFolders(folder, temp_.Path());
+}
+
 std::wstring ProgramWorld::WorkFolder() const {
-  return appData_.Path() + L"\\Travik\\rerozadez";
+  return appDataPath_ + L"\\Travik\\rerozadez";
 }
 
 uint64_t ProgramWorld::SetupFileLength() const {

@@ -58,6 +58,9 @@ class ProgramWorld : public ::testing::Test {
   // showed it may still be on its way out at the first press.
   static void PressRetry(HWND window);
 
+  // The program's application data, and so its working folder, in folder
+  // (a small volume, say) from the next start on.
+  void MoveAppDataTo(const std::wstring& folder);
   std::wstring WorkFolder() const;
   std::wstring SetupFile() const { return WorkFolder() + L"\\Quillnest_SetUp_mini.exe"; }
   // Read from the folder entry: opening the file would clash with the
@@ -79,6 +82,7 @@ class ProgramWorld : public ::testing::Test {
 
   ScratchDir scratch_;
   ScratchDir appData_;
+  std::wstring appDataPath_;  // appData_'s, unless moved
   ScratchDir temp_;
   ScopedEnvironment environment_;
   ScopedProgramKeys registry_;
