@@ -39,7 +39,7 @@ int AnswerCommandLine(const rerozadez::CommandLine& line) {
   }
   if (line.mode != rerozadez::RunMode::kQuiet) {
     const std::wstring text =
-        L"Unknown switch, or a path missing after it: " + line.error + L"\n\n" + help;
+        L"Unknown switch, or a path missing or too long after it: " + line.error + L"\n\n" + help;
     MessageBoxW(nullptr, text.c_str(), kMessageTitle, MB_OK | MB_ICONERROR);
   }
   return kExitBadCommandLine;

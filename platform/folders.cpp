@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "platform/diagnostic_log.h"
 
 namespace rerozadez {
@@ -27,18 +29,33 @@ Status MakeFolderTree(const std::wstring& path, StatusStep step) {
   if (folder.empty() || IsFolder(folder)) {
     return Status::Ok();
   }
-  // The level above first; a drive ("C:") or a share's root ends the climb,
-  // and a failure there shows up as this level's.
-  const std::wstring parent = FolderOf(folder);
-  if (!parent.empty() && parent.size() < folder.size() && parent.back() != L':' &&
-      parent.find_first_not_of(L"\\/") != std::wstring::npos) {
-    const Status above = MakeFolderTree(parent, step);
-    if (!above.ok()) {
-      return above;
+  // The lengths of the levels to make, deepest first, found by climbing to
+  // the first level that exists. A loop, not recursion: a path (from /log,
+  // say) may have thousands of levels. A drive ("C:") or a share's root
+  // ends the climb, and a failure there shows up as the level below's.
+  std::vector<size_t> missing;
+  for (size_t length = folder.size();;) {
+    missing.push_back(length);
+    const size_t slash = folder.find_last_of(L"\\/", length - 1);
+    if (slash == std::wstring::npos || slash == 0) {
+      break;
     }
+    const std::wstring parent = folder.substr(0, slash);
+    if (parent.back() == L':' || parent.find_first_not_of(L"\\/") == std::wstring::npos ||
+        IsFolder(parent)) {
+      break;
+    }
+    length = slash;
   }
-  if (!CreateDirectoryW(folder.c_str(), nullptr) && !IsFolder(folder)) {
-    return Status::LastError(step, LogText(folder));
+  for (size_t index = missing.size(); index-- > 0;) {
+    const std::wstring level = folder.substr(0, missing[index]);
+    if (!CreateDirectoryW(level.c_str(), nullptr)) {
+      // Read before IsFolder's own call replaces it.
+      const DWORD code = GetLastError();
+      if (!IsFolder(level)) {
+        return Status::Windows(step, code, LogText(level));
+      }
+    }
   }
   return Status::Ok();
 }

@@ -26,7 +26,15 @@ std::wstring SwitchName(const std::wstring& argument) {
 
 CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
   CommandLine line;
-  for (size_t index = 0; index < arguments.size() && line.error.empty(); ++index) {
+  // The whole line is read even after an error, which keeps the first: a
+  // /quiet after it must still keep the refusal silent, as nobody is there
+  // to click a message away.
+  auto refuse = [&line](const std::wstring& what) {
+    if (line.error.empty()) {
+      line.error = what;
+    }
+  };
+  for (size_t index = 0; index < arguments.size(); ++index) {
     const std::wstring name = SwitchName(arguments[index]);
     std::wstring* path = name == L"log"      ? &line.logPath
                          : name == L"layout" ? &line.layoutFolder
@@ -37,14 +45,17 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
       // A path (or language) is whatever follows, unless it is missing or
       // empty; a path may well start with "-".
       if (index + 1 == arguments.size() || arguments[index + 1].empty()) {
-        line.error = arguments[index];
+        refuse(arguments[index]);
       } else {
         *path = arguments[++index];
         UiLanguage known = UiLanguage::kChinese;
         if (path == &line.language && !ParseUiLanguage(line.language, &known)) {
           // A language the program does not carry is refused like a missing
           // path: the administrator asked for something it cannot give.
-          line.error = arguments[index - 1] + L" " + line.language;
+          refuse(arguments[index - 1] + L" " + line.language);
+        } else if (path != &line.language && path->size() >= MAX_PATH) {
+          // Windows' file functions take no longer path (on XP not at all).
+          refuse(arguments[index - 1] + L" <" + std::to_wstring(path->size()) + L" characters>");
         }
       }
     } else if (name == L"quiet") {
@@ -54,7 +65,13 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
     } else if (name == L"?" || name == L"help") {
       line.help = true;
     } else {
-      line.error = arguments[index];
+      refuse(arguments[index]);
+    }
+  }
+  // Silent too where /quiet was taken for a missing value ("/lang /quiet").
+  for (size_t index = 0; index < arguments.size() && !line.error.empty(); ++index) {
+    if (SwitchName(arguments[index]) == L"quiet") {
+      line.mode = RunMode::kQuiet;
     }
   }
   return line;

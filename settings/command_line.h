@@ -21,14 +21,17 @@ struct CommandLine {
   std::wstring sourceFolder;  // "/source <folder>"
   std::wstring language;      // "/lang zh|en", as given; empty without the switch
   // Empty when the line is sound; else the unknown switch, the switch whose
-  // path or language is missing, or "/lang <value>" for a language not
-  // carried. Nothing is started then.
+  // path or language is missing, "/lang <value>" for a language not carried,
+  // or "/log <N characters>" for a path of MAX_PATH characters or more.
+  // Nothing is started then.
   std::wstring error;
 };
 
 // The arguments after the program's own name, already split as Windows
 // splits them (quotes removed). "/quiet" wins over "/passive" whatever
-// their order; a path switch given twice keeps the last path.
+// their order; a path switch given twice keeps the last path. A line with
+// errors is read to its end and keeps the first; with "/quiet" anywhere on
+// it, even as a missing value, its mode is kQuiet.
 CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments);
 
 // This process's command line, split by CommandLineToArgvW and parsed.

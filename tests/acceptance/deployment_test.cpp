@@ -104,11 +104,17 @@ TEST_F(DeploymentTest, SecondUnattendedCopyAndBadSwitchesEndAtOnce) {
   StartService(L"stall");
   HWND window = StartAndInstall(&first_);
   ASSERT_NE(nullptr, window);
+  // A /log path of thousands of levels, as long as a command line allows.
+  std::wstring deepLog = L"/quiet /log " + scratch_.Path();
+  while (deepLog.size() < 22000) {
+    deepLog += L"\\d";
+  }
   const struct {
     const wchar_t* switches;
     int exitCode;
-  } cases[] = {
-      {L"/quiet", 1618}, {L"/passive", 1618}, {L"/quiet /bogus", 87}, {L"/quiet /log", 87}};
+  } cases[] = {{L"/quiet", 1618},     {L"/passive", 1618},    {L"/quiet /bogus", 87},
+               {L"/quiet /log", 87},  {L"/bogus /quiet", 87}, {L"/lang fr -QUIET", 87},
+               {L"/lang /quiet", 87}, {deepLog.c_str(), 87}};
   for (const auto& each : cases) {
     second_ = Start(each.switches);
     EXPECT_EQ(each.exitCode, EndsWithoutWindow(second_, 15000)) << each.switches;

@@ -1,5 +1,7 @@
 #include "settings/command_line.h"
 
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include "settings/ui_language.h"
@@ -20,7 +22,7 @@ std::wstring Summary(const CommandLine& line) {
 TEST(CommandLine, SwitchesAsAdministratorsWriteThem) {
   const struct {
     std::vector<std::wstring> arguments;
-    const wchar_t* expected;
+    std::wstring expected;
   } cases[] = {
       {{}, L"normal log[] layout[] source[] error[]"},
       {{L"/QUIET"}, L"quiet log[] layout[] source[] error[]"},
@@ -40,7 +42,15 @@ TEST(CommandLine, SwitchesAsAdministratorsWriteThem) {
       {{L"-LANG", L"ZH"}, L"normal log[] layout[] source[] lang[ZH] error[]"},
       {{L"/lang"}, L"normal log[] layout[] source[] error[/lang]"},
       {{L"/lang", L"fr"}, L"normal log[] layout[] source[] lang[fr] error[/lang fr]"},
-      {{L"/lang", L"/quiet"}, L"normal log[] layout[] source[] lang[/quiet] error[/lang /quiet]"},
+      {{L"/lang", L"/quiet"}, L"quiet log[] layout[] source[] lang[/quiet] error[/lang /quiet]"},
+      // An error before /quiet: the line is read on, the first error kept.
+      {{L"/bogus", L"-Quiet"}, L"quiet log[] layout[] source[] error[/bogus]"},
+      {{L"/lang", L"fr", L"/log", L"/quiet"},
+       L"quiet log[/quiet] layout[] source[] lang[fr] error[/lang fr]"},
+      {{L"x", L"/log"}, L"normal log[] layout[] source[] error[x]"},
+      {{L"/layout", std::wstring(MAX_PATH, L'd')},
+       L"normal log[] layout[" + std::wstring(MAX_PATH, L'd') + L"] source[] error[/layout <" +
+           std::to_wstring(MAX_PATH) + L" characters>]"},
   };
   for (const auto& each : cases) {
     EXPECT_EQ(each.expected, Summary(ParseCommandLine(each.arguments)));
