@@ -10,6 +10,7 @@
 #include "settings/setup_settings.h"
 #include "settings/sys_util.h"
 #include "workflow/resume_state.h"
+#include "workflow/version_compare.h"
 
 namespace rerozadez {
 
@@ -21,8 +22,55 @@ const size_t kFullDigestLength = 32;
 // A manifest is three short lines; anything larger is not one.
 const DWORD kMaxManifestBytes = 64 * 1024;
 
-std::string ConfigValue(const std::wstring& text, const wchar_t* key) {
-  return GetSysUtil()->WideToAnsi(GetConfigValue(text, key).c_str());
+// A text for the log's line: control characters (a CR LF inside a value,
+// say) shown as "?", so that the text stays on its line.
+std::string Shown(std::string text) {
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+      c = '?';
+  }
+  return text;
+}
+
+// A manifest's size: decimal digits only, above 0 (18 digits always fit).
+bool IsManifestSize(const std::string& text) {
+  return !text.empty() && text.size() <= 18 &&
+         text.find_first_not_of("0123456789") == std::string::npos &&
+         _strtoi64(text.c_str(), nullptr, 10) > 0;
+}
+
+bool IsFullDigest(const std::string& text) {
+  return text.size() == kFullDigestLength &&
+         text.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+}
+
+// Takes one "key=value" line of a manifest into it; false when the line is
+// not one that FormatLayoutManifest writes, or repeats a key.
+bool TakeManifestLine(const std::wstring& line, LayoutManifest* manifest, unsigned* seen) {
+  // Printable ASCII only, so the narrow value is the line's text exactly.
+  for (wchar_t c : line) {
+    if (c < 0x20 || c > 0x7E)
+      return false;
+  }
+  const size_t equals = line.find(L'=');
+  if (equals == std::wstring::npos)
+    return false;
+  const std::wstring key = line.substr(0, equals);
+  const std::string value(line.begin() + static_cast<std::ptrdiff_t>(equals) + 1, line.end());
+  const unsigned bit = key == L"Version" ? 1u : key == L"Size" ? 2u : key == L"MD5" ? 4u : 0u;
+  if (bit == 0 || (*seen & bit) != 0)
+    return false;
+  *seen |= bit;
+  if (bit == 1u) {
+    manifest->version = value;
+    return value.empty() || IsPlainVersion(value);  // empty: no offer when it was made
+  }
+  if (bit == 2u) {
+    manifest->size = value;
+    return IsManifestSize(value);
+  }
+  manifest->md5 = value;
+  return IsFullDigest(value);
 }
 
 // Writes bytes to a new file beside path, then puts it in path's place, so
@@ -82,14 +130,30 @@ std::string FormatLayoutManifest(const LayoutManifest& manifest) {
          "\r\n";
 }
 
-bool ParseLayoutManifest(const std::string& bytes, LayoutManifest* manifest) {
+Status ParseLayoutManifest(const std::string& bytes, LayoutManifest* manifest) {
   const std::wstring text = DecodeConfigText(bytes);
-  manifest->version = ConfigValue(text, L"Version");
-  manifest->size = ConfigValue(text, L"Size");
-  manifest->md5 = ConfigValue(text, L"MD5");
-  return ParseSizeText(GetConfigValue(text, L"Size")) > 0 &&
-         manifest->md5.size() == kFullDigestLength &&
-         manifest->md5.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+  // Every line ended, as written: a manifest cut short is none.
+  if (text.empty() || text.back() != L'\n')
+    return Status::Failed(StatusStep::kSourceNoManifest, "its last line is not ended");
+  LayoutManifest read;
+  unsigned seen = 0;
+  int number = 0;
+  for (size_t start = 0; start < text.size();) {
+    const size_t end = text.find(L'\n', start);
+    std::wstring line = text.substr(start, end - start);
+    start = end + 1;
+    ++number;
+    if (!line.empty() && line.back() == L'\r')
+      line.pop_back();
+    if (!line.empty() && !TakeManifestLine(line, &read, &seen)) {
+      return Status::Failed(StatusStep::kSourceNoManifest,
+                            "line " + std::to_string(number) + " refused: " + Shown(LogText(line)));
+    }
+  }
+  if (read.size.empty() || read.md5.empty())
+    return Status::Failed(StatusStep::kSourceNoManifest, "no Size or no MD5 line");
+  *manifest = read;
+  return Status::Ok();
 }
 
 std::wstring LayoutSetupPath(const std::wstring& folder) {
@@ -98,6 +162,12 @@ std::wstring LayoutSetupPath(const std::wstring& folder) {
 
 Status WriteLayout(const std::wstring& setupPath, const std::wstring& folder,
                    const std::string& version) {
+  // The manifest must read back as written: a version or none (no offer in
+  // this run), never a text that could hold lines of its own.
+  if (!version.empty() && !IsPlainVersion(version)) {
+    return Status::Failed(StatusStep::kLayoutWriteManifest,
+                          "the offered version \"" + Shown(version) + "\" is not a.b.c.d");
+  }
   Status status = MakeFolderTree(folder, StatusStep::kLayoutMakeFolder);
   LayoutManifest manifest = {version, std::to_string(GetSysUtil()->GetFileLength(setupPath)), ""};
   if (status.ok())
@@ -128,8 +198,9 @@ Status ReadLayoutManifest(const std::wstring& folder, LayoutManifest* manifest) 
   if (!ReadFile(file.Get(), &bytes[0], kMaxManifestBytes, &read, nullptr))
     return Status::LastError(StatusStep::kSourceNoManifest, LogText(path));
   bytes.resize(read);
-  if (!ParseLayoutManifest(bytes, manifest))
-    return Status::Failed(StatusStep::kSourceNoManifest, "incomplete: " + LogText(path));
+  const Status parsed = ParseLayoutManifest(bytes, manifest);
+  if (!parsed.ok())
+    return Status::Failed(StatusStep::kSourceNoManifest, parsed.detail + ": " + LogText(path));
   return Status::Ok();
 }
 

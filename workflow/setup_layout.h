@@ -22,15 +22,20 @@ struct LayoutManifest {
 
 // The manifest's text: "Version=", "Size=" and "MD5=" lines, CR LF ended.
 std::string FormatLayoutManifest(const LayoutManifest& manifest);
-// Reads a manifest's text (ANSI or UTF-16, as configuration files are). True
-// when it names a positive size and a 32-digit digest.
-bool ParseLayoutManifest(const std::string& bytes, LayoutManifest* manifest);
+// Reads a manifest's text (ANSI or UTF-16, as configuration files are)
+// exactly as FormatLayoutManifest writes it: "Size=" a positive decimal that
+// fits, "MD5=" 32 hexadecimal digits, "Version=" a.b.c.d or nothing (the
+// line may be absent), each at most once, in any order, every line ended;
+// blank lines are passed over. Else kSourceNoManifest naming the line, and
+// manifest untouched.
+Status ParseLayoutManifest(const std::string& bytes, LayoutManifest* manifest);
 
 // The setup file in a layout folder (<folder>\Quillnest_SetUp_mini.exe).
 std::wstring LayoutSetupPath(const std::wstring& folder);
 
 // Copies a verified setup (held by the caller) into folder, creating it, and
-// writes its manifest with version. The copy is hashed again and must equal
+// writes its manifest with version (a.b.c.d, or empty when none was offered;
+// any other text is refused with kLayoutWriteManifest). The copy is hashed again and must equal
 // the setup's digest; a failed copy leaves no manifest naming it. Ok, or the
 // kLayout... step with Windows' code.
 Status WriteLayout(const std::wstring& setupPath, const std::wstring& folder,

@@ -1,5 +1,6 @@
 #include "workflow/version_compare.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 
@@ -67,6 +68,25 @@ bool IsInstalledSuiteCurrent(const std::string& offered, const std::string& inst
   return ParseVersion(offered, parts[0], parts[1], parts[2], parts[3]) &&
          ParseVersion(installed, parts[0], parts[1], parts[2], parts[3]) &&
          CompareVersion(offered, installed) <= 0;
+}
+
+bool IsPlainVersion(const std::string& text) {
+  int numbers = 0;
+  size_t start = 0;
+  for (;;) {
+    const size_t stop = std::min(text.find('.', start), text.size());
+    const std::string number = text.substr(start, stop - start);
+    if (number.empty() || number.size() > 10 ||
+        number.find_first_not_of("0123456789") != std::string::npos ||
+        strtoll(number.c_str(), nullptr, 10) > INT_MAX) {
+      return false;
+    }
+    ++numbers;
+    if (stop == text.size()) {
+      return numbers == 4;
+    }
+    start = stop + 1;
+  }
 }
 
 }  // namespace rerozadez

@@ -19,4 +19,9 @@ int CompareVersion(std::string offered, std::string installed);
 // leaves that unknown.
 bool IsInstalledSuiteCurrent(const std::string& offered, const std::string& installed);
 
+// True when text is exactly four decimal numbers joined by full stops
+// ("3.2.0.150"), each within the signed 32-bit range: nothing before,
+// between or after them.
+bool IsPlainVersion(const std::string& text);
+
 }  // namespace rerozadez
