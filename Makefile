@@ -2,8 +2,9 @@
 # what they need first.
 .PHONY: demo demo-resume test build release clean
 
+# make demo [LINE_KIBPS=32]: the first run's download over a line that slow.
 demo:
-	scripts/demo.sh
+	LINE_KIBPS='$(LINE_KIBPS)' scripts/demo.sh
 
 demo-resume:
 	scripts/demo.sh resume

@@ -176,6 +176,9 @@ fi
 
 fault=slow
 [ "$variant" = resume ] && fault=stall
+# LINE_KIBPS=32 (make demo LINE_KIBPS=32): run 1 downloads over a line of
+# that many KiB/s, a 256 kbit/s link for 32.
+[ "$variant" = first-run ] && [ -n "${LINE_KIBPS:-}" ] && fault=slow-line-$LINE_KIBPS
 start_service "$fault" "$work/service-$variant.log"
 head -n 2 "$service_log"
 

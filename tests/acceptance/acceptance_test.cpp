@@ -6,10 +6,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "app/resource_util.h"
 #include "platform/text_encoding.h"
+#include "resources/resource_ids.h"
 #include "tests/support/package_service.h"
 #include "tests/support/program_driver.h"
 #include "tests/support/program_world.h"
@@ -245,6 +248,72 @@ TEST_F(AcceptanceTest, SlowLineTellsSpeedTimeLeftAndWaitingForTheServer) {
   EXPECT_NE(L"", withSpeed) << "no speed and time left shown";
   EXPECT_NE(std::wstring::npos, waiting.find(L"已下载 ")) << "no wait shown";
   ExpectSetupStartedFromTheServedFile(first_);
+}
+
+// The first number in a text: the bytes held, in the progress line.
+std::wstring FirstNumber(const std::wstring& text) {
+  const size_t first = text.find_first_of(L"0123456789");
+  if (first == std::wstring::npos)
+    return std::wstring();
+  return text.substr(first, text.find_first_not_of(L"0123456789.", first) - first);
+}
+
+// On a 256 kbit/s link (32 KiB/s) the status line follows the bytes as they
+// arrive: the count it shows changes every few seconds, and while bytes
+// come it never says it waits for the server.
+TEST_F(AcceptanceTest, SlowLinkShowsTheBytesAsTheyArriveAndNeverWaits) {
+  ASSERT_TRUE(quilltest::WriteFileBytes(scratch_.File(L"SetupConfig.txt"), "Language=en\r\n"));
+  const std::wstring waiting = rerozadez::GetResourceUtil()->LoadStringText(
+      IDS_PROGRESS_WAITING, rerozadez::UiLanguage::kEnglish);
+  StartService(L"slow-line-32");
+  HWND window = StartAndInstall(&first_);
+  ASSERT_NE(nullptr, window);
+  HWND statusLine = GetDlgItem(window, 1010);
+  std::set<std::wstring> counts;
+  DWORD firstCountAt = 0;
+  const DWORD start = GetTickCount();
+  while (ExitCode(first_, 100) == -1 && GetTickCount() - start < 120000 &&
+         (firstCountAt == 0 || GetTickCount() - firstCountAt < 20000)) {
+    wchar_t name[256] = L"";
+    GetWindowTextW(statusLine, name, 256);
+    const std::wstring count = FirstNumber(name);
+    if (count.empty())
+      continue;
+    if (firstCountAt == 0)
+      firstCountAt = GetTickCount();
+    counts.insert(count);
+    EXPECT_EQ(std::wstring::npos, std::wstring(name).find(waiting)) << name;
+  }
+  EXPECT_GE(counts.size(), 4u);
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(1602, ExitCode(first_, 30000));
+}
+
+// A disk too small for the setup: the pass that fills it ends the run at
+// once as a disk problem, after one request of the file. The partial file
+// and the resume record stay, and the next run asks for the rest.
+TEST_F(AcceptanceTest, FullDiskEndsTheRunAfterOneRequestAndTheNextRunResumes) {
+  const std::wstring volume =
+      Backslashed(QUILL_SMALL_VOLUME) + L"\\" + std::to_wstring(GetCurrentProcessId());
+  ASSERT_TRUE(CreateDirectoryW(volume.c_str(), nullptr));
+  MoveAppDataTo(volume);
+  StartService(L"none");
+  first_ = Start(L"/quiet");
+  ASSERT_NE(nullptr, first_);
+  EXPECT_EQ(2206, ExitCode(first_, 60000));
+  ASSERT_EQ(1u, FileRequests().size());
+  const uint64_t partial = SetupFileLength();
+  EXPECT_GT(partial, 0u);
+  EXPECT_EQ(0, served_.compare(0, partial, quilltest::ReadFileBytes(SetupFile())));
+  EXPECT_EQ(std::to_string(served_.size()), ReadResumeRecord(L"downLoadSize"));
+
+  CloseHandle(first_);
+  first_ = Start(L"/quiet");
+  EXPECT_EQ(2206, ExitCode(first_, 60000));
+  const std::vector<FileRequest> requests = FileRequests();
+  ASSERT_EQ(2u, requests.size());
+  EXPECT_EQ(static_cast<long long>(partial), requests[1].rangeStart);
+  quilltest::RemoveTree(volume);
 }
 
 // A second start while the first downloads ends with 1618 (another copy is

@@ -17,6 +17,7 @@
 //   stall       the first reply stops sending three quarters in for 45 s, open
 //   slow        the first reply pauses three quarters in for 3 s, so a person sees it
 //   slow-line   the first reply comes at 1 MiB/s and pauses three quarters in for 6 s
+//   slow-line-N every reply comes at N KiB/s (slow-line-32: a 256 kbit/s link)
 //
 // It runs until it is ended; the log file (when given) receives the lines too.
 #include <windows.h>
@@ -125,6 +126,8 @@ int wmain(int argc, wchar_t** argv) {
       // file on disk has grown visibly when the reply stops.
       route.stallAfterBytes = static_cast<long long>(setup.size() / 4 * 3);
       route.stallMilliseconds = fault == "stall" ? 45000 : 3000;
+    } else if (fault.compare(0, 10, "slow-line-") == 0) {
+      route.bytesPerSecond = static_cast<unsigned>(atoi(fault.c_str() + 10)) * 1024;
     } else if (fault == "slow-line" && n == 0) {
       route.bytesPerSecond = 1024 * 1024;
       route.stallAfterBytes = static_cast<long long>(setup.size() / 4 * 3);
