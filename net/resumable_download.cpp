@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "net/read_pacer.h"
 #include "net/web_request.h"
 #include "platform/diagnostic_log.h"
 #include "platform/pause.h"
@@ -16,7 +17,6 @@ namespace rerozadez {
 namespace {
 
 const wchar_t kUserAgent[] = L"Mozilla/4.0 (compatible; MSIE 5.0; Windows NT 5.0)";
-const DWORD kReadBufferBytes = 1048576;
 const DWORD kConnectTimeoutMs = 30000;
 const DWORD kEmptyReadPauseMs = 100;
 // The body has ended once this many reads in a row brought nothing.
@@ -179,15 +179,11 @@ Status WriteReceived(HANDLE file, const char* bytes, DWORD got, BodyPlacement* p
   return Status::Ok();
 }
 
-// How many bytes to read next: what has arrived, up to the buffer. A read
-// of the whole buffer would return only once 1 MiB had come, a 32 s
-// standstill of the progress on a 32 KiB/s line; InternetQueryDataAvailable
-// waits only for the next byte (0 at the body's end, read as before).
-Status ReadableBytes(HINTERNET request, DWORD* count) {
-  DWORD available = 0;
-  if (!InternetQueryDataAvailable(request, &available, 0, 0))
+// What has arrived of the body: InternetQueryDataAvailable waits for the
+// next byte (0 at the body's end), where a read would wait until it is full.
+Status ArrivedBytes(HINTERNET request, DWORD* available) {
+  if (!InternetQueryDataAvailable(request, available, 0, 0))
     return Status::LastError(StatusStep::kDownloadReadBody);
-  *count = available == 0 ? kReadBufferBytes : std::min(available, kReadBufferBytes);
   return Status::Ok();
 }
 
@@ -227,7 +223,8 @@ Status ReceiveBody(const DownloadControl& control, HINTERNET request, HANDLE fil
   Status status = AwaitFirstByte(request);
   if (!status.ok())
     return status;
-  std::unique_ptr<char[]> buffer(new char[kReadBufferBytes]);
+  std::unique_ptr<char[]> buffer(new char[kMaxReadBytes]);
+  ReadPacer pacer(GetTickCount());
   uint64_t position = place.streamStart;
   if (control.bytesHeld)
     control.bytesHeld(place.restartPending ? 0 : place.fileLength);
@@ -241,16 +238,18 @@ Status ReceiveBody(const DownloadControl& control, HINTERNET request, HANDLE fil
       ending = "stop requested";
       break;
     }
-    DWORD wanted = 0;
+    DWORD available = 0;
     DWORD got = 0;
-    status = ReadableBytes(request, &wanted);
-    if (status.ok() && !InternetReadFile(request, buffer.get(), wanted, &got))
+    status = ArrivedBytes(request, &available);
+    if (status.ok() && !InternetReadFile(request, buffer.get(), pacer.NextRead(available), &got)) {
       status = Status::LastError(StatusStep::kDownloadReadBody);
+    }
     if (!status.ok()) {
       ending = "a read failed";
       break;
     }
     received += got;
+    pacer.Received(got, GetTickCount());
     emptyReads = got == 0 ? emptyReads + 1 : 0;
     if (got == 0) {
       Pause(kEmptyReadPauseMs);

@@ -1,5 +1,7 @@
 #include "net/resumable_download.h"
 
+#include "net/read_pacer.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <wininet.h>
@@ -8,6 +10,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "net/read_pacer.h"
 #include "platform/pause.h"
 #include "platform/scoped.h"
 #include "tests/support/status_printing.h"
@@ -69,6 +72,29 @@ TEST(DownloadPercent, UnknownTotalSizeGivesZero) {
   EXPECT_EQ(DownloadPercent(0, 0), 0);
   EXPECT_EQ(DownloadPercent(12345, 0), 0);
   EXPECT_EQ(DownloadPercent(12345, -1), 0);
+}
+
+// A read asks for what the line brings in a tenth of a second: a few
+// kilobytes on a slow line, the whole buffer on a fast one, never less than
+// what has arrived, nothing before the line's speed is known.
+TEST(ReadPacer, AsksForWhatTheLineBringsInATenthOfASecond) {
+  const struct {
+    DWORD bytesPerRead;
+    DWORD msPerRead;
+    DWORD least;  // the asks once the speed is known lie between these
+    DWORD most;
+  } lines[] = {{3277, 100, 3000, 4000},                    // 32 KiB/s
+               {16384, 1, kMaxReadBytes, kMaxReadBytes}};  // loopback
+  for (const auto& line : lines) {
+    ReadPacer pacer(0);
+    EXPECT_EQ(1u, pacer.NextRead(0));
+    EXPECT_EQ(8192u, pacer.NextRead(8192));
+    for (DWORD now = line.msPerRead; now <= 1000; now += line.msPerRead)
+      pacer.Received(line.bytesPerRead, now);
+    EXPECT_GE(pacer.NextRead(1), line.least) << line.bytesPerRead;
+    EXPECT_LE(pacer.NextRead(1), line.most) << line.bytesPerRead;
+    EXPECT_EQ(kMaxReadBytes, pacer.NextRead(2 * kMaxReadBytes));
+  }
 }
 
 TEST(DownloadStatus, EachReplyStatusHasItsAction) {
