@@ -18,6 +18,7 @@
 #include "app/status_presentation.h"
 #include "cab/bridge_deploy.h"
 #include "net/proxy_credentials.h"
+#include "net/resumable_download.h"
 #include "platform/diagnostic_log.h"
 #include "platform/pause.h"
 #include "platform/system_info.h"
@@ -324,9 +325,17 @@ void CQuillWndHelper::StartProgressLine() {
 }
 
 void CQuillWndHelper::ShowProgressLine() {
+  const rerozadez::DownloadFigures figures = rerozadez::GetDownloadMeter()->Read(GetTickCount());
+  // The download reports its percentage at most four times a second, so the
+  // bytes that came last before a pause may not have reached the bar: each
+  // redraw of the line brings the bar up to them.
+  if (figures.active && figures.total > 0 && progressBar != nullptr) {
+    const int percent =
+        rerozadez::DownloadPercent(figures.held, static_cast<int64_t>(figures.total));
+    SendMessageW(progressBar, PBM_SETPOS, static_cast<WPARAM>(percent > 100 ? 100 : percent), 0);
+  }
   // The line takes the failure's row, which is empty while a run is under way.
-  const std::wstring line =
-      FormatProgressLine(rerozadez::GetDownloadMeter()->Read(GetTickCount()), progressTexts);
+  const std::wstring line = FormatProgressLine(figures, progressTexts);
   if (line != texts.failure) {
     texts.failure = line;
     InvalidateArea(mainWindow, StatusBand, dpi);
