@@ -87,9 +87,10 @@ DWORD StatusOf(HINTERNET request) {
   return status;
 }
 
-// Reads the body to its end. A failed read ends it too, keeping what came;
-// its code is returned, else ERROR_SUCCESS.
-DWORD ReadBody(HINTERNET request, std::string* body) {
+// Reads the body to its end, or until it has passed kMaxReplyBodyBytes
+// (tooLarge). A failed read ends it too, keeping what came; its code is
+// returned, else ERROR_SUCCESS.
+DWORD ReadBody(HINTERNET request, std::string* body, bool* tooLarge) {
   std::vector<char> buffer(kBufferSize);
   for (;;) {
     DWORD got = 0;
@@ -98,6 +99,10 @@ DWORD ReadBody(HINTERNET request, std::string* body) {
     if (got == 0)
       return ERROR_SUCCESS;
     body->append(buffer.data(), got);
+    if (body->size() > kMaxReplyBodyBytes) {
+      *tooLarge = true;
+      return ERROR_SUCCESS;
+    }
   }
 }
 
@@ -160,10 +165,17 @@ Status HttpClient::SendRequest(std::string url, std::string data, const char* me
     }
   }
   const DWORD status = StatusOf(request);
-  const DWORD readError = ReadBody(request, &responseBody);
+  bool tooLarge = false;
+  const DWORD readError = ReadBody(request, &responseBody, &tooLarge);
   const Status headers = ReadRawHeaders(request, &responseHeaders);
-  LogLine("request %s %s: status %lu, %u body bytes", method, LogText(text).c_str(), status,
-          static_cast<unsigned>(responseBody.size()));
+  LogLine("request %s %s: status %lu, %u body bytes%s", method, LogText(text).c_str(), status,
+          static_cast<unsigned>(responseBody.size()), tooLarge ? " and more" : "");
+  if (tooLarge) {
+    // Nothing of it is kept: no part of such a reply is an answer.
+    std::string().swap(responseBody);
+    return Status::Http(StatusStep::kHttpBodyTooLarge, status,
+                        "more than " + std::to_string(kMaxReplyBodyBytes) + " bytes");
+  }
   if (!headers.ok())
     return headers;
   if (responseBody.empty()) {

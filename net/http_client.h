@@ -16,6 +16,11 @@ bool IsGetMethod(const char* method);
 // empties data. Any other request keeps both unchanged.
 void MoveGetPayloadIntoUrl(const char* method, std::string* url, std::string* data);
 
+// The largest reply body a request keeps. The service's reply is a small
+// JSON object; a body past this is none (a broken or hostile service), and
+// reading on would let it fill the program's memory.
+const size_t kMaxReplyBodyBytes = 64 * 1024;
+
 // One complete HTTP request over WinINet, opening and closing its own
 // session, connection and request; nothing is cached or kept between calls.
 class HttpClient {
@@ -34,7 +39,9 @@ class HttpClient {
   // kHttpNotOverHttps when an https request was redirected to plain http;
   // kHttpQueryHeaders for headers longer than 2048 bytes, the body already
   // read; kHttpEmptyBody for a reply without a body byte, its headers kept
-  // (code: the failed read's, else the HTTP status).
+  // (code: the failed read's, else the HTTP status); kHttpBodyTooLarge (code:
+  // the HTTP status) once the body passes kMaxReplyBodyBytes, reading no
+  // further and keeping none of it.
   // A server silent for receiveTimeoutMs ends the request: before the reply
   // at kHttpSendRequest; within the body the body ends there (WinINet drops
   // the bytes of the read that timed out). A proxy asking for credentials

@@ -42,6 +42,7 @@ const StepEntry kStepNames[] = {
     {StatusStep::kHttpEmptyBody, "package query: empty reply"},
     {StatusStep::kHttpAddHeaders, "package query: add the request headers"},
     {StatusStep::kHttpSetTimeouts, "package query: set the time-outs"},
+    {StatusStep::kHttpBodyTooLarge, "package query: the reply is too large to be one"},
     {StatusStep::kReplyStatus, "package reply: not 200 OK"},
     {StatusStep::kReplyNotJson, "package reply: not one JSON object"},
     {StatusStep::kReplyTooFewMembers, "package reply: too few members"},

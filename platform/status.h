@@ -46,6 +46,7 @@ enum class StatusStep : int {
   kHttpEmptyBody = 2013,
   kHttpAddHeaders = 2014,
   kHttpSetTimeouts = 2015,
+  kHttpBodyTooLarge = 2016,  // larger than any reply of the service: not kept
   // ...and the judgement of its reply.
   kReplyStatus = 2101,         // not "200 OK" (code: the HTTP status)
   kReplyNotJson = 2102,        // not one strict JSON object

@@ -88,6 +88,7 @@ FailureKind ClassifyFailure(const Status& status) {
     case StatusStep::kHttpCrackUrl:
     case StatusStep::kHttpNotOverHttps:
     case StatusStep::kHttpEmptyBody:
+    case StatusStep::kHttpBodyTooLarge:
       return FailureKind::kBadReply;
     default:
       break;

@@ -147,6 +147,22 @@ TEST_F(HttpClientTest, EmptyBodyFailsWithTheReplyStatusAndKeepsTheHeaders) {
   EXPECT_EQ(headers_.compare(0, 15, "HTTP/1.1 200 OK"), 0) << headers_;
 }
 
+// A body past the limit is no reply: refused, and none of it kept.
+TEST_F(HttpClientTest, BodyPastTheLimitIsRefusedAndNotKept) {
+  const struct {
+    size_t bytes;
+    bool kept;
+  } cases[] = {{kMaxReplyBodyBytes, true}, {kMaxReplyBodyBytes + 1, false}, {1 << 20, false}};
+  for (const auto& each : cases) {
+    HttpRoute route;
+    route.body = std::string(each.bytes, '{');
+    server_.SetRoute("/large", route);
+    const Status status = Send("/large", "", "GET");
+    EXPECT_EQ(each.kept ? StatusStep::kNone : StatusStep::kHttpBodyTooLarge, status.step) << status;
+    EXPECT_EQ(each.kept ? each.bytes : 0u, body_.size());
+  }
+}
+
 TEST_F(HttpClientTest, HeadersBeyondTheBufferFailAfterTheBodyWasRead) {
   HttpRoute route;
   route.body = "payload";

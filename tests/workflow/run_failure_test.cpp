@@ -31,6 +31,7 @@ TEST(ClassifyFailure, TheCodeDecidesFirstThenTheStep) {
       {Status::Failed(StatusStep::kReplyDigest), FailureKind::kBadReply},
       {Status::Http(StatusStep::kDownloadReplyStatus, 404), FailureKind::kBadReply},
       {Status::Failed(StatusStep::kDownloadNotTheOffer), FailureKind::kBadReply},
+      {Status::Http(StatusStep::kHttpBodyTooLarge, 200), FailureKind::kBadReply},
       {Status::Failed(StatusStep::kDownloadAddress, "ftp://x"), FailureKind::kBadReply},
       // A download that keeps breaking off.
       {Status::Windows(StatusStep::kDownloadSilentReply, 10060), FailureKind::kDownloadBroken},
