@@ -22,8 +22,10 @@ const DWORD kDownloadReceiveTimeoutMs = 30000;
 // thread, and how it asks for the file. The hooks may be empty: never stop,
 // report nothing.
 struct DownloadControl {
-  std::function<bool()> shouldStop;   // polled before every read
-  std::function<void(int)> progress;  // percent of the total, after every read
+  std::function<bool()> shouldStop;  // polled before every read
+  // The percent of the total when it changed, at most every 250 ms, and at
+  // the body's end.
+  std::function<void(int)> progress;
   // The bytes the local file holds: once the body starts, then after every read.
   std::function<void(uint64_t)> bytesHeld;
   DWORD receiveTimeoutMs = kDownloadReceiveTimeoutMs;
@@ -101,7 +103,7 @@ int DownloadPercent(uint64_t bytesInFile, int64_t totalSize);
 // byte 0 with control.fromFirstByte) and appends the reply to the file at
 // path (created when missing), or starts the file again when the server
 // ignored the range; redirects as described above. Reports the percent of
-// totalSize after every read through control.progress and stops when
+// totalSize through control.progress as it changes and stops when
 // control.shouldStop answers true. Ok when the body ends (eleven empty
 // reads in a row; a body cut short by a closed connection ends so too), a
 // stop is requested, or the server answers 416. Otherwise the failed step:
