@@ -55,7 +55,7 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
           refuse(arguments[index - 1] + L" " + line.language);
         } else if (path != &line.language && path->size() >= MAX_PATH) {
           // Windows' file functions take no longer path (on XP not at all).
-          refuse(arguments[index - 1] + L" <" + std::to_wstring(path->size()) + L" characters>");
+          refuse(arguments[index - 1] + L" <a path too long>");
         }
       }
     } else if (name == L"quiet") {

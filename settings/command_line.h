@@ -22,7 +22,7 @@ struct CommandLine {
   std::wstring language;      // "/lang zh|en", as given; empty without the switch
   // Empty when the line is sound; else the unknown switch, the switch whose
   // path or language is missing, "/lang <value>" for a language not carried,
-  // or "/log <N characters>" for a path of MAX_PATH characters or more.
+  // or "/log <a path too long>" for a path of MAX_PATH characters or more.
   // Nothing is started then.
   std::wstring error;
 };

@@ -49,8 +49,8 @@ TEST(CommandLine, SwitchesAsAdministratorsWriteThem) {
        L"quiet log[/quiet] layout[] source[] lang[fr] error[/lang fr]"},
       {{L"x", L"/log"}, L"normal log[] layout[] source[] error[x]"},
       {{L"/layout", std::wstring(MAX_PATH, L'd')},
-       L"normal log[] layout[" + std::wstring(MAX_PATH, L'd') + L"] source[] error[/layout <" +
-           std::to_wstring(MAX_PATH) + L" characters>]"},
+       L"normal log[] layout[" + std::wstring(MAX_PATH, L'd') +
+           L"] source[] error[/layout <a path too long>]"},
   };
   for (const auto& each : cases) {
     EXPECT_EQ(each.expected, Summary(ParseCommandLine(each.arguments)));
