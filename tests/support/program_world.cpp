@@ -74,7 +74,17 @@ void ProgramWorld::StopService() {
   EndProcess(&service_);
 }
 
-std::vector<FileRequest> ProgramWorld::FileRequests() const {
+std::vector<FileRequest> ProgramWorld::FileRequests(size_t atLeast) const {
+  const DWORD start = GetTickCount();
+  std::vector<FileRequest> requests = LoggedFileRequests();
+  while (requests.size() < atLeast && GetTickCount() - start < 60000) {
+    Sleep(20);
+    requests = LoggedFileRequests();
+  }
+  return requests;
+}
+
+std::vector<FileRequest> ProgramWorld::LoggedFileRequests() const {
   std::vector<FileRequest> requests;
   std::istringstream lines(ReadFileBytes(serviceLog_));
   std::string line;

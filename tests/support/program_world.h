@@ -45,7 +45,10 @@ class ProgramWorld : public ::testing::Test {
   void StartService(const wchar_t* fault, const std::wstring& where = L"0");
   void StopService();
   // The requests of the setup file in the service's log, oldest first.
-  std::vector<FileRequest> FileRequests() const;
+  // The service logs a request a few milliseconds after it arrives, so a
+  // caller that knows how many must have come waits for them (a minute at
+  // most) and then sees all that were logged.
+  std::vector<FileRequest> FileRequests(size_t atLeast = 0) const;
   int QueryRequests() const;
 
   HANDLE Start(const std::wstring& parameters = L"");
@@ -95,6 +98,9 @@ class ProgramWorld : public ::testing::Test {
   bool phoneHasFile_ = false;
   FakeBridgeServer phone_;
   std::unique_ptr<ScopedBridgePort> port_;
+
+ private:
+  std::vector<FileRequest> LoggedFileRequests() const;
 };
 
 }  // namespace quilltest
