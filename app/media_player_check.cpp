@@ -6,6 +6,7 @@
 
 #include "app/resource_util.h"
 #include "app/skin_layout.h"
+#include "platform/file_version.h"
 #include "resources/resource_ids.h"
 
 namespace rerozadezGUI {
@@ -43,28 +44,12 @@ std::wstring MediaPlayerPath(const std::wstring& systemDrive) {
 }
 
 ProductVersion ReadProductVersion(const std::wstring& path) {
-  ProductVersion result = {false, std::wstring()};
-  DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
-  if (size == 0) {
-    return result;
+  std::vector<BYTE> block;
+  if (rerozadez::ReadVersionBlock(path, &block) != ERROR_SUCCESS) {
+    return ProductVersion{false, std::wstring()};
   }
-  std::vector<BYTE> block(size);
-  if (!GetFileVersionInfoW(path.c_str(), 0, size, block.data())) {
-    return result;
-  }
-  result.hasVersionInfo = true;
-  void* value = nullptr;
-  UINT length = 0;
-  if (VerQueryValueW(block.data(), L"\\StringFileInfo\\080404b0\\ProductVersion", &value,
-                     &length) &&
-      value != nullptr && length > 0) {
-    // The length counts characters and may include the terminator.
-    const wchar_t* text = static_cast<const wchar_t*>(value);
-    std::wstring version(text, length);
-    result.text = version.substr(0, version.find(L'\0'));
-  }
-  return result;
+  return ProductVersion{
+      true, rerozadez::VersionBlockText(block, L"\\StringFileInfo\\080404b0\\ProductVersion")};
 }
 
 MediaCheckOutcome DecideMediaScreen(bool hintNeeded, bool overSea) {
