@@ -13,10 +13,11 @@ test:
 	scripts/test.sh
 
 # The distributed executable in dist/: make release PUBLISHER_KEYS=a.cer[,b.cer]
-# [SERVICE_URL=...] [BRIDGE_TOOLS=/path] [SIGN_PKCS12=f.p12 | SIGN_CERT=c.pem SIGN_KEY=k.pem]
+# MIN_SETUP_VERSION=a.b.c.d [SUITE_PRODUCT_NAME=...] [SERVICE_URL=...] [BRIDGE_TOOLS=/path] [SIGN_PKCS12=f.p12 | SIGN_CERT=c.pem SIGN_KEY=k.pem]
 # [TIMESTAMP_URL=...] [SIGN_TIME=<unix time>] [UNSIGNED_SETUP=allow]; scripts/release.sh says more.
 release:
 	SERVICE_URL='$(SERVICE_URL)' BRIDGE_TOOLS='$(BRIDGE_TOOLS)' PUBLISHER_KEYS='$(PUBLISHER_KEYS)' \
+	  MIN_SETUP_VERSION='$(MIN_SETUP_VERSION)' SUITE_PRODUCT_NAME='$(SUITE_PRODUCT_NAME)' \
 	  UNSIGNED_SETUP='$(UNSIGNED_SETUP)' SIGN_PKCS12='$(SIGN_PKCS12)' SIGN_CERT='$(SIGN_CERT)' \
 	  SIGN_KEY='$(SIGN_KEY)' TIMESTAMP_URL='$(TIMESTAMP_URL)' SIGN_TIME='$(SIGN_TIME)' scripts/release.sh
 

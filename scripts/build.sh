@@ -27,9 +27,11 @@ service_url=http://127.0.0.1:18080
 
 # The shipped executable exactly as a distributor builds it, except for its
 # service address: one that is not loopback (a release refuses that), whose
-# host name the i386 guest maps to its own package service.
+# host name the i386 guest maps to its own package service; and its floor,
+# the tests' 1.0.0.0, below the demo setup's version.
 QUILL_RELEASE_BUILD=build/ship QUILL_RELEASE_DIST=build/ship/dist \
-  SERVICE_URL=http://packages.test PUBLISHER_KEYS="$pki/publisher.pem" scripts/release.sh
+  SERVICE_URL=http://packages.test PUBLISHER_KEYS="$pki/publisher.pem" MIN_SETUP_VERSION=1.0.0.0 \
+  scripts/release.sh
 
 cmake -S . -B build/test -G "Unix Makefiles" --no-warn-unused-cli \
   -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-posix.cmake \

@@ -10,15 +10,23 @@
 #   PUBLISHER_KEYS=<a.cer[,b.cer]>      certificates (DER or PEM) of the publishers
 #                                       whose setups and driver installers it may
 #                                       start; their keys' pins are built in
+#   MIN_SETUP_VERSION=<a.b.c.d>         the lowest version of the full setup it may
+#                                       start (the release being published, as
+#                                       scripts/publish-setup.sh prints it): no reply
+#                                       can bring an older signed release back
+#   SUITE_PRODUCT_NAME=<name>           the ProductName the setup must carry
+#                                       (default: settings/CMakeLists.txt)
 #   UNSIGNED_SETUP=allow                a release without PUBLISHER_KEYS, which
-#                                       starts setups nobody signed
+#                                       starts setups nobody signed (and needs no
+#                                       MIN_SETUP_VERSION)
 #   SIGN_PKCS12=<file> (password in the variable SIGN_PASSWORD), or
 #   SIGN_CERT=<file> SIGN_KEY=<file>    signs the executable (SHA-256)
 #   TIMESTAMP_URL=<url>                 an RFC 3161 time-stamp service for the signature
 #   SIGN_TIME=<unix time>               the signing time (default: the last commit's),
 #                                       so that a signed release is reproducible
 # An address on the user's own machine (loopback, localhost) is refused, and
-# so is a release without publisher keys unless UNSIGNED_SETUP=allow.
+# so is a release without publisher keys or MIN_SETUP_VERSION unless
+# UNSIGNED_SETUP=allow.
 # QUILL_RELEASE_BUILD and QUILL_RELEASE_DIST name other folders: the test run
 # builds a release with the address its i386 guest serves.
 set -euo pipefail
@@ -52,6 +60,22 @@ else
   echo "release: name the publishers whose setups may start (PUBLISHER_KEYS=a.cer[,b.cer])," \
        "or say UNSIGNED_SETUP=allow to start setups nobody signed" >&2
   exit 1
+fi
+if [ -n "${MIN_SETUP_VERSION:-}" ]; then
+  [[ $MIN_SETUP_VERSION =~ ^[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+$ ]] ||
+    { echo "release: MIN_SETUP_VERSION is four numbers a.b.c.d, not '$MIN_SETUP_VERSION'" >&2; exit 1; }
+  options+=(-DQUILL_MIN_SETUP_VERSION="$MIN_SETUP_VERSION")
+elif [ ${#keys[@]} -gt 0 ]; then
+  echo "release: name the lowest setup version it may start (MIN_SETUP_VERSION=a.b.c.d, the" \
+       "release being published; scripts/publish-setup.sh prints it)" >&2
+  exit 1
+else
+  options+=(-UQUILL_MIN_SETUP_VERSION)
+fi
+if [ -n "${SUITE_PRODUCT_NAME:-}" ]; then
+  options+=(-DQUILL_SUITE_PRODUCT_NAME="$SUITE_PRODUCT_NAME")
+else
+  options+=(-UQUILL_SUITE_PRODUCT_NAME)
 fi
 signing=()
 if [ -n "${SIGN_PKCS12:-}" ]; then
@@ -114,6 +138,8 @@ shipped=$dist/QuillnestMini.exe
 echo "release build: $shipped"
 echo "  size:            $(stat -c %s "$shipped") bytes ($(file -b "$shipped"))"
 echo "  service address: $url"
+echo "  setup:           $(sed -n 's/^QUILL_SUITE_PRODUCT_NAME:STRING=//p' "$build/CMakeCache.txt")," \
+     "version $(sed -n 's/^QUILL_MIN_SETUP_VERSION:STRING=//p' "$build/CMakeCache.txt" | grep . || echo "any") or later"
 echo "  bridge tools:    $carried"
 echo "  cabinet:         $(stat -c %s "$cab") bytes, MD5 $(md5sum "$cab" | cut -d' ' -f1)"
 echo "                   SHA-256 $(sha256sum "$cab" | cut -d' ' -f1)"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# make release's publisher pins and signing, on the shipped configuration
-# (<release build folder>, rebuilt only if it changed): without publisher
-# keys the release command refuses to build; with them and a key it signs the
+# make release's publisher pins, setup floor and signing, on the shipped
+# configuration (<release build folder>, rebuilt only if it changed, so with
+# its floor 1.0.0.0): without publisher keys, or with them but without
+# MIN_SETUP_VERSION, the release command refuses to build; with both and a key it signs the
 # executable (SHA-256), osslsigncode verify accepts it, and the summary names
 # the signer and the pin. The same key as a PKCS#12 file (password from the
 # environment) at the same SIGN_TIME gives the same bytes.
@@ -17,13 +18,17 @@ release() {  # release <dist> [VAR=value...]
   local dist=$1
   shift
   env QUILL_RELEASE_BUILD="$build" QUILL_RELEASE_DIST="$dist" SERVICE_URL=http://packages.test \
-    PUBLISHER_KEYS= UNSIGNED_SETUP= SIGN_PKCS12= SIGN_CERT= SIGN_KEY= SIGN_TIME=1767225600 "$@" \
+    PUBLISHER_KEYS= MIN_SETUP_VERSION=1.0.0.0 UNSIGNED_SETUP= SIGN_PKCS12= SIGN_CERT= SIGN_KEY= \
+    SIGN_TIME=1767225600 "$@" \
     "$root/scripts/release.sh" 2>&1
 }
 
 output=$(release "$scratch/unpinned")
 [ $? -ne 0 ] && grep -q "PUBLISHER_KEYS" <<<"$output" || fail "built without publisher keys: $output"
 [ -e "$scratch/unpinned/QuillnestMini.exe" ] && fail "and left an executable"
+output=$(release "$scratch/floorless" PUBLISHER_KEYS="$pki/publisher.pem" MIN_SETUP_VERSION=)
+[ $? -ne 0 ] && grep -q "MIN_SETUP_VERSION" <<<"$output" || fail "built without a setup floor: $output"
+[ -e "$scratch/floorless/QuillnestMini.exe" ] && fail "and left an executable"
 
 output=$(release "$scratch/pem" PUBLISHER_KEYS="$pki/publisher.pem" \
            SIGN_CERT="$pki/publisher-chain.pem" SIGN_KEY="$pki/publisher.key") ||
@@ -46,6 +51,6 @@ output=$(release "$scratch/p12" PUBLISHER_KEYS="$pki/publisher.pem" \
   fail "the PKCS#12-signed release failed: $output"
 cmp -s "$exe" "$scratch/p12/QuillnestMini.exe" || fail "the PKCS#12 signature differs from the PEM one"
 
-[ $status -eq 0 ] && echo "unpinned release refused; signed release verified, named and reproducible"
+[ $status -eq 0 ] && echo "unpinned and floorless releases refused; signed release verified, named and reproducible"
 rm -rf "$scratch"
 exit $status
