@@ -39,3 +39,13 @@ function(quill_windows_executable target kind)
   endif()
   target_link_libraries(${target} PRIVATE quill_options)
 endfunction()
+
+# quill_version_resource(<target> <product name> <a.b.c.d>): a version
+# resource in the target's program saying it is that product and version,
+# as the start gate reads it (the demo's setup, the tests' stand-ins).
+function(quill_version_resource target product version)
+  string(REPLACE "." "," numbers "${version}")
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}-version.rc)
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/version-resource.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()

@@ -76,6 +76,7 @@ const StepEntry kStepNames[] = {
     {StatusStep::kStartContent, "start: not the expected size or digest"},
     {StatusStep::kStartSignature, "start: signature refused"},
     {StatusStep::kStartProgram, "start: Windows did not start the program"},
+    {StatusStep::kStartVersion, "start: version refused"},
     {StatusStep::kRouteIncompletePasses, "download route: the file stayed incomplete"},
     {StatusStep::kRouteRefusedFiles, "download route: every complete file was refused"},
     {StatusStep::kRunSetupNotStarted, "run: the downloaded setup did not start"},

@@ -91,6 +91,7 @@ enum class StatusStep : int {
   kStartContent = 4002,    // not the size or digest expected
   kStartSignature = 4003,  // the signature was refused (code: WinVerifyTrust's)
   kStartProgram = 4004,    // verified, but Windows did not start it
+  kStartVersion = 4005,    // not the product or version wanted (code: version.dll's)
 
   // The setup run.
   kRouteIncompletePasses = 4101,  // the download kept ending before the file was whole

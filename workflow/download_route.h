@@ -9,7 +9,8 @@ namespace rerozadez {
 
 // Asks the program's package service (PackageServiceBaseUrl) which full
 // setup to fetch for the configured channel: QueryPackageInfo with the
-// program's settings. Ok with the four texts filled, or why not.
+// program's settings. Ok with the four texts filled, or why not; a VerName that
+// is not four numbers (a.b.c.d) is kReplyVersion.
 Status QueryConfiguredPackage(std::string& verName, std::string& downloadUrl, std::string& size,
                               std::string& fpmd5);
 

@@ -79,6 +79,7 @@ FailureKind ClassifyFailure(const Status& status) {
       return FailureKind::kDownloadBroken;
     case StatusStep::kStartContent:
     case StatusStep::kStartSignature:
+    case StatusStep::kStartVersion:
     case StatusStep::kRouteRefusedFiles:
       return FailureKind::kNotPublisher;
     case StatusStep::kDownloadReplyStatus:

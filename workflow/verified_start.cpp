@@ -90,6 +90,7 @@ bool IsFileRefused(const Status& status) {
   switch (status.step) {
     case StatusStep::kStartContent:
     case StatusStep::kStartSignature:
+    case StatusStep::kStartVersion:
     case StatusStep::kDigestOpenFile:
     case StatusStep::kDigestProvider:
     case StatusStep::kDigestReadFile:

@@ -89,4 +89,18 @@ bool IsPlainVersion(const std::string& text) {
   }
 }
 
+int CompareVersionNumbers(const std::string& a, const std::string& b) {
+  int left[4] = {};
+  int right[4] = {};
+  if (!ParseVersion(a, left[0], left[1], left[2], left[3]))
+    std::fill(left, left + 4, 0);
+  if (!ParseVersion(b, right[0], right[1], right[2], right[3]))
+    std::fill(right, right + 4, 0);
+  for (int i = 0; i < 4; ++i) {
+    if (left[i] != right[i])
+      return left[i] < right[i] ? -1 : 1;
+  }
+  return 0;
+}
+
 }  // namespace rerozadez

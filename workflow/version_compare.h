@@ -24,4 +24,11 @@ bool IsInstalledSuiteCurrent(const std::string& offered, const std::string& inst
 // between or after them.
 bool IsPlainVersion(const std::string& text);
 
+// Compares two versions number by number, the first that differs deciding:
+// negative when a is below b, 0 when all four are equal, positive above.
+// Unlike CompareVersion every number counts, as for a floor, which no later
+// build of an older release may pass. A text that does not parse counts as
+// 0.0.0.0.
+int CompareVersionNumbers(const std::string& a, const std::string& b);
+
 }  // namespace rerozadez

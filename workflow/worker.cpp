@@ -14,6 +14,7 @@
 #include "workflow/run_failure.h"
 #include "workflow/sd_card_route.h"
 #include "workflow/setup_layout.h"
+#include "workflow/setup_version_check.h"
 
 namespace rerozadez {
 namespace {
@@ -93,6 +94,8 @@ int CReroZadezHelper::Run() {
   }
 
   LogLine("run begins (%s)", !retryMode ? "full run" : "retry: the download only");
+  // Only an offer of this run names the version a setup must be.
+  offeredVersion.clear();
   // A proxy's credentials dialog cancelled in an earlier run may show again.
   GetProxyCredentials()->BeginRun();
   if (!retryMode) {
@@ -190,20 +193,23 @@ CReroZadezHelper::StageEnd CReroZadezHelper::TrySourceFolder(bool offerKnown) {
     return StageEnd::kGoOn;
   }
   // Checked and started where it is: the folder's copy never replaces the
-  // working copy, so a refused one costs nothing here.
-  const Status started = UseSetupFile("source folder", path, [offerKnown, folder, path] {
-    Status why;
+  // working copy, so a refused one costs nothing here. Without this run's
+  // offer the layout's manifest says what the file must be.
+  LayoutManifest manifest;
+  const Status manifestRead = offerKnown ? Status::Ok() : ReadLayoutManifest(folder, &manifest);
+  const std::function<Status()> contentCheck = [offerKnown, &manifestRead, &manifest, path] {
+    Status why = manifestRead;
     if (offerKnown) {
-      return IsFileAsRecorded(path, &why) ? Status::Ok() : why;
-    }
-    LayoutManifest manifest;
-    why = ReadLayoutManifest(folder, &manifest);
-    const int64_t size = ParseSizeText(GetSysUtil()->AnsiToWide(manifest.size.c_str()));
-    if (why.ok()) {
-      IsFileAsExpected(path, size, manifest.md5, &why);  // why: Ok, or what differed
+      IsFileAsRecorded(path, &why);  // why: Ok, or what differed
+    } else if (why.ok()) {
+      const int64_t size = ParseSizeText(GetSysUtil()->AnsiToWide(manifest.size.c_str()));
+      IsFileAsExpected(path, size, manifest.md5, &why);
     }
     return why;
-  });
+  };
+  const Status started =
+      offerKnown ? UseSetupFile("source folder", path, contentCheck, offeredVersion, "offered")
+                 : UseSetupFile("source folder", path, contentCheck, manifest.version, "manifest");
   return AfterLaunch("source folder copy (left in place)", started);
 }
 
@@ -296,7 +302,7 @@ void CReroZadezHelper::EndWithFailure(const Status& status) {
 Status CReroZadezHelper::LaunchSetupFile(const char* source,
                                          const std::function<Status()>& contentCheck) {
   const std::wstring setupPath = GetSetupSettings()->GetSetupFilePath();
-  const Status used = UseSetupFile(source, setupPath, contentCheck);
+  const Status used = UseSetupFile(source, setupPath, contentCheck, offeredVersion, "offered");
   // Another program's file is left to it, and a verified file whose layout
   // failed is kept; anything else that failed the gate is not used again.
   if (!used.ok() && !IsFileInUse(used) && !IsLayoutFailure(used)) {
@@ -306,34 +312,40 @@ Status CReroZadezHelper::LaunchSetupFile(const char* source,
 }
 
 Status CReroZadezHelper::UseSetupFile(const char* source, const std::wstring& path,
-                                      const std::function<Status()>& contentCheck) {
+                                      const std::function<Status()>& contentCheck,
+                                      const std::string& wanted, const char* wantedFrom) {
   const SetupSettings* settings = GetSetupSettings();
-  if (!settings->layoutFolder.empty()) {
-    LogLine("setup file from the %s: verifying it for the layout", source);
-    const Status laid = UseVerifiedFile("setup", path, contentCheck, [this, &path, settings] {
-      return WriteLayout(path, settings->layoutFolder, offeredVersion);
-    });
-    if (laid.ok()) {
-      Notify(NotifyRunFinished);
-    }
-    return laid;
-  }
-  LogLine("setup file from the %s: verifying it before the start", source);
+  const bool forLayout = !settings->layoutFolder.empty();
+  const SetupVersionRule rule = BuildSetupVersionRule(wanted, wantedFrom, forLayout);
+  LogLine("setup file from the %s: verifying it %s", source,
+          forLayout ? "for the layout" : "before the start");
   // Unattended, the setup's own silent install is awaited, and its exit
   // code becomes the program's.
   const bool awaited = settings->IsUnattended();
   unsigned long exitCode = 0;
-  const Status started =
-      StartVerifiedProgram("setup",
-                           {path, GetSysUtil()->GetTempWorkFolder(), settings->SetupParameters(),
-                            awaited, true, &exitCode},
-                           contentCheck, [this] { Notify(NotifyLaunchingSetup); });
-  if (started.ok()) {
-    setupExitCode = awaited ? exitCode : 0;
-    Pause(kStagePause);
-    Notify(NotifySetupLaunched);
+  const Status used = UseVerifiedFile("setup", path, contentCheck, [&]() {
+    // After the signature, on the same held file: the version resource is
+    // then the publisher's word for what the file is.
+    std::string version;
+    const Status judged = CheckSetupVersion(path, rule, &version);
+    if (!judged.ok())
+      return judged;
+    if (forLayout)
+      return WriteLayout(path, settings->layoutFolder, version);
+    Notify(NotifyLaunchingSetup);
+    return GetProcessUtil()->RunProgram(GetSysUtil()->GetTempWorkFolder(), path,
+                                        settings->SetupParameters(), awaited, true, &exitCode);
+  });
+  if (!used.ok())
+    return used;
+  if (forLayout) {
+    Notify(NotifyRunFinished);
+    return used;
   }
-  return started;
+  setupExitCode = awaited ? exitCode : 0;
+  Pause(kStagePause);
+  Notify(NotifySetupLaunched);
+  return used;
 }
 
 unsigned __stdcall WorkerThreadProc(void* worker) {

@@ -69,8 +69,9 @@ class CReroZadezHelper : public CReroZadezHelperNormal {
   // asked before the run began ends it at once.
   int Run();
 
-  // Starts the setup file through StartVerifiedProgram with contentCheck
-  // (the caller's size and digest rules), in the temporary working folder,
+  // Starts the setup file through the start gate (UseVerifiedFile) with
+  // contentCheck (the caller's size and digest rules) and the version rule
+  // (this run's offer, when there is one), in the temporary working folder,
   // with NotifyLaunchingSetup before the start and NotifySetupLaunched after
   // its pause. A setup file that did not start is deleted, unless another
   // program held it. source names where it came from in the log. Ok when
@@ -85,7 +86,7 @@ class CReroZadezHelper : public CReroZadezHelperNormal {
   std::atomic<bool> retryMode;               // a retry run: the download phase only
   SetupNotifyCallback notify;                // set once by the window before any run
   std::atomic<unsigned long> setupExitCode;  // the awaited setup's, else 0
-  std::string offeredVersion;                // the service's latest offer; the run's thread only
+  std::string offeredVersion;                // this run's offer, if any; the run's thread only
   void* notifyContext;                       // handed back to notify unchanged
 
  private:
@@ -105,9 +106,13 @@ class CReroZadezHelper : public CReroZadezHelperNormal {
   // The setup an offline layout left in the source folder, checked against
   // the offer when known, else the folder's manifest; started where it is.
   StageEnd TrySourceFolder(bool offerKnown);
-  // LaunchSetupFile for a file at path, which it never deletes.
+  // LaunchSetupFile for a file at path, which it never deletes. Once its
+  // signature passed, the file's version resource must be the suite's, at
+  // or above the build's floor and the installed suite, and equal to wanted
+  // when that is not empty (wantedFrom names whose version that is).
   Status UseSetupFile(const char* source, const std::wstring& path,
-                      const std::function<Status()>& contentCheck);
+                      const std::function<Status()>& contentCheck, const std::string& wanted,
+                      const char* wantedFrom);
   StageEnd TrySdCard(bool offerKnown);
   // How a source's launch ends its stage: started, a file in use (the run
   // fails), or refused (logged as source; the next source is tried).

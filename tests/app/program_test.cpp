@@ -345,7 +345,7 @@ class ProgramRunTest : public ProgramTest {
     const std::string bytes = quilltest::ReadFileBytes(
         quilltest::StandInPath(large ? L"recorder-large.exe" : L"recorder.exe"));
     EXPECT_FALSE(bytes.empty());
-    server_.Offer("3.2.0", bytes, "/files/full.exe");
+    server_.Offer(QUILL_SETUP_VERSION, bytes, "/files/full.exe");
     if (stallAfterBytes >= 0) {
       quilltest::HttpRoute setup;
       setup.body = bytes;
@@ -391,7 +391,8 @@ TEST_F(ProgramRunTest, InstallDriverPressedRunsToTheFullSetupAndTheProgramEnds) 
 // reader reads it), and closing that screen ends with the failure's code.
 TEST_F(ProgramRunTest, FailureScreenNamesTheCauseAndClosingItEndsWithItsCode) {
   WriteConfig("Language=zh\r\n");
-  server_.Offer("3.2.0", quilltest::ReadFileBytes(quilltest::StandInPath(L"recorder-unsigned.exe")),
+  server_.Offer(QUILL_SETUP_VERSION,
+                quilltest::ReadFileBytes(quilltest::StandInPath(L"recorder-unsigned.exe")),
                 "/files/full.exe");
   first_ = Start();
   ASSERT_NE(nullptr, first_);

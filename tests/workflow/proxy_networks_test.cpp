@@ -124,7 +124,7 @@ class ProxyNetworks : public ::testing::Test {
 // hears nothing, the next pass asks from byte 0, which flows at once.
 TEST_F(ProxyNetworks, WholeFileCacheOnASlowLineCompletesTheResumedFile) {
   const std::string bytes = SignedSetup();
-  origin_.Offer("1.0.0.9", bytes);
+  origin_.Offer(QUILL_SETUP_VERSION, bytes);
   HttpRoute file;
   file.body = bytes;
   file.bytesPerSecond = 192 * 1024;  // the resume point is 3 s away
@@ -148,7 +148,7 @@ TEST_F(ProxyNetworks, WholeFileCacheOnASlowLineCompletesTheResumedFile) {
 // others resume; the partial file is never lost.
 TEST_F(ProxyNetworks, StallBehindAnOrdinaryCacheKeepsThePartialFile) {
   const std::string bytes = TestBytes(400000);
-  origin_.Offer("1.0.0.9", bytes);
+  origin_.Offer(QUILL_SETUP_VERSION, bytes);
   HttpRoute file;
   file.body = bytes;
   file.stallAfterBytes = 0;
@@ -192,7 +192,7 @@ TEST_F(ProxyNetworks, SecondQueryOfARunSeesAChangedOffer) {
 // under the setup's name, and on a good network the next run downloads once.
 TEST_F(ProxyNetworks, CaptivePortalPageIsNotWrittenAndTheNextRunDownloadsOnce) {
   const std::string bytes = SignedSetup();
-  origin_.Offer("1.0.0.9", bytes);
+  origin_.Offer(QUILL_SETUP_VERSION, bytes);
   HttpRoute portal;
   portal.contentType = "text/html";
   portal.honourRange = false;
@@ -202,7 +202,7 @@ TEST_F(ProxyNetworks, CaptivePortalPageIsNotWrittenAndTheNextRunDownloadsOnce) {
   EXPECT_EQ(FailureKind::kBadReply, RunRoute());
   EXPECT_EQ(ReadFileBytes(setupPath_), "");
 
-  origin_.Offer("1.0.0.9", bytes);
+  origin_.Offer(QUILL_SETUP_VERSION, bytes);
   const size_t before = FileRanges().size();
   EXPECT_EQ(FailureKind::kNone, RunRoute());
   EXPECT_TRUE(ReadFileBytes(setupPath_) == bytes);
@@ -287,7 +287,7 @@ TEST_F(ProxyNetworks, ProxyAskingForAPasswordGetsWhatTheUserTypes) {
   ASSERT_NE(owner, nullptr);
   GetProxyCredentials()->SetPromptOwner(owner);
   const std::string bytes = SignedSetup();
-  origin_.Offer("1.0.0.9", bytes);
+  origin_.Offer(QUILL_SETUP_VERSION, bytes);
   SetSystemProxy(squid_.auth);
   DialogAnswerer user;
 

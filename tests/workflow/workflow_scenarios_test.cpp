@@ -15,7 +15,9 @@
 #include "platform/file_digest.h"
 #include "platform/pause.h"
 #include "platform/process_util.h"
+#include "platform/text_encoding.h"
 #include "settings/setup_settings.h"
+#include "settings/suite_identity.h"
 #include "tests/support/fake_bridge_server.h"
 #include "tests/support/notification_recorder.h"
 #include "tests/support/package_service.h"
@@ -58,7 +60,7 @@ class WorkflowWorld : public ::testing::Test {
     // so each run serves on a port of its own.
     ASSERT_TRUE(server_.Start());
     environment_.Set(L"QUILL_TEST_SERVICE_URL", server_.BaseUrl());
-    server_.Offer("1.0.0.100", setupBytes_);
+    server_.Offer(QUILL_SETUP_VERSION, setupBytes_);
     phone_.reset(new quilltest::FakeBridgeServer());
     phone_->SetBehaviour(quilltest::FakeBridgeServer::Behaviour::kNoDevice);
 
@@ -189,7 +191,7 @@ TEST_F(WorkflowWorld, FreshRunDownloadsRecordsAndLaunchesTheSetup) {
 
 TEST_F(WorkflowWorld, DownloadAddressWithChineseCharactersIsFetched) {
   // The service's JSON is UTF-8; the address must reach the server as sent.
-  server_.Offer("1.0.0.100", setupBytes_, "/files/\xe5\xae\x89\xe8\xa3\x85.exe");
+  server_.Offer(QUILL_SETUP_VERSION, setupBytes_, "/files/\xe5\xae\x89\xe8\xa3\x85.exe");
   RunWorker();
   EXPECT_EQ(Sequence(), kLaunchedAfterDownload);
   EXPECT_TRUE(SetupFileHolds(setupBytes_));
@@ -205,7 +207,7 @@ TEST_F(WorkflowWorld, RunningSetupIsEndedBeforeEitherRouteReplacesItsFile) {
     // offer (the end of its signature: it still runs), so it is neither
     // verified nor deleted, only replaced.
     const std::string offered = setupBytes_;
-    server_.Offer("1.0.0.100", offered);
+    server_.Offer(QUILL_SETUP_VERSION, offered);
     port_.reset();
     phone_.reset(new quilltest::FakeBridgeServer());
     phone_->SetBehaviour(quilltest::FakeBridgeServer::Behaviour::kNoDevice);
@@ -429,8 +431,9 @@ TEST_F(WorkflowWorld, RefusedCertificatesFailTheRunWithNothingWrittenOrStarted) 
   EXPECT_FALSE(quilltest::FileExists(setupPath_));
 
   environment_.Set(L"QUILL_TEST_SERVICE_URL", server_.BaseUrl());
-  server_.SetRoute(kQueryPath, quilltest::PackageService::OfferReply(
-                                   "1.0.0.100", setupBytes_, otherHost.BaseUrl() + kSetupPath));
+  server_.SetRoute(kQueryPath,
+                   quilltest::PackageService::OfferReply(QUILL_SETUP_VERSION, setupBytes_,
+                                                         otherHost.BaseUrl() + kSetupPath));
   RunWorker(1);
   EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 6, 5, 6}));
   EXPECT_EQ(ReadFileBytes(setupPath_), "");
@@ -466,7 +469,7 @@ TEST_F(WorkflowWorld, LogNamesTheFailedStatusAndBothDigests) {
 TEST_F(WorkflowWorld, UpToDateSuiteIsStartedInsteadOfDownloading) {
   std::wstring installDir = other_.Path() + L"\\Quillnest suite";
   PlaceRecorder(installDir, L"Quillnest.exe");
-  ASSERT_TRUE(quilltest::MarkSuiteInstalled(L"1.0.0.100", installDir));
+  ASSERT_TRUE(quilltest::MarkSuiteInstalled(L"" QUILL_SETUP_VERSION, installDir));
   ASSERT_TRUE(WriteFileBytes(setupPath_, "old partial"));
   RunWorker();
   EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 11}));
@@ -482,29 +485,18 @@ TEST_F(WorkflowWorld, UpToDateSuiteIsStartedInsteadOfDownloading) {
 TEST_F(WorkflowWorld, SuiteNotKnownToBeCurrentOrWithoutItsProgramIsDownloaded) {
   std::wstring installDir = other_.Path() + L"\\Quillnest suite";
   CreateDirectoryW(installDir.c_str(), nullptr);
-  ASSERT_TRUE(quilltest::MarkSuiteInstalled(L"1.0.0.100", installDir));
+  ASSERT_TRUE(quilltest::MarkSuiteInstalled(L"" QUILL_SETUP_VERSION, installDir));
   // The same version, but the suite's program is gone.
   RunWorker();
   EXPECT_EQ(Sequence(), kLaunchedAfterDownload);
-  ASSERT_EQ(StartsOnceLogged(1).size(), 1u);
-  quilltest::EndProcessesNamed(L"Quillnest_SetUp_mini.exe");
-
-  // The program is there, but the offered version does not parse.
-  PlaceRecorder(installDir, L"Quillnest.exe");
-  server_.Offer("1.0.100", setupBytes_);
-  DeleteFileW(setupPath_.c_str());
-  notifications_.Clear();
-  RunWorker();
-  EXPECT_EQ(Sequence(), kLaunchedAfterDownload);
-  EXPECT_EQ(FileRequests(), 2);
-  std::vector<quilltest::RecordedStart> starts = StartsOnceLogged(2);
-  ASSERT_EQ(starts.size(), 2u);
-  EXPECT_EQ(starts[1].program, L"Quillnest_SetUp_mini.exe");
+  std::vector<quilltest::RecordedStart> starts = StartsOnceLogged(1);
+  ASSERT_EQ(starts.size(), 1u);
+  EXPECT_EQ(starts[0].program, L"Quillnest_SetUp_mini.exe");
 }
 
 TEST_F(WorkflowWorld, DateStyleInstalledBuildIsUpgraded) {
   ASSERT_TRUE(quilltest::MarkSuiteInstalled(L"1.0.0.2011120501", other_.Path()));
-  server_.Offer("2.0.0.100", setupBytes_);
+  server_.Offer(QUILL_SETUP_VERSION, setupBytes_);
   RunWorker();
   EXPECT_EQ(Sequence(), kLaunchedAfterDownload);
   EXPECT_EQ(FileRequests(), 1);
@@ -513,7 +505,7 @@ TEST_F(WorkflowWorld, DateStyleInstalledBuildIsUpgraded) {
 TEST_F(WorkflowWorld, SetupThatCannotStartIsFetchedThreeTimesAtMost) {
   // Signed by the pinned publisher, so it passes every check, but a library.
   const std::string notAProgram = ReadFileBytes(quilltest::StandInPath(L"planted-signed.dll"));
-  server_.Offer("1.0.0.100", notAProgram);
+  server_.Offer(QUILL_SETUP_VERSION, notAProgram);
   RunWorker();
   // The last failed start ends on the download-failed screen, with Retry.
   EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 8, 9, 8, 9, 8, 9, 6}));
@@ -544,7 +536,7 @@ TEST_F(WorkflowWorld, RefusedSignaturesCountAsWrongDigestsAndNothingStarts) {
   for (const auto& setup : refused) {
     notifications_.Clear();
     ASSERT_TRUE(WriteFileBytes(setupPath_, setup.bytes));
-    server_.Offer("1.0.0.100", setup.bytes);
+    server_.Offer(QUILL_SETUP_VERSION, setup.bytes);
     const int requestsBefore = FileRequests();
     RunWorker();
     EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 8, 7, 8, 6})) << setup.reason;
@@ -559,6 +551,83 @@ TEST_F(WorkflowWorld, RefusedSignaturesCountAsWrongDigestsAndNothingStarts) {
     EXPECT_NE(log.find(std::string(setup.reason) + ", "), std::string::npos) << setup.reason;
   }
   GetDiagnosticLog()->Close();
+  EXPECT_TRUE(Starts().empty());
+}
+
+// A pinned signature says who made a file, not which: each stand-in here is
+// signed by the pinned publisher and matches the reply's size and digest,
+// and only the suite's setup of the offered version, at or above the floor
+// and the installed suite, starts. A refusal names what was found against
+// what was wanted; the file goes, as one with a refused signature does.
+TEST_F(WorkflowWorld, OnlyTheOfferedReleaseOfTheSuiteStarts) {
+  const std::string floor = MinimumSetupVersion();
+  const std::string driverName = WideToUtf8(SuiteProductName()) + " Driver";
+  const struct {
+    const wchar_t* standIn;
+    const char* offered;
+    const wchar_t* installed;  // empty: no suite
+    bool starts;
+    std::vector<std::string> named;  // in the failure's log line
+  } cases[] = {
+      {L"recorder.exe", QUILL_SETUP_VERSION, L"", true, {}},
+      {L"recorder-older.exe",
+       QUILL_SETUP_VERSION,
+       L"",
+       false,
+       {QUILL_OLDER_SETUP_VERSION, QUILL_SETUP_VERSION}},
+      {L"recorder-newer.exe",
+       QUILL_SETUP_VERSION,
+       L"",
+       false,
+       {QUILL_NEWER_SETUP_VERSION, QUILL_SETUP_VERSION}},
+      {L"recorder-below-floor.exe",
+       QUILL_FLOORLESS_SETUP_VERSION,
+       L"",
+       false,
+       {QUILL_FLOORLESS_SETUP_VERSION, floor}},
+      {L"recorder-bare.exe", QUILL_SETUP_VERSION, L"", false, {}},
+      {L"recorder-driver.exe", QUILL_SETUP_VERSION, L"", false, {driverName}},
+      // Installed, but without its program: the route fetches the offer.
+      {L"recorder.exe",
+       QUILL_SETUP_VERSION,
+       L"" QUILL_NEWER_SETUP_VERSION,
+       false,
+       {QUILL_SETUP_VERSION, QUILL_NEWER_SETUP_VERSION}},
+  };
+  const std::string step =
+      "(step " + std::to_string(static_cast<int>(StatusStep::kStartVersion)) + ")";
+  for (const auto& setup : cases) {
+    SCOPED_TRACE(WideToUtf8(setup.standIn));
+    notifications_.Clear();
+    const std::string bytes = ReadFileBytes(quilltest::StandInPath(setup.standIn));
+    server_.Offer(setup.offered, bytes);
+    if (*setup.installed != L'\0') {
+      ASSERT_TRUE(quilltest::MarkSuiteInstalled(setup.installed, other_.Path()));
+    }
+    DeleteFileW(other_.File(L"run.log").c_str());
+    ASSERT_TRUE(GetDiagnosticLog()->Open(other_.File(L"run.log")));
+    RunWorker();
+    GetDiagnosticLog()->Close();
+    if (setup.starts) {
+      EXPECT_EQ(Sequence(), kLaunchedAfterDownload);
+      ASSERT_EQ(StartsOnceLogged(1).size(), 1u);
+      quilltest::EndProcessesNamed(L"Quillnest_SetUp_mini.exe");
+      DeleteFileW(setupPath_.c_str());
+      DeleteFileW(log_.c_str());
+      continue;
+    }
+    EXPECT_EQ(Sequence(), (std::vector<int>{0, 1, 3, 4, 8, 7, 8, 6}));
+    EXPECT_EQ(notifications_.Received().back().second,
+              static_cast<int>(FailureKind::kNotPublisher));
+    EXPECT_FALSE(quilltest::FileExists(setupPath_));
+    const std::string log = ReadFileBytes(other_.File(L"run.log"));
+    const size_t failed = log.find("setup run failed: ");
+    ASSERT_NE(failed, std::string::npos) << log;
+    const std::string line = log.substr(failed, log.find('\n', failed) - failed);
+    EXPECT_NE(line.find(step), std::string::npos) << line;
+    for (const std::string& named : setup.named)
+      EXPECT_NE(line.find(named), std::string::npos) << named << " in " << line;
+  }
   EXPECT_TRUE(Starts().empty());
 }
 
@@ -601,6 +670,8 @@ TEST_F(WorkflowWorld, EachFailureReachesTheScreenWithItsKindAndTheLogWithItsCaus
          server_.SetRoute(kQueryPath, offer);
        },
        FailureKind::kBadReply, "package reply: FPMD5 unusable (step 2108)"},
+      {"offer that is not a version", [&] { server_.Offer("1.0.100", setupBytes_); },
+       FailureKind::kBadReply, "package reply: VerName unusable (step 2105)"},
       {"setup file's place taken by a folder",
        [&] { ASSERT_TRUE(CreateDirectoryW(setupPath_.c_str(), nullptr)); },
        FailureKind::kDiskProblem, "download: open the setup file (step 1002), Windows error 5"},
@@ -621,7 +692,7 @@ TEST_F(WorkflowWorld, EachFailureReachesTheScreenWithItsKindAndTheLogWithItsCaus
     EXPECT_TRUE(Starts().empty());
     // The next world starts from the same place.
     environment_.Set(L"QUILL_TEST_SERVICE_URL", server_.BaseUrl());
-    server_.Offer("1.0.0.100", setupBytes_);
+    server_.Offer(QUILL_SETUP_VERSION, setupBytes_);
     RemoveDirectoryW(setupPath_.c_str());
     DeleteFileW(setupPath_.c_str());
   }
