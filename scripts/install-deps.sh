@@ -19,8 +19,9 @@ packages=(
   # network tests; X key events into the real window; the NSIS peer of the
   # benchmarks; lossless PNG optimisation of the skin's pictures.
   osslsigncode squid xdotool nsis optipng
-  # The static package service of the hosting test (README's nginx block).
-  nginx
+  # The static package service of the hosting test (README's nginx block);
+  # the setup's version resource read when it is published.
+  nginx python3-pefile
   # The i386 guest that runs the shipped 32-bit program (scripts/i386/).
   qemu-system-x86 qemu-user-static binfmt-support mmdebstrap arch-test e2fsprogs
 )
