@@ -103,8 +103,7 @@ int StartDriverOnly(const rerozadez::SetupSettings& settings) {
     return kExitSuccess;
   }
   const rerozadez::Status started = rerozadez::StartVerifiedProgram(
-      "driver installer", {settings.driverPath, L"", settings.driverParams, false, true}, nullptr,
-      nullptr);
+      "driver installer", {settings.driverPath, L"", settings.driverParams, false, true}, nullptr);
   if (started.ok()) {
     return kExitSuccess;
   }

@@ -69,11 +69,8 @@ Status UseVerifiedFile(const char* what, const std::wstring& path,
 }
 
 Status StartVerifiedProgram(const char* what, const ProgramStart& start,
-                            const std::function<Status()>& contentCheck,
-                            const std::function<void()>& beforeStart) {
-  return UseVerifiedFile(what, start.file, contentCheck, [&start, &beforeStart] {
-    if (beforeStart)
-      beforeStart();
+                            const std::function<Status()>& contentCheck) {
+  return UseVerifiedFile(what, start.file, contentCheck, [&start] {
     return GetProcessUtil()->RunProgram(start.folder, start.file, start.parameters, start.wait,
                                         start.show, start.exitCode);
   });

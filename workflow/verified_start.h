@@ -22,28 +22,27 @@ struct ProgramStart {
 const int kInUseAttempts = 10;
 const unsigned long kInUsePauseMs = 500;
 
-// The one way a program that came from outside (the full setup, the driver
-// installer) is started. The file is held open sharing reading only, so no
-// one can write, rename or delete it until it has been started (a file
-// another program holds is waited for, kInUseAttempts times kInUsePauseMs);
-// on that held file contentCheck runs (the caller's size and digest rules;
-// may be empty), then the signature check against the build's publisher
-// pins (CheckPublisherSignature). Only then are beforeStart (may be empty)
-// and the start run. Ok when the program was started; otherwise the step
+// The gate every program that came from outside (the full setup, the driver
+// installer) passes before it is used. The file is held open sharing
+// reading only, so no one can write, rename or delete it until it has been
+// used (a file another program holds is waited for, kInUseAttempts times
+// kInUsePauseMs); on that held file contentCheck runs (the caller's size and
+// digest rules; may be empty), then the signature check against the build's
+// publisher pins (CheckPublisherSignature). Only then does use run (the full
+// setup's version check and its start, or its copy into a layout), while the
+// file is still held; its result is the gate's. Otherwise the step
 // (kStartHoldFile with Windows' code, contentCheck's failure,
-// kStartSignature with WinVerifyTrust's code, kStartProgram) with the file
-// in the detail. what names the file in the log ("setup", "driver
-// installer"); the caller logs a failure.
-Status StartVerifiedProgram(const char* what, const ProgramStart& start,
-                            const std::function<Status()>& contentCheck,
-                            const std::function<void()>& beforeStart);
-
-// The same gate for a file that is used otherwise than started (copied into
-// an offline layout): use runs while the checked file is still held, and its
-// result is the gate's.
+// kStartSignature with WinVerifyTrust's code) with the file in the detail.
+// what names the file in the log ("setup", "driver installer"); the caller
+// logs a failure.
 Status UseVerifiedFile(const char* what, const std::wstring& path,
                        const std::function<Status()>& contentCheck,
                        const std::function<Status()>& use);
+
+// The gate with a plain start as its use (the driver installer): Ok when
+// the program was started, else the gate's step or kStartProgram.
+Status StartVerifiedProgram(const char* what, const ProgramStart& start,
+                            const std::function<Status()>& contentCheck);
 
 // True when the start failed because another program held the file (it
 // could not be held, or its digest not read): the file is not to blame, so

@@ -139,7 +139,7 @@ void CReroZadezHelper::RunDriverInstaller() {
   }
   Notify(NotifyInstallingDriver);
   const Status started = StartVerifiedProgram(
-      "driver installer", {settings->driverPath, L"", settings->driverParams, true, false}, nullptr,
+      "driver installer", {settings->driverPath, L"", settings->driverParams, true, false},
       nullptr);
   if (!started.ok()) {
     LogStatus("driver installer (the run goes on without it)", started);

@@ -50,9 +50,9 @@ TEST(StartVerifiedProgram, WaitsForAHeldFileThenGoesOnOrNamesTheHold) {
     ASSERT_NE(held.holder, INVALID_HANDLE_VALUE);
     SetPauseHook(&OnPause, &held);
     // Nothing is started: a released file fails its (stand-in) content check.
-    const Status status = StartVerifiedProgram(
-        "setup", {path, L"", L"", false, false},
-        [] { return Status::Failed(StatusStep::kStartContent, "stand-in check"); }, nullptr);
+    const Status status = StartVerifiedProgram("setup", {path, L"", L"", false, false}, [] {
+      return Status::Failed(StatusStep::kStartContent, "stand-in check");
+    });
     SetPauseHook(nullptr, nullptr);
     if (held.holder != INVALID_HANDLE_VALUE)
       CloseHandle(held.holder);
