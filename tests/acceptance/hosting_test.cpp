@@ -40,10 +40,10 @@ TEST_F(HostingTest, ReadmeNginxBlockServesTheChannelsReplyAndTheSetupInRanges) {
   ASSERT_FALSE(scratch.empty() || port.empty()) << "the HostingNginx fixture started no nginx";
   const std::wstring nginx = L"Z:" + std::wstring(scratch.begin(), scratch.end());
   const std::string address = "http://127.0.0.1:" + port;
-  const std::string setup = "/downloads/Quillnest_full_3.2.0.150.exe";
-  ASSERT_TRUE(
-      Publish(nginx + L"/root/adpserver/channels/web.json",
-              quilltest::PackageService::OfferReply("3.2.0.150", served_, address + setup).body));
+  const std::string setup = "/downloads/Quillnest_full_" QUILL_SETUP_VERSION ".exe";
+  ASSERT_TRUE(Publish(
+      nginx + L"/root/adpserver/channels/web.json",
+      quilltest::PackageService::OfferReply(QUILL_SETUP_VERSION, served_, address + setup).body));
   ASSERT_TRUE(Publish(nginx + L"/root" + std::wstring(setup.begin(), setup.end()), served_));
   ASSERT_TRUE(quilltest::WriteFileBytes(scratch_.File(L"SetupConfig.txt"), "Channel=web\r\n"));
 

@@ -56,5 +56,23 @@ TEST(VersionCompare, UnparsableTextsLeaveTheInstalledSuiteNotKnownToBeCurrent) {
   EXPECT_EQ(CompareVersion("1.0.0.99999999999999", "1.0.0.5"), 1);
 }
 
+// A floor is passed by no build of an older release, whatever its build
+// number: every number counts, the first that differs decides.
+TEST(VersionCompare, NumberByNumberTheFirstDifferenceDecides) {
+  const struct {
+    const char* a;
+    const char* b;
+    int sign;
+  } cases[] = {
+      {"3.2.0.150", "3.2.0.150", 0}, {"3.2.0.149", "3.2.0.150", -1},
+      {"3.2.1.0", "3.2.0.150", 1},   {"1.0.0.2011120501", "3.2.0.150", -1},
+      {"10.0.0.0", "9.9.9.9", 1},    {"3.2", "0.0.0.0", 0},  // unparsable: 0.0.0.0
+  };
+  for (const auto& c : cases) {
+    const int result = CompareVersionNumbers(c.a, c.b);
+    EXPECT_EQ(c.sign, (result > 0) - (result < 0)) << c.a << " against " << c.b;
+  }
+}
+
 }  // namespace
 }  // namespace rerozadez
