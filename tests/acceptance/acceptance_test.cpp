@@ -1,6 +1,7 @@
 // The built program as a user meets it on a hostile network: the demo
 // package service in its fault modes (tests/support/program_world.h).
 #include <windows.h>
+#include <psapi.h>
 
 #include <gtest/gtest.h>
 
@@ -314,6 +315,42 @@ TEST_F(AcceptanceTest, FullDiskEndsTheRunAfterOneRequestAndTheNextRunResumes) {
   ASSERT_EQ(2u, requests.size());
   EXPECT_EQ(static_cast<long long>(partial), requests[1].rangeStart);
   quilltest::RemoveTree(volume);
+}
+
+// An older signed release served as the offered one (its size and digest in
+// the reply) is refused and deleted, and nothing starts; the offered
+// release, served honestly, then starts.
+TEST_F(AcceptanceTest, OlderReleaseOfferedAsTheCurrentIsRefusedAndTheOfferedOneStarts) {
+  ASSERT_TRUE(quilltest::WriteFileBytes(
+      scratch_.File(L"served.exe"),
+      quilltest::ReadFileBytes(quilltest::StandInPath(L"recorder-older.exe"))));
+  StartService(L"none");
+  first_ = Start(L"/quiet");
+  ASSERT_NE(nullptr, first_);
+  EXPECT_EQ(2205, ExitCode(first_, 60000));
+  EXPECT_TRUE(SetupStarts(0).empty());
+  EXPECT_FALSE(quilltest::FileExists(SetupFile()));
+
+  StopService();
+  ASSERT_TRUE(quilltest::WriteFileBytes(scratch_.File(L"served.exe"), served_));
+  StartService(L"none");
+  CloseHandle(first_);
+  first_ = Start(L"/quiet");
+  ExpectSetupStartedFromTheServedFile(first_);
+}
+
+// A package reply far past any real one's size is refused unread as an
+// unusable answer, and the program never holds it.
+TEST_F(AcceptanceTest, HugeReplyIsRefusedWithoutBeingHeld) {
+  StartService(L"huge-reply");
+  first_ = Start(L"/quiet");
+  ASSERT_NE(nullptr, first_);
+  EXPECT_EQ(2203, ExitCode(first_, 60000));
+  PROCESS_MEMORY_COUNTERS memory = {};
+  memory.cb = sizeof(memory);
+  ASSERT_TRUE(GetProcessMemoryInfo(first_, &memory, sizeof(memory)));
+  EXPECT_LT(memory.PeakPagefileUsage, 32u << 20);  // the reply is 64 MiB
+  EXPECT_TRUE(FileRequests().empty());
 }
 
 // A second start while the first downloads ends with 1618 (another copy is

@@ -43,6 +43,7 @@ void ProgramWorld::StartService(const wchar_t* fault, const std::wstring& where)
     StartPhone();
   }
   serviceLog_ = scratch_.File(L"service.log");
+  DeleteFileW(serviceLog_.c_str());  // a service started again logs afresh
   std::wstring exe = Backslashed(QUILL_DEMO_SERVICE_EXE);
   std::wstring commandLine = L"\"" + exe + L"\" " + where + L" \"" + scratch_.File(L"served.exe") +
                              L"\" " + fault + L" \"" + serviceLog_ + L"\"";

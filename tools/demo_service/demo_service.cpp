@@ -18,6 +18,7 @@
 //   slow        the first reply pauses three quarters in for 3 s, so a person sees it
 //   slow-line   the first reply comes at 1 MiB/s and pauses three quarters in for 6 s
 //   slow-line-N every reply comes at N KiB/s (slow-line-32: a 256 kbit/s link)
+//   huge-reply  the package reply is the offer and 64 MiB of blanks after it
 //
 // It runs until it is ended; the log file (when given) receives the lines too.
 #include <windows.h>
@@ -101,6 +102,13 @@ int wmain(int argc, wchar_t** argv) {
     return 1;
   }
   server.Offer(QUILL_DEMO_SUITE_VERSION, setup);
+  if (fault == "huge-reply") {
+    // The offer and 64 MiB of blanks: still JSON, but far past any reply.
+    quilltest::HttpRoute reply = PackageService::OfferReply(
+        QUILL_DEMO_SUITE_VERSION, setup, server.BaseUrl() + PackageService::kFilePath);
+    reply.body.append(64 << 20, ' ');
+    server.SetRoute(PackageService::kQueryPath, reply);
+  }
 
   std::mt19937 random(GetTickCount());
   // The file's reply for its n-th request (counting from 0).
