@@ -50,3 +50,9 @@ endfunction()
 
 quill_jsoncpp_library(jsoncpp_static ${QUILL_JSONCPP_PATCHED_DIR})
 target_compile_definitions(jsoncpp_static PUBLIC JSON_USE_STREAMS=0)
+# It formats only the positions in its error texts and, in its writer and
+# asString, numbers, which the program never turns into text: msvcrt's
+# _snprintf does that as well as MinGW's C99 snprintf, which is 22 KB.
+# (msvcrt's returns -1 instead of the length when the buffer is too short;
+# none of those buffers can be.)
+target_compile_definitions(jsoncpp_static PRIVATE jsoncpp_snprintf=_snprintf)

@@ -10,7 +10,8 @@ set(QUILL_WARNINGS -Wall -Wextra -Werror)
 # Static libraries of such objects need gcc-ar and gcc-ranlib (the
 # toolchain files name them).
 set(QUILL_RELEASE_CODE_OPTIONS
-    $<$<CONFIG:MinSizeRel,Release>:-ffunction-sections -fdata-sections -flto>)
+    $<$<CONFIG:MinSizeRel,Release>:-ffunction-sections -fdata-sections -flto>
+    $<$<AND:$<CONFIG:MinSizeRel,Release>,$<COMPILE_LANGUAGE:CXX>>:-fno-rtti>)
 
 add_library(quill_options INTERFACE)
 target_compile_definitions(quill_options INTERFACE ${QUILL_DEFINITIONS})

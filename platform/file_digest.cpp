@@ -49,11 +49,12 @@ std::string FormatMd5(const unsigned char* digest, bool fullForm) {
   // The short form is the middle eight bytes.
   size_t first = fullForm ? 0 : 4;
   size_t count = fullForm ? kMd5Bytes : 8;
+  // By hand: snprintf would link MinGW's whole printf family.
+  const char kHex[] = "0123456789abcdef";
   std::string text;
-  char pair[3];
   for (size_t i = first; i < first + count; ++i) {
-    snprintf(pair, sizeof(pair), "%02x", digest[i]);
-    text += pair;
+    text += kHex[digest[i] >> 4];
+    text += kHex[digest[i] & 0xf];
   }
   return text;
 }
