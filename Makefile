@@ -1,6 +1,6 @@
 # The commands of the README. All run as root on Debian 12 and install
 # what they need first.
-.PHONY: demo demo-resume test build release clean
+.PHONY: demo demo-resume test build release size clean
 
 # make demo [LINE_KIBPS=32]: the first run's download over a line that slow.
 demo:
@@ -20,6 +20,10 @@ release:
 	  MIN_SETUP_VERSION='$(MIN_SETUP_VERSION)' SUITE_PRODUCT_NAME='$(SUITE_PRODUCT_NAME)' \
 	  UNSIGNED_SETUP='$(UNSIGNED_SETUP)' SIGN_PKCS12='$(SIGN_PKCS12)' SIGN_CERT='$(SIGN_CERT)' \
 	  SIGN_KEY='$(SIGN_KEY)' TIMESTAMP_URL='$(TIMESTAMP_URL)' SIGN_TIME='$(SIGN_TIME)' scripts/release.sh
+
+# Where the last make release's bytes go (own code, runtimes, resources, cabinet).
+size:
+	scripts/size-table.sh
 
 build:
 	scripts/install-deps.sh

@@ -114,6 +114,15 @@ cab=$build/tools/bridge/bridge.cab
 # The address is compiled in as a narrow string: find it in the bytes.
 grep -qaF "$url" "$exe" || { echo "release: $url is not in $exe" >&2; exit 1; }
 imports=$(scripts/check-imports.sh "$exe")
+# The program may not grow unnoticed: past its budget (the executable less
+# the cabinet it carries, which is the tools') the release fails.
+budget=$(grep -v '^#' cmake/size-budget.txt | head -n 1)
+program=$(($(stat -c %s "$exe") - $(stat -c %s "$cab")))
+if [ "$program" -gt "$budget" ]; then
+  echo "release: the program is $program bytes besides its cabinet, past its budget of $budget" \
+       "(cmake/size-budget.txt); scripts/size-table.sh $build shows where they go" >&2
+  exit 1
+fi
 
 # Signing is the last step: the digests below are the signed file's.
 signer="none: the executable is not signed (SIGN_PKCS12, or SIGN_CERT and SIGN_KEY)"
@@ -137,6 +146,7 @@ shipped=$dist/QuillnestMini.exe
 [[ $shipped = /* ]] || shipped=$root/$shipped
 echo "release build: $shipped"
 echo "  size:            $(stat -c %s "$shipped") bytes ($(file -b "$shipped"))"
+echo "                   $program bytes besides the cabinet, budget $budget (scripts/size-table.sh $build)"
 echo "  service address: $url"
 echo "  setup:           $(sed -n 's/^QUILL_SUITE_PRODUCT_NAME:STRING=//p' "$build/CMakeCache.txt")," \
      "version $(sed -n 's/^QUILL_MIN_SETUP_VERSION:STRING=//p' "$build/CMakeCache.txt" | grep . || echo "any") or later"
