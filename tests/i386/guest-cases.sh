@@ -287,6 +287,20 @@ unsigned_setup() {
   check "nothing installed the suite" [ "$(count 'suite installed' "$log")" = "$installs" ]
 }
 
+# A reply nested deeper than the JSON reader goes, which it reports by an
+# exception: the shipped program refuses it as an unusable answer (2203)
+# and fetches nothing, never aborts.
+hostile_reply() {
+  reset_machine
+  need "package service started" service deep-reply hostile || return
+  start_program /quiet
+  end_of "$program" 120
+  check "program ended with 2203, an unusable answer (got $rc)" [ "$rc" = 2203 ]
+  check "the log names the reply refused" \
+    grep -q 'package reply: not one JSON object (step 2102)' "${deployed%/*}/QuillnestMini.log"
+  check "nothing fetched" [ "$(count '^GET /downloads/' "$slog")" = 0 ]
+}
+
 # /quiet as deployment tools start it: no window at any time, the setup
 # started with its silent parameters and awaited, its exit code the program's.
 quiet_first_job() {
@@ -311,6 +325,7 @@ run_case resume-on-retry resume_on_retry
 run_case second-instance second_instance
 run_case unsigned-setup unsigned_setup
 run_case quiet-first-job quiet_first_job
+run_case hostile-reply hostile_reply
 
 wineserver -k
 echo "done after $(up) s of guest uptime"

@@ -14,7 +14,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 exe=$(realpath "$1")
 out=$(realpath -m "${2:-$root/build/i386}")
-cases=(first-job installed-suite resume-on-retry second-instance unsigned-setup quiet-first-job)
+cases=(first-job installed-suite resume-on-retry second-instance unsigned-setup quiet-first-job
+       hostile-reply)
 # The guest's own bound for the cases; QEMU is ended a minute after it.
 limit=${QUILL_I386_LIMIT:-600}
 mkdir -p "$out"

@@ -19,6 +19,7 @@
 //   slow-line   the first reply comes at 1 MiB/s and pauses three quarters in for 6 s
 //   slow-line-N every reply comes at N KiB/s (slow-line-32: a 256 kbit/s link)
 //   huge-reply  the package reply is the offer and 64 MiB of blanks after it
+//   deep-reply  the package reply is the offer with a member nested 5,000 arrays deep
 //
 // It runs until it is ended; the log file (when given) receives the lines too.
 #include <windows.h>
@@ -107,6 +108,13 @@ int wmain(int argc, wchar_t** argv) {
     quilltest::HttpRoute reply = PackageService::OfferReply(
         QUILL_DEMO_SUITE_VERSION, setup, server.BaseUrl() + PackageService::kFilePath);
     reply.body.append(64 << 20, ' ');
+    server.SetRoute(PackageService::kQueryPath, reply);
+  } else if (fault == "deep-reply") {
+    // Deeper than the JSON reader goes: it gives up by throwing.
+    quilltest::HttpRoute reply = PackageService::OfferReply(
+        QUILL_DEMO_SUITE_VERSION, setup, server.BaseUrl() + PackageService::kFilePath);
+    reply.body.insert(reply.body.size() - 1,
+                      ",\"X\":" + std::string(5000, '[') + std::string(5000, ']'));
     server.SetRoute(PackageService::kQueryPath, reply);
   }
 
