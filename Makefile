@@ -1,6 +1,6 @@
 # The commands of the README. All run as root on Debian 12 and install
 # what they need first.
-.PHONY: demo demo-resume test build release size clean
+.PHONY: demo demo-resume test check build release size clean
 
 # make demo [LINE_KIBPS=32]: the first run's download over a line that slow.
 demo:
@@ -11,6 +11,11 @@ demo-resume:
 
 test:
 	scripts/test.sh
+
+# The quick loop while editing: the unit cases only (CTest label unit); the
+# others are labelled program, render, release and i386.
+check:
+	scripts/test.sh -L '^unit$$'
 
 # The distributed executable in dist/: make release PUBLISHER_KEYS=a.cer[,b.cer]
 # MIN_SETUP_VERSION=a.b.c.d [SUITE_PRODUCT_NAME=...] [SERVICE_URL=...] [BRIDGE_TOOLS=/path] [SIGN_PKCS12=f.p12 | SIGN_CERT=c.pem SIGN_KEY=k.pem]

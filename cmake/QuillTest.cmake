@@ -6,21 +6,25 @@ set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 include(GoogleTest)
 
-# quill_add_test(<name> SOURCES ... LIBS ... [LOCKS ...] [FIXTURES ...]
-# [PROPERTIES ...]): a GoogleTest executable whose cases run one by one under
-# Wine through CTest. LOCKS are the shared things its cases use (CTest's
+# quill_add_test(<name> SOURCES ... LIBS ... [LABEL unit|program] [LOCKS ...]
+# [FIXTURES ...] [PROPERTIES ...]): a GoogleTest executable whose cases run
+# one by one under Wine through CTest, labelled unit (the default: make
+# check runs these) or program (whole runs of the workflow or the program). LOCKS are the shared things its cases use (CTest's
 # RESOURCE_LOCK), FIXTURES the fixtures they need. Those two are lists, which
 # gtest_discover_tests would flatten into separate properties, so a file of
 # our own sets them after discovery on the cases it listed.
 function(quill_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LOCKS;FIXTURES;PROPERTIES" ${ARGN})
+  cmake_parse_arguments(ARG "" "LABEL" "SOURCES;LIBS;LOCKS;FIXTURES;PROPERTIES" ${ARGN})
+  if(NOT ARG_LABEL)
+    set(ARG_LABEL unit)
+  endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} quill_test_support quill_test_main GTest::gtest)
   target_link_options(${name} PRIVATE -mconsole)
   gtest_discover_tests(${name}
       DISCOVERY_MODE PRE_TEST
       DISCOVERY_TIMEOUT 60
-      PROPERTIES TIMEOUT 300 ${ARG_PROPERTIES})
+      PROPERTIES TIMEOUT 300 LABELS ${ARG_LABEL} ${ARG_PROPERTIES})
   set(shared "")
   if(ARG_LOCKS)
     string(APPEND shared " RESOURCE_LOCK \"${ARG_LOCKS}\"")
