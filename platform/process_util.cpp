@@ -15,9 +15,7 @@ namespace rerozadez {
 namespace {
 
 const int kKillPasses = 11;
-const DWORD kPauseBetweenPasses = 500;
 const UINT kEndedExitCode = 4;
-const DWORD kPauseAfterEnding = 100;
 const DWORD kVanishPollInterval = 200;
 const DWORD kVanishWaitLimit = 30000;
 
@@ -76,7 +74,7 @@ bool EndMatchingProcesses(const std::wstring& imageName,
                           const std::function<bool(ProcessEntry*)>& isMatch) {
   for (int pass = 1; pass <= kKillPasses; ++pass) {
     if (pass > 1) {
-      Pause(kPauseBetweenPasses);
+      Pause(ProcessUtil::kPauseBetweenPasses);
     }
     std::vector<ProcessEntry> entries;
     if (!TakeProcessSnapshot(&entries)) {
@@ -101,7 +99,7 @@ bool EndMatchingProcesses(const std::wstring& imageName,
       KillTree(id, entries, visited);
     }
   }
-  Pause(kPauseBetweenPasses);
+  Pause(ProcessUtil::kPauseBetweenPasses);
   return false;
 }
 
@@ -122,7 +120,7 @@ bool EndPlannedProcess(DWORD processId, const std::wstring& imageName, uint64_t 
   TerminateProcess(process.Get(), kEndedExitCode);
   process.Reset();
 
-  Pause(kPauseAfterEnding);
+  Pause(ProcessUtil::kPauseAfterEnding);
   // Bounded by count, not by the clock: a test's pause hook returns at once,
   // and a clock-bounded loop would then spin for the whole limit.
   for (DWORD waited = 0; waited < kVanishWaitLimit && IsRunning(processId);

@@ -21,10 +21,13 @@ class ProcessUtil {
                     bool show, unsigned long* exitCode = nullptr) const;
 
   // Ends every process whose image name is text (ignoring case), each with
-  // its descendants, children first. Up to 11 passes 500 ms apart; true when
-  // the last pass found no match. The current process is never ended, though
-  // it still counts as a match.
+  // its descendants, children first. Up to 11 passes, kPauseBetweenPasses
+  // apart, each ended process followed by kPauseAfterEnding; true when the
+  // last pass found no match. The current process is never ended, though it
+  // still counts as a match.
   bool KillProcessesByName(std::wstring text) const;
+  static constexpr DWORD kPauseBetweenPasses = 500;
+  static constexpr DWORD kPauseAfterEnding = 100;
 
   // The same for the processes whose image file is imagePath (compared
   // ignoring case, both sides in long form): candidates by imagePath's file

@@ -172,7 +172,8 @@ TEST_F(KillByName, MatchesTheWholeImageNameIgnoringCase) {
   EXPECT_TRUE(ProcessesNamed(L"ADB.EXE").empty());
   EXPECT_EQ(ProcessesNamed(L"xadb.exe").size(), 1u);
   EXPECT_EQ(ProcessesNamed(L"adb.exe.bak.exe").size(), 1u);
-  EXPECT_EQ(pauses.Count(500), 1);  // the match pass, then one pass that finds none
+  EXPECT_EQ(pauses.Count(ProcessUtil::kPauseBetweenPasses),
+            1);  // the match pass, then one pass that finds none
 }
 
 TEST_F(KillByName, AnIdNoLongerNamingThePlannedProcessIsLeftAlone) {
@@ -199,7 +200,8 @@ TEST_F(KillByName, EndsAWholeTreeAndLeavesOthersAlone) {
   EXPECT_TRUE(GetProcessUtil()->KillProcessesByName(L"quilltree.exe"));
   EXPECT_TRUE(ProcessesNamed(L"quilltree.exe").empty());
   EXPECT_EQ(ProcessesNamed(L"bystander.exe").size(), 1u);
-  EXPECT_EQ(pauses.Count(100), 3);  // one settling pause per ended process
+  EXPECT_EQ(pauses.Count(ProcessUtil::kPauseAfterEnding),
+            3);  // one settling pause per ended process
 }
 
 TEST_F(KillByName, NeverEndsTheCurrentProcessAndGivesUpAfterElevenPasses) {
@@ -209,8 +211,9 @@ TEST_F(KillByName, NeverEndsTheCurrentProcessAndGivesUpAfterElevenPasses) {
 
   CountedPauses pauses;
   EXPECT_FALSE(GetProcessUtil()->KillProcessesByName(ownName));
-  EXPECT_EQ(pauses.Count(500), 11);  // ten between the passes, one after the last
-  EXPECT_EQ(pauses.Count(100), 0);   // nothing was ended
+  EXPECT_EQ(pauses.Count(ProcessUtil::kPauseBetweenPasses),
+            11);  // ten between the passes, one after the last
+  EXPECT_EQ(pauses.Count(ProcessUtil::kPauseAfterEnding), 0);  // nothing was ended
 }
 
 TEST_F(KillByName, TreeOfTheCurrentProcessIsLeftAlone) {
