@@ -281,14 +281,12 @@ TEST_F(ProgramTest, OldPlayerOnWindowsXpShowsTheHintScreen) {
   ASSERT_NE(nullptr, first_);
   HWND window = WaitForWindow(15000);
   ASSERT_NE(nullptr, window);
-  Sleep(300);
-  EXPECT_TRUE(ButtonVisible(window, 1009));
+  ASSERT_TRUE(quilltest::WaitUntil([window] { return ButtonVisible(window, 1009); }, 15000));
   EXPECT_TRUE(ButtonVisible(window, 1005));
   EXPECT_FALSE(ButtonVisible(window, 1007));
   // Details, pressed from outside, leads to the page and back buttons.
   PressButton(window, 1009);
-  Sleep(200);
-  EXPECT_TRUE(ButtonVisible(window, 1007));
+  ASSERT_TRUE(quilltest::WaitUntil([window] { return ButtonVisible(window, 1007); }, 15000));
   EXPECT_TRUE(ButtonVisible(window, 1008));
   EXPECT_FALSE(ButtonVisible(window, 1009));
   PostMessageW(window, WM_CLOSE, 0, 0);
@@ -302,8 +300,7 @@ TEST_F(ProgramTest, OverSeaWithAnOldPlayerOpensOnTheDetailsScreen) {
   ASSERT_NE(nullptr, first_);
   HWND window = WaitForWindow(15000);
   ASSERT_NE(nullptr, window);
-  Sleep(300);
-  EXPECT_TRUE(ButtonVisible(window, 1007));
+  ASSERT_TRUE(quilltest::WaitUntil([window] { return ButtonVisible(window, 1007); }, 15000));
   EXPECT_FALSE(ButtonVisible(window, 1005));
   EXPECT_FALSE(ButtonVisible(window, 1009));
   EXPECT_FALSE(ButtonVisible(window, 1008));
@@ -399,11 +396,7 @@ TEST_F(ProgramRunTest, FailureScreenNamesTheCauseAndClosingItEndsWithItsCode) {
   HWND window = WaitForWindow(15000);
   ASSERT_NE(nullptr, window);
   PressButton(window, 1005);
-  const DWORD start = GetTickCount();
-  while (GetTickCount() - start < 60000 && !ButtonVisible(window, 1004)) {
-    Sleep(50);
-  }
-  ASSERT_TRUE(ButtonVisible(window, 1004));
+  ASSERT_TRUE(quilltest::WaitUntil([window] { return ButtonVisible(window, 1004); }, 60000));
   wchar_t name[256] = L"";
   GetWindowTextW(GetDlgItem(window, 1010), name, 256);
   using rerozadez::UiLanguage;
@@ -476,12 +469,8 @@ TEST_F(ProgramRunTest, CloseDuringADownloadEndsTheProgramAndKeepsWhatArrived) {
   // The download has begun once the bar shows a part of the setup; the
   // server then holds back the rest.
   HWND bar = GetDlgItem(window, 1001);
-  const DWORD start = GetTickCount();
-  while (GetTickCount() - start < 30000 &&
-         !(IsWindowVisible(bar) && SendMessageW(bar, PBM_GETPOS, 0, 0) > 0)) {
-    Sleep(50);
-  }
-  ASSERT_GT(SendMessageW(bar, PBM_GETPOS, 0, 0), 0);
+  ASSERT_TRUE(quilltest::WaitUntil(
+      [bar] { return IsWindowVisible(bar) && SendMessageW(bar, PBM_GETPOS, 0, 0) > 0; }, 30000));
   PostMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_EQ(1602, ExitCode(first_, 10000));  // closed during a run
   // The closing sequence ended the bridge tool whatever the run was doing.

@@ -42,6 +42,16 @@ bool ButtonVisible(HWND window, int id) {
   return button != nullptr && IsWindowVisible(button);
 }
 
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  while (!condition()) {
+    if (GetTickCount() - start >= timeoutMs)
+      return false;
+    Sleep(20);
+  }
+  return true;
+}
+
 void PressButton(HWND window, int id) {
   DWORD_PTR result = 0;
   SendMessageTimeoutW(GetDlgItem(window, id), BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 10000, &result);

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 namespace quilltest {
@@ -21,6 +22,10 @@ int ExitCode(HANDLE process, DWORD timeoutMs);
 HWND WaitForWindowWithButtons(const std::wstring& windowClass, DWORD timeoutMs);
 
 bool ButtonVisible(HWND window, int id);
+
+// True once condition holds (asked every 20 ms), false when it still does
+// not after timeoutMs: what a test waits for instead of sleeping.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
 
 // Presses a button of a window as a user would, waiting up to 10 s for the
 // window to handle it.

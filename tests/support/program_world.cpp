@@ -76,12 +76,13 @@ void ProgramWorld::StopService() {
 }
 
 std::vector<FileRequest> ProgramWorld::FileRequests(size_t atLeast) const {
-  const DWORD start = GetTickCount();
-  std::vector<FileRequest> requests = LoggedFileRequests();
-  while (requests.size() < atLeast && GetTickCount() - start < 60000) {
-    Sleep(20);
-    requests = LoggedFileRequests();
-  }
+  std::vector<FileRequest> requests;
+  WaitUntil(
+      [&] {
+        requests = LoggedFileRequests();
+        return requests.size() >= atLeast;
+      },
+      60000);
   return requests;
 }
 
@@ -128,18 +129,12 @@ HWND ProgramWorld::WaitForWindow(DWORD timeoutMs) {
 }
 
 bool ProgramWorld::WaitForRetryOrEnd(HANDLE process, HWND window, DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  while (GetTickCount() - start < timeoutMs) {
-    if (WaitForSingleObject(process, 0) == WAIT_OBJECT_0) {
-      return false;
-    }
-    if (ButtonVisible(window, kRetryButton)) {
-      return true;
-    }
-    Sleep(50);
+  const auto ended = [process] { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; };
+  if (!WaitUntil([&] { return ended() || ButtonVisible(window, kRetryButton); }, timeoutMs)) {
+    ADD_FAILURE() << "neither Retry nor the end within " << timeoutMs << " ms";
+    return false;
   }
-  ADD_FAILURE() << "neither Retry nor the end within " << timeoutMs << " ms";
-  return false;
+  return !ended();
 }
 
 void ProgramWorld::PressRetry(HWND window) {
@@ -186,14 +181,7 @@ HWND ProgramWorld::StartAndInstall(HANDLE* process) {
 }
 
 bool ProgramWorld::WaitForPartialFile(DWORD timeoutMs) const {
-  const DWORD start = GetTickCount();
-  while (GetTickCount() - start < timeoutMs) {
-    if (SetupFileLength() > 0) {
-      return true;
-    }
-    Sleep(50);
-  }
-  return false;
+  return WaitUntil([this] { return SetupFileLength() > 0; }, timeoutMs);
 }
 
 void ProgramWorld::ExpectSetupStartedFromTheServedFile(HANDLE process) {
