@@ -2,23 +2,9 @@
 
 #include "resources/resource_ids.h"
 #include "app/resource_util.h"
+#include "platform/text_encoding.h"
 
 namespace rerozadezGUI {
-namespace {
-
-// A number's decimal digits. std::to_wstring would bring MinGW's whole
-// printf (some 20 KB) into the program for this.
-std::wstring Decimal(uint64_t value) {
-  wchar_t digits[24];
-  size_t at = sizeof(digits) / sizeof(digits[0]);
-  do {
-    digits[--at] = static_cast<wchar_t>(L'0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  return std::wstring(digits + at, digits + sizeof(digits) / sizeof(digits[0]));
-}
-
-}  // namespace
 
 ProgressTexts LoadProgressTexts() {
   const rerozadez::ResourceUtil* strings = rerozadez::GetResourceUtil();
@@ -51,7 +37,7 @@ std::wstring FillMarks(const std::wstring& pattern, const std::wstring& first,
 
 std::wstring FormatSize(uint64_t bytes) {
   if (bytes < 1024) {
-    return Decimal(bytes) + L" B";
+    return rerozadez::DecimalText(bytes) + L" B";
   }
   const wchar_t* const units[] = {L"KB", L"MB", L"GB", L"TB"};
   // Tenths of the unit, in whole numbers: no floating-point formatting
@@ -65,21 +51,21 @@ std::wstring FormatSize(uint64_t bytes) {
     ++unit;
     tenths = (bytes / 1024 * 10 + (unitBytes / 1024) / 2) / (unitBytes / 1024);
   }
-  return Decimal(tenths / 10) + L"." + Decimal(tenths % 10) + L" " + units[unit];
+  return rerozadez::DecimalText(tenths / 10) + L"." + rerozadez::DecimalText(tenths % 10) + L" " + units[unit];
 }
 
 std::wstring FormatDuration(uint64_t seconds, const ProgressTexts& texts) {
   if (seconds < 60) {
-    return FillMarks(texts.seconds, Decimal(seconds == 0 ? 1 : seconds));
+    return FillMarks(texts.seconds, rerozadez::DecimalText(seconds == 0 ? 1 : seconds));
   }
   if (seconds < 3600) {
     const uint64_t tens = (seconds + 9) / 10 * 10;  // up to the next ten seconds
     if (tens < 3600) {
-      return FillMarks(texts.minutes, Decimal(tens / 60), Decimal(tens % 60));
+      return FillMarks(texts.minutes, rerozadez::DecimalText(tens / 60), rerozadez::DecimalText(tens % 60));
     }
   }
   const uint64_t minutes = (seconds + 59) / 60;
-  return FillMarks(texts.hours, Decimal(minutes / 60), Decimal(minutes % 60));
+  return FillMarks(texts.hours, rerozadez::DecimalText(minutes / 60), rerozadez::DecimalText(minutes % 60));
 }
 
 std::wstring FormatProgressLine(const rerozadez::DownloadFigures& figures,

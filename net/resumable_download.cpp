@@ -12,6 +12,7 @@
 #include "net/web_request.h"
 #include "platform/diagnostic_log.h"
 #include "platform/pause.h"
+#include "platform/text_encoding.h"
 
 namespace rerozadez {
 namespace {
@@ -27,19 +28,6 @@ const DWORD kProgressIntervalMs = 250;
 // How a read that timed out fails: WinINet's own code on Windows, the
 // socket's (WSAETIMEDOUT) under Wine.
 const DWORD kSocketTimedOut = 10060;
-
-std::wstring DecimalText(uint64_t value) {
-  wchar_t digits[24];
-  int count = 0;
-  do {
-    digits[count++] = static_cast<wchar_t>(L'0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  std::wstring text;
-  while (count > 0)
-    text += digits[--count];
-  return text;
-}
 
 // A decimal number taking the whole of text; false when it is not one or
 // has more than 19 digits (none of which a file size needs).

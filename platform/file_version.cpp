@@ -1,5 +1,7 @@
 #include "platform/file_version.h"
 
+#include "platform/text_encoding.h"
+
 namespace rerozadez {
 namespace {
 
@@ -79,23 +81,11 @@ DWORD ReadFileVersion(const std::wstring& path, FileVersion* version) {
 }
 
 std::string FormatFileVersion(const WORD numbers[4]) {
-  std::string text;
+  std::wstring text;
   for (int i = 0; i < 4; ++i) {
-    char digits[6];
-    int count = 0;
-    unsigned value = numbers[i];
-    do {
-      digits[count++] = static_cast<char>('0' + value % 10);
-      value /= 10;
-    } while (value != 0);
-    if (i > 0) {
-      text += '.';
-    }
-    while (count > 0) {
-      text += digits[--count];
-    }
+    text += (i > 0 ? L"." : L"") + DecimalText(numbers[i]);
   }
-  return text;
+  return std::string(text.begin(), text.end());  // digits and full stops only
 }
 
 }  // namespace rerozadez

@@ -44,4 +44,14 @@ std::string WideToUtf8(const wchar_t* text) {
   return WideToMultiByte(CP_UTF8, text);
 }
 
+std::wstring DecimalText(uint64_t value) {
+  wchar_t digits[24];
+  size_t at = sizeof(digits) / sizeof(digits[0]);
+  do {
+    digits[--at] = static_cast<wchar_t>(L'0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  return std::wstring(digits + at, digits + sizeof(digits) / sizeof(digits[0]));
+}
+
 }  // namespace rerozadez

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 namespace rerozadez {
@@ -17,5 +18,9 @@ std::string WideToMultiByte(UINT codePage, const wchar_t* text);
 // UTF-16 to UTF-8 and back, up to the first null; empty on failure.
 std::string WideToUtf8(const wchar_t* text);
 std::wstring Utf8ToWide(const char* text);
+
+// A number's decimal digits. std::to_wstring would bring MinGW's whole
+// printf (some 20 KB) into the program for this.
+std::wstring DecimalText(uint64_t value);
 
 }  // namespace rerozadez
