@@ -20,65 +20,28 @@
 
 namespace std {
 
-void __throw_bad_exception() {
-  throw exception();
-}
-void __throw_bad_alloc() {
-  throw bad_alloc();
-}
-void __throw_bad_array_new_length() {
-  throw bad_alloc();
-}
-void __throw_bad_cast() {
-  throw bad_cast();
-}
-void __throw_bad_typeid() {
-  throw exception();
-}
-void __throw_logic_error(const char*) {
-  throw exception();
-}
-void __throw_domain_error(const char*) {
-  throw exception();
-}
-void __throw_invalid_argument(const char*) {
-  throw exception();
-}
-void __throw_length_error(const char*) {
-  throw exception();
-}
-void __throw_out_of_range(const char*) {
-  throw exception();
-}
-void __throw_out_of_range_fmt(const char*, ...) {
-  throw exception();
-}
-void __throw_runtime_error(const char*) {
-  throw exception();
-}
-void __throw_range_error(const char*) {
-  throw exception();
-}
-void __throw_overflow_error(const char*) {
-  throw exception();
-}
-void __throw_underflow_error(const char*) {
-  throw exception();
-}
-void __throw_ios_failure(const char*) {
-  throw exception();
-}
-void __throw_ios_failure(const char*, int) {
-  throw exception();
-}
-void __throw_system_error(int) {
-  throw exception();
-}
-void __throw_future_error(int) {
-  throw exception();
-}
-void __throw_bad_function_call() {
-  throw exception();
-}
+// One line each: every report becomes the plainest exception that says it.
+// clang-format off
+void __throw_bad_exception() { throw exception(); }
+void __throw_bad_alloc() { throw bad_alloc(); }
+void __throw_bad_array_new_length() { throw bad_alloc(); }
+void __throw_bad_cast() { throw bad_cast(); }
+void __throw_bad_typeid() { throw exception(); }
+void __throw_logic_error(const char*) { throw exception(); }
+void __throw_domain_error(const char*) { throw exception(); }
+void __throw_invalid_argument(const char*) { throw exception(); }
+void __throw_length_error(const char*) { throw exception(); }
+void __throw_out_of_range(const char*) { throw exception(); }
+void __throw_out_of_range_fmt(const char*, ...) { throw exception(); }
+void __throw_runtime_error(const char*) { throw exception(); }
+void __throw_range_error(const char*) { throw exception(); }
+void __throw_overflow_error(const char*) { throw exception(); }
+void __throw_underflow_error(const char*) { throw exception(); }
+void __throw_ios_failure(const char*) { throw exception(); }
+void __throw_ios_failure(const char*, int) { throw exception(); }
+void __throw_system_error(int) { throw exception(); }
+void __throw_future_error(int) { throw exception(); }
+void __throw_bad_function_call() { throw exception(); }
+// clang-format on
 
 }  // namespace std
