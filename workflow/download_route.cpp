@@ -167,20 +167,13 @@ RouteResult RunDownloadPasses(CReroZadezHelper* worker, const PreparedDownload& 
 Status QueryConfiguredPackage(std::string& verName, std::string& downloadUrl, std::string& size,
                               std::string& fpmd5) {
   const std::string channel = GetSysUtil()->WideToAnsi(GetSetupSettings()->channel.c_str());
-  Offer offer;
-  const Status queried = QueryPackageInfo(PackageServiceBaseUrl(), channel, offer.verName,
-                                          offer.downloadUrl, offer.size, offer.fpmd5);
-  if (!queried.ok())
-    return queried;
+  const Status queried =
+      QueryPackageInfo(PackageServiceBaseUrl(), channel, verName, downloadUrl, size, fpmd5);
   // The setup's own file version must equal the offer's: an offer that is
   // not four numbers could match no file, and nothing is fetched for it.
-  if (!IsPlainVersion(offer.verName))
-    return Status::Failed(StatusStep::kReplyVersion, "not a version: " + offer.verName);
-  verName = offer.verName;
-  downloadUrl = offer.downloadUrl;
-  size = offer.size;
-  fpmd5 = offer.fpmd5;
-  return Status::Ok();
+  if (queried.ok() && !IsPlainVersion(verName))
+    return Status::Failed(StatusStep::kReplyVersion, "not a version: " + verName);
+  return queried;
 }
 
 std::wstring FindSuiteProgram(const std::wstring& installDir) {

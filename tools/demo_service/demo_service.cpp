@@ -103,18 +103,17 @@ int wmain(int argc, wchar_t** argv) {
     return 1;
   }
   server.Offer(QUILL_DEMO_SUITE_VERSION, setup);
-  if (fault == "huge-reply") {
-    // The offer and 64 MiB of blanks: still JSON, but far past any reply.
+  if (fault == "huge-reply" || fault == "deep-reply") {
     quilltest::HttpRoute reply = PackageService::OfferReply(
         QUILL_DEMO_SUITE_VERSION, setup, server.BaseUrl() + PackageService::kFilePath);
-    reply.body.append(64 << 20, ' ');
-    server.SetRoute(PackageService::kQueryPath, reply);
-  } else if (fault == "deep-reply") {
-    // Deeper than the JSON reader goes: it gives up by throwing.
-    quilltest::HttpRoute reply = PackageService::OfferReply(
-        QUILL_DEMO_SUITE_VERSION, setup, server.BaseUrl() + PackageService::kFilePath);
-    reply.body.insert(reply.body.size() - 1,
-                      ",\"X\":" + std::string(5000, '[') + std::string(5000, ']'));
+    if (fault == "huge-reply") {
+      // The offer and 64 MiB of blanks: still JSON, but far past any reply.
+      reply.body.append(64 << 20, ' ');
+    } else {
+      // Deeper than the JSON reader goes: it gives up by throwing.
+      reply.body.insert(reply.body.size() - 1,
+                        ",\"X\":" + std::string(5000, '[') + std::string(5000, ']'));
+    }
     server.SetRoute(PackageService::kQueryPath, reply);
   }
 
