@@ -21,6 +21,7 @@
 #include "net/resumable_download.h"
 #include "platform/diagnostic_log.h"
 #include "platform/pause.h"
+#include "platform/process_instance.h"
 #include "platform/system_info.h"
 #include "platform/system_libraries.h"
 #include "resources/resource_ids.h"
@@ -158,9 +159,7 @@ int ScreenDpi() {
 }  // namespace
 
 CQuillWndHelper* GetWndHelper() {
-  // Deliberately leaked: the window and its pictures live until the process ends.
-  static CQuillWndHelper* const instance = new CQuillWndHelper();
-  return instance;
+  return rerozadez::ProcessInstance<CQuillWndHelper>();
 }
 
 void CQuillWndHelper::RegisterWindowClass(HINSTANCE module) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/resource_util.h"
+#include "platform/process_instance.h"
 #include "platform/scoped.h"
 
 namespace rerozadez {
@@ -149,10 +150,7 @@ std::unique_ptr<Gdiplus::Bitmap> ResourceUtil::LoadPngImage(UINT id, HMODULE mod
 }
 
 ResourceUtil* GetResourceUtil() {
-  // Deliberately leaked, like every utility object: usable while the
-  // process exits.
-  static ResourceUtil* const instance = new ResourceUtil();
-  return instance;
+  return ProcessInstance<ResourceUtil>();
 }
 
 }  // namespace rerozadez

@@ -9,6 +9,7 @@
 #include "cab/cabinet_header.h"
 #include "platform/diagnostic_log.h"
 #include "platform/file_digest.h"
+#include "platform/process_instance.h"
 #include "platform/process_util.h"
 #include "platform/scoped.h"
 #include "settings/setup_settings.h"
@@ -33,9 +34,12 @@ const PackedFile kPackedTools[] = {QUILL_BRIDGE_TOOL_FILES};
 
 // The deployed tool files, held from their check until the program ends (or
 // the next deployment). Never destroyed: the process's end closes them.
+struct HeldToolFiles {
+  std::vector<HANDLE> handles;
+};
+
 std::vector<HANDLE>& HeldTools() {
-  static std::vector<HANDLE>* const held = new std::vector<HANDLE>();
-  return *held;
+  return ProcessInstance<HeldToolFiles>()->handles;
 }
 
 // Where deployment puts adb.exe: the temporary working folder.

@@ -7,6 +7,7 @@
 #include "net/web_address.h"
 #include "net/web_request.h"
 #include "platform/diagnostic_log.h"
+#include "platform/process_instance.h"
 
 namespace rerozadez {
 namespace {
@@ -186,8 +187,7 @@ Status HttpClient::SendRequest(std::string url, std::string data, const char* me
 }
 
 HttpClient* GetHttpClient() {
-  static HttpClient* client = new HttpClient;
-  return client;
+  return ProcessInstance<HttpClient>();
 }
 
 }  // namespace rerozadez

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/diagnostic_log.h"
+#include "platform/process_instance.h"
 
 namespace rerozadez {
 namespace {
@@ -94,8 +95,7 @@ bool ProxyCredentials::Send(HINTERNET request, const std::function<BOOL()>& send
 }
 
 ProxyCredentials* GetProxyCredentials() {
-  static ProxyCredentials* credentials = new ProxyCredentials;
-  return credentials;
+  return ProcessInstance<ProxyCredentials>();
 }
 
 }  // namespace rerozadez

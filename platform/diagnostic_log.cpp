@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "platform/process_instance.h"
 #include "platform/text_encoding.h"
 
 namespace rerozadez {
@@ -104,9 +105,7 @@ void DiagnosticLog::Write(const char* text) {
 }
 
 DiagnosticLog* GetDiagnosticLog() {
-  // Deliberately leaked: the worker thread may log while the process exits.
-  static DiagnosticLog* const instance = new DiagnosticLog();
-  return instance;
+  return ProcessInstance<DiagnosticLog>();
 }
 
 void LogLine(const char* format, ...) {

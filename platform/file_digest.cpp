@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/diagnostic_log.h"
+#include "platform/process_instance.h"
 #include "platform/scoped.h"
 
 namespace rerozadez {
@@ -22,6 +23,11 @@ HCRYPTPROV AcquireMd5Provider() {
   }
   return provider;
 }
+
+// The provider that serves the whole process.
+struct SharedMd5Provider {
+  HCRYPTPROV handle = AcquireMd5Provider();
+};
 
 // Feeds the whole file into hash, readSize bytes at a time.
 Status HashWholeFile(HANDLE file, HCRYPTHASH hash, size_t readSize, const std::string& detail) {
@@ -71,7 +77,7 @@ Status GetFileMd5WithReadSize(std::wstring path, bool fullForm, size_t readSize,
   // Acquiring a provider costs milliseconds (under Wine some tens for the
   // first), and the start-up checks several files: one serves the whole
   // process and is never released. Should it fail, each call tries its own.
-  static const HCRYPTPROV shared = AcquireMd5Provider();
+  const HCRYPTPROV shared = ProcessInstance<SharedMd5Provider>()->handle;
   ScopedCryptProvider own(shared == 0 ? AcquireMd5Provider() : 0);
   if (shared == 0 && !own.IsValid()) {
     return Status::LastError(StatusStep::kDigestProvider, detail);

@@ -1,5 +1,6 @@
 #include "platform/process_image.h"
 
+#include "platform/process_instance.h"
 #include "platform/process_snapshot.h"
 #include "platform/scoped.h"
 #include "platform/system_libraries.h"
@@ -28,6 +29,11 @@ GetModuleFileNameExFunction LoadModuleFileNameFunction() {
                                 GetProcAddress(psapi, "GetModuleFileNameExW")));
 }
 
+// Looked up once for the process.
+struct ModuleFileNameFunction {
+  GetModuleFileNameExFunction function = LoadModuleFileNameFunction();
+};
+
 // Upper case by the invariant locale's simple mapping, close to how the file
 // system folds names; msvcrt's folding in the "C" locale covers ASCII only.
 std::wstring InvariantUpperCase(const std::wstring& text) {
@@ -44,7 +50,8 @@ std::wstring InvariantUpperCase(const std::wstring& text) {
 // The image file of process (opened with query and memory-read rights) the
 // way XP tells it; empty when it cannot be read.
 std::wstring ModuleImagePath(HANDLE process) {
-  static const GetModuleFileNameExFunction getModuleFileName = LoadModuleFileNameFunction();
+  const GetModuleFileNameExFunction getModuleFileName =
+      ProcessInstance<ModuleFileNameFunction>()->function;
   if (getModuleFileName == nullptr) {
     return std::wstring();
   }

@@ -8,6 +8,7 @@
 #include "platform/diagnostic_log.h"
 #include "platform/pause.h"
 #include "platform/process_image.h"
+#include "platform/process_instance.h"
 #include "platform/process_snapshot.h"
 #include "platform/scoped.h"
 
@@ -184,10 +185,7 @@ void ProcessUtil::KillProcessTree(DWORD processId) const {
 }
 
 ProcessUtil* GetProcessUtil() {
-  // Deliberately leaked, like every utility object: usable while the
-  // process exits.
-  static ProcessUtil* const instance = new ProcessUtil();
-  return instance;
+  return ProcessInstance<ProcessUtil>();
 }
 
 }  // namespace rerozadez

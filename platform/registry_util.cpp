@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/diagnostic_log.h"
+#include "platform/process_instance.h"
 #include "platform/scoped.h"
 #include "platform/text_encoding.h"
 
@@ -116,10 +117,7 @@ std::string RegistryUtil::QueryStringA(HKEY root, std::string subKey, std::strin
 }
 
 RegistryUtil* GetRegistryUtil() {
-  // Deliberately leaked, like every utility object: usable while the
-  // process exits.
-  static RegistryUtil* const instance = new RegistryUtil();
-  return instance;
+  return ProcessInstance<RegistryUtil>();
 }
 
 }  // namespace rerozadez

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "platform/process_instance.h"
 #include "platform/registry_util.h"
 #include "platform/scoped.h"
 #include "platform/status.h"
@@ -32,9 +33,7 @@ SetupSettings::SetupSettings()
     : overSea(false), mediaPlayer(false), diagnosticLog(true), runMode(RunMode::kNormal) {}
 
 SetupSettings* GetSetupSettings() {
-  // Deliberately leaked: it must outlive anything that runs during exit.
-  static SetupSettings* const instance = new SetupSettings();
-  return instance;
+  return ProcessInstance<SetupSettings>();
 }
 
 int SetupSettings::LoadSetupConfig() {

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "platform/process_instance.h"
 #include "platform/system_info.h"
 #include "platform/diagnostic_log.h"
 #include "platform/text_encoding.h"
@@ -89,10 +90,7 @@ bool SysUtil::IsXpOrEarlier() const {
 }
 
 SysUtil* GetSysUtil() {
-  // Deliberately leaked, like every utility object: usable while the
-  // process exits.
-  static SysUtil* const instance = new SysUtil();
-  return instance;
+  return ProcessInstance<SysUtil>();
 }
 
 }  // namespace rerozadez

@@ -1,4 +1,5 @@
 #include "workflow/download_meter.h"
+#include "platform/process_instance.h"
 
 namespace rerozadez {
 namespace {
@@ -91,9 +92,7 @@ DownloadFigures DownloadMeter::Read(DWORD nowMs) const {
 }
 
 DownloadMeter* GetDownloadMeter() {
-  // Deliberately leaked, like the worker it serves.
-  static DownloadMeter* const instance = new DownloadMeter();
-  return instance;
+  return ProcessInstance<DownloadMeter>();
 }
 
 }  // namespace rerozadez

@@ -5,6 +5,7 @@
 #include "net/proxy_credentials.h"
 #include "platform/diagnostic_log.h"
 #include "platform/pause.h"
+#include "platform/process_instance.h"
 #include "platform/process_util.h"
 #include "platform/system_info.h"
 #include "settings/setup_settings.h"
@@ -63,9 +64,7 @@ void CReroZadezHelper::Notify(int type, int value) const {
 }
 
 CReroZadezHelper* GetReroZadezHelper() {
-  // Deliberately leaked: a worker thread may still use it while the process exits.
-  static CReroZadezHelper* const instance = new CReroZadezHelper();
-  return instance;
+  return ProcessInstance<CReroZadezHelper>();
 }
 
 bool CReroZadezHelper::StopChecked() const {
