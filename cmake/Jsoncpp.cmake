@@ -42,14 +42,20 @@ function(quill_jsoncpp_library target tree)
       ${tree}/src/lib_json/json_writer.cpp)
   target_include_directories(${target} SYSTEM PUBLIC ${tree}/include)
   target_include_directories(${target} PRIVATE ${tree}/src/lib_json)
-  # Third-party code: its warnings are not ours to fix. It reports a document
-  # nested too deep by an exception, so it keeps the compiler's default
-  # -fexceptions (net/package_info.cpp catches them).
+  # Third-party code: its warnings are not ours to fix.
   target_compile_options(${target} PRIVATE -w ${QUILL_RELEASE_CODE_OPTIONS})
 endfunction()
 
 quill_jsoncpp_library(jsoncpp_static ${QUILL_JSONCPP_PATCHED_DIR})
-target_compile_definitions(jsoncpp_static PUBLIC JSON_USE_STREAMS=0)
+# Built without exceptions (with the program, CMakeLists.txt): it would throw
+# only for a document nested deeper than its limit, which the package query
+# refuses before it asks (net/package_info.cpp), or for a misuse of a Value,
+# which the query avoids by checking each member's type first.
+target_compile_definitions(jsoncpp_static PUBLIC JSON_USE_STREAMS=0 JSON_USE_EXCEPTION=0)
+# Its few function-local statics (the null Value) need no guard: only the
+# worker thread reads replies, one at a time. The guard would link the C++
+# library's exception runtime back in (platform/process_instance.h says why).
+target_compile_options(jsoncpp_static PRIVATE -fno-threadsafe-statics)
 # It formats only the positions in its error texts and, in its writer and
 # asString, numbers, which the program never turns into text: msvcrt's
 # _snprintf does that as well as MinGW's C99 snprintf, which is 22 KB.

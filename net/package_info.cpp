@@ -2,6 +2,7 @@
 
 #include <json/json.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -73,8 +74,13 @@ Status ParseStrictJson(const std::string& body, Json::Value* root) {
   // follows it; JSON has no raw NUL anywhere.
   if (body.find('\0') != std::string::npos)
     return Status::Failed(StatusStep::kReplyNotJson, "a NUL byte in the body");
+  if (JsonNestingDepth(body) > kJsonDepthLimit) {
+    return Status::Failed(StatusStep::kReplyNotJson,
+                          "nested more than " + std::to_string(kJsonDepthLimit) + " deep");
+  }
   Json::CharReaderBuilder builder;
   Json::CharReaderBuilder::strictMode(&builder.settings_);
+  builder.settings_["stackLimit"] = static_cast<Json::UInt>(kJsonDepthLimit);
   std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
   std::string errors;
   if (!reader->parse(body.data(), body.data() + body.size(), root, &errors))
@@ -120,6 +126,33 @@ Status ReadTextMember(const Json::Value& root, const char* name, bool required, 
 
 }  // namespace
 
+size_t JsonNestingDepth(const std::string& text) {
+  size_t depth = 0;
+  size_t deepest = 0;
+  bool inString = false;
+  for (size_t at = 0; at < text.size(); ++at) {
+    const char c = text[at];
+    if (inString) {
+      if (c == '\\')
+        ++at;  // the escaped character, a quote or a backslash included
+      else if (c == '"')
+        inString = false;
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '[' || c == '{') {
+      ++depth;
+      // The reader goes one level further for a bracket's first member
+      // unless the closing bracket follows; it skips these four spaces.
+      const size_t next = text.find_first_not_of(" \t\r\n", at + 1);
+      const bool holds = next != std::string::npos && text[next] != (c == '[' ? ']' : '}');
+      deepest = std::max(deepest, holds ? depth + 1 : depth);
+    } else if ((c == ']' || c == '}') && depth > 0) {
+      --depth;
+    }
+  }
+  return deepest;
+}
+
 std::string ChannelKeyValue(const std::string& channel) {
   if (channel.empty() || channel == "Trial")
     return "null";
@@ -136,37 +169,32 @@ Status ParsePackageInfoReply(const std::string& headers, const std::string& body
   Status status = JudgeReplyStatus(headers);
   if (!status.ok())
     return status;
-  try {
-    Json::Value root;
-    status = ParseStrictJson(body, &root);
-    if (!status.ok())
-      return status;
-    if (root.size() <= 3) {
-      return Status::Failed(StatusStep::kReplyTooFewMembers,
-                            std::to_string(root.size()) + " members");
-    }
-    status = JudgeResult(root);
-    if (!status.ok())
-      return status;
-    const struct {
-      const char* name;
-      bool required;
-      StatusStep step;
-      std::string* text;
-    } members[] = {{"VerName", true, StatusStep::kReplyVersion, &info->verName},
-                   {"DownloadURL", true, StatusStep::kReplyAddress, &info->downloadUrl},
-                   {"Size", false, StatusStep::kReplySize, &info->size},
-                   {"FPMD5", false, StatusStep::kReplyDigest, &info->fpmd5}};
-    for (const auto& member : members) {
-      status = ReadTextMember(root, member.name, member.required, member.step, member.text);
-      if (!status.ok())
-        return status;
-    }
-    return Status::Ok();
-  } catch (const std::exception& error) {
-    // A reply the JSON library refuses must not end the process.
-    return Status::Failed(StatusStep::kReplyNotJson, Shortened(error.what()));
+  Json::Value root;
+  status = ParseStrictJson(body, &root);
+  if (!status.ok())
+    return status;
+  if (root.size() <= 3) {
+    return Status::Failed(StatusStep::kReplyTooFewMembers,
+                          std::to_string(root.size()) + " members");
   }
+  status = JudgeResult(root);
+  if (!status.ok())
+    return status;
+  const struct {
+    const char* name;
+    bool required;
+    StatusStep step;
+    std::string* text;
+  } members[] = {{"VerName", true, StatusStep::kReplyVersion, &info->verName},
+                 {"DownloadURL", true, StatusStep::kReplyAddress, &info->downloadUrl},
+                 {"Size", false, StatusStep::kReplySize, &info->size},
+                 {"FPMD5", false, StatusStep::kReplyDigest, &info->fpmd5}};
+  for (const auto& member : members) {
+    status = ReadTextMember(root, member.name, member.required, member.step, member.text);
+    if (!status.ok())
+      return status;
+  }
+  return Status::Ok();
 }
 
 Status QueryPackageInfo(const std::string& baseUrl, const std::string& channel,

@@ -1,10 +1,24 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "platform/status.h"
 
 namespace rerozadez {
+
+// How many levels of values the JSON reader enters to read text: the
+// document is the first, each array or object that holds anything adds one
+// for its members (an empty one holds no level of its own below it). Brackets
+// inside strings do not count. A well-formed document gets exactly the
+// depth of its deepest value; a broken one never less than the reader would
+// reach before it finds the fault.
+size_t JsonNestingDepth(const std::string& text);
+
+// How deep the package query lets jsoncpp's reader go. The reader would
+// throw past it, and the program is built without exceptions, so a reply
+// nested deeper is refused before the reader sees it.
+const size_t kJsonDepthLimit = 1000;
 
 // The ChannelKey value for an ANSI channel: "null" for an empty channel or
 // exactly "Trial", otherwise the channel unchanged (no escaping).

@@ -1,19 +1,29 @@
 // Prints jsoncpp's verdict on each odd package reply, one line each: whether
 // the strict reader accepts it, and the odd member's value as a double to the
 // last bit. Built twice, against jsoncpp as Debian ships it and against our
-// patched copy; the JsonVerdicts test compares the two outputs.
+// patched copy, which is built without exceptions and so is read as the
+// package query reads it: a reply nested deeper than the query's limit never
+// reaches it. The JsonVerdicts test compares the two outputs, so the limit
+// must refuse exactly what Debian's reader throws for.
 #include <json/json.h>
 
 #include <cstdio>
 #include <exception>
 #include <memory>
 
+#if QUILL_JSON_DEPTH_CHECK
+#include "net/package_info.h"
+#endif
 #include "tests/net/odd_json_documents.h"
 
 namespace {
 
 // The package query's reader settings (net/package_info.cpp).
 const char* Verdict(const std::string& document, Json::Value* root) {
+#if QUILL_JSON_DEPTH_CHECK
+  if (rerozadez::JsonNestingDepth(document) > rerozadez::kJsonDepthLimit)
+    return "refused";
+#endif
   Json::CharReaderBuilder builder;
   Json::CharReaderBuilder::strictMode(&builder.settings_);
   std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
@@ -23,7 +33,7 @@ const char* Verdict(const std::string& document, Json::Value* root) {
                ? "accepted"
                : "refused";
   } catch (const std::exception&) {
-    return "threw";
+    return "refused";  // nested too deep: the one exception it throws
   }
 }
 

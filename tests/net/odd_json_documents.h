@@ -24,8 +24,15 @@ inline std::string ReplyWith(const std::string& member) {
          member + "}";
 }
 
-inline std::string Nested(int depth) {
-  return "\"X\":" + std::string(depth, '[') + std::string(depth, ']');
+inline std::string Nested(int depth, const std::string& inside = "") {
+  return "\"X\":" + std::string(depth, '[') + inside + std::string(depth, ']');
+}
+
+inline std::string NestedObjects(int depth) {
+  std::string value = "{}";
+  for (int level = 1; level < depth; ++level)
+    value = "{\"a\" : " + value + "}";
+  return "\"X\":" + value;
 }
 
 inline std::vector<OddDocument> OddDocuments() {
@@ -62,6 +69,14 @@ inline std::vector<OddDocument> OddDocuments() {
       {"nested 1,000 deep", Nested(999), true},
       {"nested 1,001 deep", Nested(1000), false},
       {"nested 100,000 deep", Nested(99999), false},
+      {"a number 1,000 deep", Nested(998, "1"), true},
+      {"a number 1,001 deep", Nested(999, "1"), false},
+      {"a blank 1,000 deep", Nested(999, " \r\n\t"), true},
+      {"objects 1,000 deep", NestedObjects(999), true},
+      {"objects 1,001 deep", NestedObjects(1000), false},
+      {"brackets in a text", "\"X\":\"" + std::string(2000, '[') + "\"", true},
+      {"brackets after an escaped quote", "\"X\":\"\\\"" + std::string(2000, '{') + "\"", true},
+      {"brackets after an escaped backslash", "\"Y\":\"\\\\\"," + Nested(1000), false},
   };
 }
 

@@ -148,8 +148,8 @@ TEST(PackageInfoReply, SizeAndDigestMayBeAbsentOrNull) {
   EXPECT_EQ(info.fpmd5, "true");
 }
 
-// The table is in tests/net/odd_json_documents.h; a reply nested too deep
-// makes jsoncpp throw, which must fail the reply, not end the process.
+// The table is in tests/net/odd_json_documents.h; a reply nested deeper than
+// the reader goes must fail the reply, not end the process.
 TEST(PackageInfoReply, OddDocumentsGetJsoncppsVerdicts) {
   for (const quilltest::OddDocument& odd : quilltest::OddDocuments()) {
     PackageInfo info;
