@@ -1,47 +1,79 @@
 // The functions through which libstdc++ reports a misused container, a
-// failed allocation or a bad conversion.
+// failed allocation or a bad conversion, and the allocation functions.
 //
-// The library's own definitions (functexcept.o) build the standard's
-// exception types with their messages, which links the old-ABI string, the
-// stdexcept classes and, through them, std::random_device: about 55 KB of a
-// program that never shows such a message. Defined here, in an object the
-// linker takes before it searches the library, they throw plain exceptions
-// instead. Nothing else changes: code that catches std::exception (the
-// package reply's JSON parse) still turns them into a refusal, and anywhere
-// else they still end the program through std::terminate. This file must be
-// linked as an object (quill_library_errors) and define every function the
-// library's header declares, or the library's object would be linked too
-// and clash with it.
+// The program is built without exceptions, and nothing in it could catch
+// one: each of these reports ends the program at once, as an uncaught
+// exception did through std::terminate. The library's own definitions would
+// throw instead, and that alone links its exception types, the old-ABI
+// string, std::random_device and the whole unwinder (about 100 KB).
+//
+// The same holds for the library's operator new (new_op.o and its array and
+// nothrow forms), which throws std::bad_alloc directly: the standard lets a
+// program replace the allocation functions, and these do what the
+// library's do for a program that sets no new-handler.
+//
+// This file must be linked as an object (quill_library_errors), before the
+// linker searches the library, and define every function of the library's
+// objects that the program uses, or those objects would be linked too and
+// clash with it.
 #include <bits/functexcept.h>
 
-#include <exception>
+#include <cstdlib>
 #include <new>
-#include <typeinfo>
 
 namespace std {
 
-// One line each: every report becomes the plainest exception that says it.
+// One line each: every report ends the program.
 // clang-format off
-void __throw_bad_exception() { throw exception(); }
-void __throw_bad_alloc() { throw bad_alloc(); }
-void __throw_bad_array_new_length() { throw bad_alloc(); }
-void __throw_bad_cast() { throw bad_cast(); }
-void __throw_bad_typeid() { throw exception(); }
-void __throw_logic_error(const char*) { throw exception(); }
-void __throw_domain_error(const char*) { throw exception(); }
-void __throw_invalid_argument(const char*) { throw exception(); }
-void __throw_length_error(const char*) { throw exception(); }
-void __throw_out_of_range(const char*) { throw exception(); }
-void __throw_out_of_range_fmt(const char*, ...) { throw exception(); }
-void __throw_runtime_error(const char*) { throw exception(); }
-void __throw_range_error(const char*) { throw exception(); }
-void __throw_overflow_error(const char*) { throw exception(); }
-void __throw_underflow_error(const char*) { throw exception(); }
-void __throw_ios_failure(const char*) { throw exception(); }
-void __throw_ios_failure(const char*, int) { throw exception(); }
-void __throw_system_error(int) { throw exception(); }
-void __throw_future_error(int) { throw exception(); }
-void __throw_bad_function_call() { throw exception(); }
+void __throw_bad_exception() { abort(); }
+void __throw_bad_alloc() { abort(); }
+void __throw_bad_array_new_length() { abort(); }
+void __throw_bad_cast() { abort(); }
+void __throw_bad_typeid() { abort(); }
+void __throw_logic_error(const char*) { abort(); }
+void __throw_domain_error(const char*) { abort(); }
+void __throw_invalid_argument(const char*) { abort(); }
+void __throw_length_error(const char*) { abort(); }
+void __throw_out_of_range(const char*) { abort(); }
+void __throw_out_of_range_fmt(const char*, ...) { abort(); }
+void __throw_runtime_error(const char*) { abort(); }
+void __throw_range_error(const char*) { abort(); }
+void __throw_overflow_error(const char*) { abort(); }
+void __throw_underflow_error(const char*) { abort(); }
+void __throw_ios_failure(const char*) { abort(); }
+void __throw_ios_failure(const char*, int) { abort(); }
+void __throw_system_error(int) { abort(); }
+void __throw_future_error(int) { abort(); }
+void __throw_bad_function_call() { abort(); }
 // clang-format on
 
 }  // namespace std
+
+namespace {
+
+// malloc gives no block for zero bytes on every C library; new must.
+void* Allocate(std::size_t size) noexcept {
+  return std::malloc(size != 0 ? size : 1);
+}
+
+void* AllocateOrEnd(std::size_t size) {
+  void* block = Allocate(size);
+  if (block == nullptr)
+    std::__throw_bad_alloc();
+  return block;
+}
+
+}  // namespace
+
+// clang-format off
+void* operator new(std::size_t size) { return AllocateOrEnd(size); }
+void* operator new[](std::size_t size) { return AllocateOrEnd(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { std::free(block); }
+// clang-format on
