@@ -287,9 +287,8 @@ unsigned_setup() {
   check "nothing installed the suite" [ "$(count 'suite installed' "$log")" = "$installs" ]
 }
 
-# A reply nested deeper than the JSON reader goes, which it reports by an
-# exception: the shipped program refuses it as an unusable answer (2203)
-# and fetches nothing, never aborts.
+# A reply nested deeper than the JSON reader goes: the shipped program
+# refuses it as an unusable answer (2203) and fetches nothing, never aborts.
 hostile_reply() {
   reset_machine
   need "package service started" service deep-reply hostile || return
