@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -74,38 +75,35 @@ TEST(ReactionToNotify, DownloadStartShowsTheBarAtZeroAndClearsTheError) {
 }
 
 // Each kind of failure has its own line under the error line and its own
-// exit code when the failure screen is closed; an unknown kind reads as a
+// exit code when the failure screen is closed, so that the user and the
+// deployment tool can tell them apart; a value that is no kind reads as a
 // setup that would not start.
 TEST(ReactionToNotify, FailureShowsItsCauseOffersRetryAndSetsItsExitCode) {
   using rerozadez::FailureKind;
-  struct Case {
-    int value;
-    int line;
-    int exitCode;
+  const auto failed = [](int value) {
+    return ReactionToNotify(rerozadez::NotifyDownloadFailed, value);
   };
-  const Case cases[] = {
-      {static_cast<int>(FailureKind::kNoConnection), IDS_FAILURE_NO_CONNECTION, 2201},
-      {static_cast<int>(FailureKind::kProxyRefused), IDS_FAILURE_PROXY_REFUSED, 2202},
-      {static_cast<int>(FailureKind::kBadReply), IDS_FAILURE_BAD_REPLY, 2203},
-      {static_cast<int>(FailureKind::kDownloadBroken), IDS_FAILURE_DOWNLOAD_BROKEN, 2204},
-      {static_cast<int>(FailureKind::kNotPublisher), IDS_FAILURE_NOT_PUBLISHER, 2205},
-      {static_cast<int>(FailureKind::kDiskProblem), IDS_FAILURE_DISK, 2206},
-      {static_cast<int>(FailureKind::kFileInUse), IDS_FAILURE_FILE_IN_USE, 2207},
-      {static_cast<int>(FailureKind::kSetupNotStarted), IDS_FAILURE_SETUP_NOT_STARTED, 1603},
-      {0, IDS_FAILURE_SETUP_NOT_STARTED, 1603},
-      {99, IDS_FAILURE_SETUP_NOT_STARTED, 1603},
-      {-3, IDS_FAILURE_SETUP_NOT_STARTED, 1603},
+  const auto exitCode = [](const NotifyReaction& reaction) {
+    return rerozadezGUI::ExitCodeFor(reaction.ending, reaction.failure);
   };
-  for (const Case& c : cases) {
-    const NotifyReaction reaction = ReactionToNotify(rerozadez::NotifyDownloadFailed, c.value);
-    EXPECT_EQ(IDS_ERROR_DOWNLOAD_FAILED, reaction.errorText) << c.value;
-    EXPECT_EQ(c.line, reaction.failureText) << c.value;
-    EXPECT_EQ(kEmptyText, reaction.statusText) << c.value;
-    EXPECT_EQ(kEmptyText, reaction.captionText) << c.value;
-    EXPECT_EQ(Change::kShow, reaction.retry) << c.value;
-    EXPECT_EQ(-1, reaction.progressPosition) << c.value;
-    ASSERT_TRUE(reaction.endingChanges) << c.value;
-    EXPECT_EQ(c.exitCode, rerozadezGUI::ExitCodeFor(reaction.ending, reaction.failure)) << c.value;
+  std::set<int> lines;
+  std::set<int> exitCodes;
+  for (int value = static_cast<int>(FailureKind::kNone) + 1; value < rerozadez::kFailureKindCount;
+       ++value) {
+    const NotifyReaction reaction = failed(value);
+    EXPECT_EQ(IDS_ERROR_DOWNLOAD_FAILED, reaction.errorText) << value;
+    EXPECT_TRUE(lines.insert(reaction.failureText).second) << value;
+    EXPECT_EQ(kEmptyText, reaction.statusText) << value;
+    EXPECT_EQ(kEmptyText, reaction.captionText) << value;
+    EXPECT_EQ(Change::kShow, reaction.retry) << value;
+    EXPECT_EQ(-1, reaction.progressPosition) << value;
+    ASSERT_TRUE(reaction.endingChanges) << value;
+    EXPECT_TRUE(exitCodes.insert(exitCode(reaction)).second) << value;
+  }
+  const NotifyReaction notStarted = failed(static_cast<int>(FailureKind::kSetupNotStarted));
+  for (int value : {static_cast<int>(FailureKind::kNone), rerozadez::kFailureKindCount, 99, -3}) {
+    EXPECT_EQ(notStarted.failureText, failed(value).failureText) << value;
+    EXPECT_EQ(exitCode(notStarted), exitCode(failed(value))) << value;
   }
 }
 
