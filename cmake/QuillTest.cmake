@@ -7,9 +7,15 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 include(GoogleTest)
 
 # quill_add_test(<name> SOURCES ... LIBS ... [LABEL unit|program] [LOCKS ...]
-# [FIXTURES ...] [PROPERTIES ...]): a GoogleTest executable whose cases run
-# one by one under Wine through CTest, labelled unit (the default: make
-# check runs these) or program (whole runs of the workflow or the program). LOCKS are the shared things its cases use (CTest's
+# [FIXTURES ...] [PROPERTIES ...]): a GoogleTest executable run under Wine
+# through CTest, labelled unit (the default: make check runs these) or
+# program (whole runs of the workflow or the program). A unit program's cases
+# take milliseconds each, so they run in one process, one CTest test named
+# after the program (its output names each case that failed; run one case
+# with scripts/wine-run <program> --gtest_filter=<case>): one Wine start
+# instead of one per case. A program's cases take seconds to minutes each
+# and are CTest tests of their own, so that -j2 spreads them and a timeout
+# names the case. LOCKS are the shared things its cases use (CTest's
 # RESOURCE_LOCK), FIXTURES the fixtures they need. Those two are lists, which
 # gtest_discover_tests would flatten into separate properties, so a file of
 # our own sets them after discovery on the cases it listed.
@@ -21,6 +27,17 @@ function(quill_add_test name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} quill_test_support quill_test_main GTest::gtest)
   target_link_options(${name} PRIVATE -mconsole)
+  if(ARG_LABEL STREQUAL "unit")
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES TIMEOUT 600 LABELS unit ${ARG_PROPERTIES})
+    if(ARG_LOCKS)
+      set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${ARG_LOCKS}")
+    endif()
+    if(ARG_FIXTURES)
+      set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED "${ARG_FIXTURES}")
+    endif()
+    return()
+  endif()
   gtest_discover_tests(${name}
       DISCOVERY_MODE PRE_TEST
       DISCOVERY_TIMEOUT 60
