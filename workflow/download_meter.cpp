@@ -1,4 +1,5 @@
 #include "workflow/download_meter.h"
+
 #include "platform/process_instance.h"
 
 namespace rerozadez {
@@ -44,6 +45,7 @@ void DownloadMeter::Begin(uint64_t held, uint64_t total, DWORD nowMs) {
   sampleMs_ = nowMs;
   lastByteMs_ = nowMs;
   measuredMs_ = 0;
+  arrived_ = false;
 }
 
 void DownloadMeter::Record(uint64_t held, DWORD nowMs) {
@@ -52,6 +54,16 @@ void DownloadMeter::Record(uint64_t held, DWORD nowMs) {
     return;
   }
   lastByteMs_ = nowMs;
+  if (!arrived_) {
+    // The speed counts from the first byte: the wait for it (a server
+    // slow to answer) is not the line's speed, and would show a first
+    // figure far below it.
+    arrived_ = true;
+    figures_.held = held;
+    sampleHeld_ = held;
+    sampleMs_ = nowMs;
+    return;
+  }
   if (held < figures_.held) {
     // The file started over (a server that ignored the range): so does the count.
     figures_.held = held;
@@ -84,7 +96,9 @@ void DownloadMeter::End() {
 DownloadFigures DownloadMeter::Read(DWORD nowMs) const {
   Locked locked(&lock_);
   DownloadFigures figures = figures_;
-  figures.waiting = figures.active && nowMs - lastByteMs_ >= kWaitingAfterMs;
+  // A whole file waits for nothing: the program is checking it.
+  const bool whole = figures.total != 0 && figures.held >= figures.total;
+  figures.waiting = figures.active && !whole && nowMs - lastByteMs_ >= kWaitingAfterMs;
   if (measuredMs_ < kFirstSpeedAfterMs || figures.waiting) {
     figures.bytesPerSecond = 0;
   }

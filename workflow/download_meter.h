@@ -13,7 +13,7 @@ struct DownloadFigures {
   uint64_t total = 0;         // the offered size; 0 when unknown
   uint64_t resumedFrom = 0;   // what the file held when this run's download began
   double bytesPerSecond = 0;  // smoothed; 0 until a second of data has come
-  bool waiting = false;       // nothing has arrived for kWaitingAfterMs
+  bool waiting = false;       // short of the total, nothing arrived for kWaitingAfterMs
 };
 
 // After this long without a byte the line says it waits for the server.
@@ -21,8 +21,8 @@ const DWORD kWaitingAfterMs = 3000;
 
 // Measures the download on its thread for the window's thread, which reads
 // figures whenever it redraws. The speed is an average over the last few
-// seconds (each sample weighs by the time it covers), so one fast or slow
-// read does not make the line jump. Times are GetTickCount's, passed in so
+// seconds (each sample weighs by the time it covers) from the first byte
+// on, so one fast or slow read does not make the line jump. Times are GetTickCount's, passed in so
 // that tests can call it directly.
 class DownloadMeter {
  public:
@@ -46,6 +46,7 @@ class DownloadMeter {
   DWORD sampleMs_ = 0;       // when it was taken (or the phase began)
   DWORD lastByteMs_ = 0;     // when held last changed (or the phase began)
   DWORD measuredMs_ = 0;     // how much time the speed average covers so far
+  bool arrived_ = false;     // a byte has come since the phase began
 };
 
 // The one meter, created on first use and never destroyed.

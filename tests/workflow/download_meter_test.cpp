@@ -10,9 +10,10 @@ TEST(DownloadMeter, SmoothsTheSpeedSaysWhenItWaitsAndCountsAResumedStart) {
   DownloadMeter meter;
   const DWORD t0 = 4294960000u;  // GetTickCount wraps during the download
   meter.Begin(1000000, 10000000, t0);
+  meter.Record(1000100, t0);                          // the first bytes
   EXPECT_EQ(0, meter.Read(t0 + 500).bytesPerSecond);  // nothing measured yet
-  meter.Record(2000000, t0 + 1000);                   // 1 MB/s
-  meter.Record(2100000, t0 + 1500);                   // 0.2 MB/s for half a second
+  meter.Record(2000100, t0 + 1000);                   // 1 MB/s
+  meter.Record(2100100, t0 + 1500);                   // 0.2 MB/s for half a second
   const DownloadFigures slowed = meter.Read(t0 + 1600);
   EXPECT_GT(slowed.bytesPerSecond, 500000);  // a short dip moves it, not all the way
   EXPECT_LT(slowed.bytesPerSecond, 1000000);
@@ -28,6 +29,24 @@ TEST(DownloadMeter, SmoothsTheSpeedSaysWhenItWaitsAndCountsAResumedStart) {
   EXPECT_EQ(300000u, meter.Read(t0 + 6000).held);
   meter.End();
   EXPECT_FALSE(meter.Read(t0 + 6000).active);
+}
+
+// A server that takes its time to answer does not lower the line's speed,
+// and a whole file waits for nothing while the program checks it.
+TEST(DownloadMeter, CountsFromTheFirstByteAndAWholeFileNeverWaits) {
+  const uint64_t total = 1 << 20;
+  DownloadMeter meter;
+  meter.Begin(0, total, 0);
+  EXPECT_TRUE(meter.Read(kWaitingAfterMs).waiting);  // no answer yet
+  uint64_t held = 0;
+  DWORD now = 5000;
+  for (; held < total; now += 100) {
+    meter.Record(held += 3277, now);  // 32 KiB/s from the 5th second on
+    if (now == 7000) {
+      EXPECT_NEAR(32770, meter.Read(now).bytesPerSecond, 32770 / 20);
+    }
+  }
+  EXPECT_FALSE(meter.Read(now + 10 * kWaitingAfterMs).waiting);
 }
 
 // On a fast line many reads fall within one tick of the clock: their bytes
