@@ -181,7 +181,6 @@ TEST_F(AcceptanceTest, KilledMidDownloadResumesFromThePartialFileWhenStartedAgai
   StartService(L"stall");
   StartAndInstall(&first_);
   ASSERT_TRUE(WaitForPartialFile(30000));
-  Sleep(500);
   ASSERT_TRUE(TerminateProcess(first_, 9));
   ASSERT_EQ(9, ExitCode(first_, 10000));
   CloseHandle(first_);

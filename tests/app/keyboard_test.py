@@ -74,10 +74,9 @@ class World:
                                       "-nolisten", "tcp"], stdout=subprocess.DEVNULL,
                                      stderr=subprocess.DEVNULL)
         self.env["DISPLAY"] = f":{self.display}"
-        for _ in range(50):
-            if os.path.exists(f"/tmp/.X11-unix/X{self.display}"):
-                break
-            time.sleep(0.1)
+        if not wait_for(lambda: os.path.exists(f"/tmp/.X11-unix/X{self.display}"),
+                        START_SECONDS):
+            raise RuntimeError(f"Xvfb :{self.display} did not start")
         # Wine's desktop process keeps the display it first found.
         subprocess.run([self.env["WINESERVER"], "-k"], env=self.env, stderr=subprocess.DEVNULL)
         subprocess.run([self.env["WINESERVER"], "-p"], env=self.env, stdin=subprocess.DEVNULL,
@@ -163,8 +162,7 @@ class World:
             if raw[0:3] == bytes((171, 171, 171)):
                 # Pointer over the panel, away from every button: Xvfb has no
                 # window manager, and keys go to the window under the pointer.
-                self.x("mousemove", str(LEFT + 100), str(TOP + 150))
-                time.sleep(0.8)
+                self.x("mousemove", "--sync", str(LEFT + 100), str(TOP + 150))
                 return True
             time.sleep(0.05)
         return False
@@ -243,9 +241,9 @@ def main():
         if process:
             check("no focus mark before a key", not focus_on_install_driver(world.capture()))
             world.x("key", "Tab", "Tab", "Tab")
-            time.sleep(0.5)
             check("Tab marks the focus on Install-driver",
-                  focus_on_install_driver(world.capture(os.path.join(outdir, "tab-space.png"))))
+                  wait_for(lambda: focus_on_install_driver(
+                      world.capture(os.path.join(outdir, "tab-space.png"))), 20))
             check("no request before a key starts a run", requests(log, "/adpserver") == 0)
             world.x("key", "space")
             check("Space starts a run the service sees",

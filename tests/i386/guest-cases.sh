@@ -222,7 +222,6 @@ resume_on_retry() {
   start_program
   need "Install driver pressed" press press 1005 || return
   need "part of the setup file arrived" wait_for 60 partial_file || return
-  sleep 1
   # The service goes away in the middle of the reply: the connection is cut.
   service_stop
   need "Retry offered" press shown 1004 60000 || return

@@ -138,9 +138,10 @@ bool ProgramWorld::WaitForRetryOrEnd(HANDLE process, HWND window, DWORD timeoutM
 }
 
 void ProgramWorld::PressRetry(HWND window) {
-  for (int attempt = 0; attempt < 10 && ButtonVisible(window, kRetryButton); ++attempt) {
+  const auto offered = [window] { return ButtonVisible(window, kRetryButton); };
+  for (int attempt = 0; attempt < 10 && offered(); ++attempt) {
     PressButton(window, kRetryButton);
-    Sleep(200);
+    WaitUntil([&] { return !offered(); }, 2000);
   }
   EXPECT_FALSE(ButtonVisible(window, kRetryButton));
 }
