@@ -177,7 +177,11 @@ struct TestHttpServer::Impl {
         static_cast<size_t>(length), route.contentType,
         [this, route, file, first, state](size_t offset, size_t available,
                                           httplib::DataSink& sink) {
-          size_t chunk = available < 65536 ? available : 65536;
+          // A paced line sends a tenth of a second's worth, then waits out the
+          // rest of that tenth; otherwise 64 KiB at a time.
+          size_t chunk =
+              route.bytesPerSecond > 0 ? std::max<size_t>(1, route.bytesPerSecond / 10) : 65536;
+          chunk = std::min(chunk, available);
           long long sent = static_cast<long long>(offset);
           if (route.closeAfterBytes >= 0) {
             if (sent >= route.closeAfterBytes)
@@ -193,12 +197,8 @@ struct TestHttpServer::Impl {
               chunk = std::min<size_t>(chunk, static_cast<size_t>(route.stallAfterBytes - sent));
             }
           }
-          if (route.bytesPerSecond > 0) {
-            // A tenth of a second's worth, then the rest of that tenth.
-            chunk = std::min<size_t>(chunk, std::max<size_t>(1, route.bytesPerSecond / 10));
-            if (!Stall(100))
-              return false;
-          }
+          if (route.bytesPerSecond > 0 && !Stall(100))
+            return false;
           std::string data;
           if (file) {
             data.resize(chunk);
