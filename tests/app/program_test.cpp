@@ -21,6 +21,7 @@
 #include "tests/support/fake_bridge_server.h"
 #include "tests/support/package_service.h"
 #include "tests/support/program_driver.h"
+#include "tests/support/program_world.h"
 #include "tests/support/scoped_environment.h"
 #include "tests/support/stand_ins.h"
 #include "tests/support/test_files.h"
@@ -28,7 +29,6 @@
 
 namespace {
 
-using quilltest::Backslashed;
 using quilltest::ButtonVisible;
 using quilltest::ExitCode;
 using quilltest::kMissingValue;
@@ -40,11 +40,6 @@ const wchar_t kRunMarkKey[] = L"SOFTWARE\\QuillnestMini";
 const wchar_t kAppDefaults[] = L"Software\\Wine\\AppDefaults\\QuillnestMini.exe";
 const wchar_t kPlayerFolder[] = L"C:\\Program Files\\Windows Media Player";
 
-std::wstring ClassName() {
-  return rerozadez::GetResourceUtil()->LoadStringText(IDS_WINDOW_CLASS,
-                                                      rerozadez::UiLanguage::kChinese);
-}
-
 std::wstring Text(UINT id, rerozadez::UiLanguage language) {
   return rerozadez::GetResourceUtil()->LoadStringText(id, language);
 }
@@ -55,31 +50,20 @@ std::wstring WindowText(HWND window) {
   return text;
 }
 
-class ProgramTest : public ::testing::Test {
+// The program world of the whole-program cases, with the Windows XP and
+// media player settings some of these cases change.
+class ProgramTest : public quilltest::ProgramWorld {
  protected:
-  void SetUp() override {
-    program_ = scratch_.File(L"QuillnestMini.exe");
-    ASSERT_TRUE(CopyFileW(Backslashed(QUILL_PROGRAM_EXE).c_str(), program_.c_str(), FALSE));
-    environment_.RedirectWorkFolders(appData_.Path(), temp_.Path());
-  }
   void TearDown() override {
-    quilltest::EndProcess(&first_);
-    quilltest::EndProcess(&second_);
     quilltest::EndProcess(&leftTool_);
     quilltest::EndProcess(&otherTool_);
     quilltest::DeleteKeyTree(HKEY_CURRENT_USER, kAppDefaults, 0);
     DeleteFileW((std::wstring(kPlayerFolder) + L"\\wmplayer.exe").c_str());
+    ProgramWorld::TearDown();
   }
 
   void WriteConfig(const std::string& text) {
     ASSERT_TRUE(quilltest::WriteFileBytes(scratch_.File(L"SetupConfig.txt"), text));
-  }
-
-  HANDLE Start() { return quilltest::StartProgram(program_, scratch_.Path()); }
-
-  // The program's visible window once its buttons exist, or null.
-  static HWND WaitForWindow(DWORD timeoutMs) {
-    return quilltest::WaitForWindowWithButtons(ClassName(), timeoutMs);
   }
 
   void UseOldWindowsWithPlayer(const wchar_t* standIn) {
@@ -94,14 +78,6 @@ class ProgramTest : public ::testing::Test {
                           (std::wstring(kPlayerFolder) + L"\\wmplayer.exe").c_str(), FALSE));
   }
 
-  quilltest::ScratchDir scratch_;
-  quilltest::ScratchDir appData_;
-  quilltest::ScratchDir temp_;
-  quilltest::ScopedEnvironment environment_;
-  quilltest::ScopedProgramKeys registry_;
-  std::wstring program_;
-  HANDLE first_ = nullptr;
-  HANDLE second_ = nullptr;
   // adb.exe left running in the working folder, and a developer's elsewhere.
   quilltest::ScratchDir elsewhere_;
   HANDLE leftTool_ = nullptr;
@@ -243,7 +219,7 @@ TEST_F(ProgramTest, InstalledSuiteWithoutADriverEndsAtOnceWithoutAWindow) {
   first_ = Start();
   ASSERT_NE(nullptr, first_);
   EXPECT_EQ(0, ExitCode(first_, 10000));
-  EXPECT_EQ(nullptr, FindWindowW(ClassName().c_str(), nullptr));
+  EXPECT_EQ(nullptr, FindProgramWindow());
   EXPECT_EQ(kMissingValue, ReadRegistryText(HKEY_CURRENT_USER, kRunMarkKey, L"installed"));
 }
 
@@ -254,7 +230,7 @@ TEST_F(ProgramTest, InstalledSuiteStartsTheDriverInstallerWithItsParameters) {
   first_ = Start();
   ASSERT_NE(nullptr, first_);
   EXPECT_EQ(0, ExitCode(first_, 10000));
-  EXPECT_EQ(nullptr, FindWindowW(ClassName().c_str(), nullptr));
+  EXPECT_EQ(nullptr, FindProgramWindow());
   const std::vector<quilltest::RecordedStart> starts =
       quilltest::WaitForRecordedStarts(scratch_.File(L"driver_setup.exe.log"), 1, 10000);
   ASSERT_EQ(1u, starts.size());
@@ -323,17 +299,13 @@ class ProgramRunTest : public ProgramTest {
  protected:
   void SetUp() override {
     ProgramTest::SetUp();
-    phone_.SetBehaviour(quilltest::FakeBridgeServer::Behaviour::kNoDevice);
-    ASSERT_TRUE(phone_.Start());
-    port_.reset(new quilltest::ScopedBridgePort(phone_.Port()));
+    StartPhone();
     ASSERT_TRUE(server_.Start());
     environment_.Set(L"QUILL_TEST_SERVICE_URL", server_.BaseUrl());
   }
   void TearDown() override {
     ProgramTest::TearDown();
     server_.Stop();
-    quilltest::EndProcessesNamed(L"Quillnest_SetUp_mini.exe");
-    quilltest::EndProcessesNamed(L"adb.exe");
   }
 
   // Offers the recorder stand-in as the full setup; returns its bytes. Its
@@ -352,13 +324,8 @@ class ProgramRunTest : public ProgramTest {
     }
     return bytes;
   }
-  std::wstring SetupFile() const {
-    return appData_.Path() + L"\\Travik\\rerozadez\\Quillnest_SetUp_mini.exe";
-  }
   std::wstring LogFile() const { return temp_.Path() + L"\\Travik\\rerozadez\\QuillnestMini.log"; }
 
-  quilltest::FakeBridgeServer phone_;
-  std::unique_ptr<quilltest::ScopedBridgePort> port_;
   quilltest::PackageService server_;
 };
 
