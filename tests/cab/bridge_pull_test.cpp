@@ -132,7 +132,7 @@ TEST_F(PullFromFakeServer, FileInSeveralChunksArrivesWhole) {
   EXPECT_EQ(PullInto(local), kPulled);
   EXPECT_EQ(ReadFileBytes(local), content);
   EXPECT_FALSE(FileExists(local + L".part"));
-  EXPECT_EQ(server_.Requests(),
+  EXPECT_EQ(server_.Requests(4),
             (std::vector<std::string>{"host:transport-any", "sync:", std::string("RECV ") + kRemote,
                                       "QUIT "}));
 }

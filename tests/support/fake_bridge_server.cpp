@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "tests/support/program_driver.h"
+
 namespace quilltest {
 namespace {
 
@@ -102,9 +104,13 @@ bool FakeBridgeServer::Start() {
   return true;
 }
 
-std::vector<std::string> FakeBridgeServer::Requests() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return requests_;
+std::vector<std::string> FakeBridgeServer::Requests(size_t atLeast) const {
+  const auto recorded = [this] {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return requests_;
+  };
+  WaitUntil([&] { return recorded().size() >= atLeast; }, 60000);
+  return recorded();
 }
 
 int FakeBridgeServer::Connections() const {

@@ -51,8 +51,10 @@ class FakeBridgeServer {
   unsigned short Port() const { return port_; }
 
   // Every request in arrival order: host requests as sent, sync packets as
-  // "<ID> <payload>".
-  std::vector<std::string> Requests() const;
+  // "<ID> <payload>". A client's last packet (QUIT) gets no answer, so it
+  // may be recorded after the client is done: a caller that knows how many
+  // must have come waits for them (a minute at most).
+  std::vector<std::string> Requests(size_t atLeast = 0) const;
   int Connections() const;
 
   // Waits until a stalling behaviour has sent its chunk and stalled.
