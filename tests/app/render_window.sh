@@ -1,50 +1,26 @@
 #!/usr/bin/env bash
-# Shows a window of this program on a private X display and captures it.
+# Shows a window of this program on the caller's X display and captures it.
 # Usage: render_window.sh <out.png> <program.exe> [arguments...]
-# Starts Xvfb on a free display and a Wine prefix with the X11 driver
-# (build/wine-x11, or QUILL_WINEPREFIX), runs the program until the window is
-# on the screen, captures the whole screen to out.png, ends the program, and
-# stops everything it started. The screen is 1024 x 768, so a 482 x 273
-# window centred 20 pixels above the middle sits at (271, 227); with
-# RENDER_DPI (the prefix's LogPixels) the window is that much larger.
+# The display (DISPLAY, 1024 x 768) and the wineserver of the Wine prefix
+# with the X11 driver (QUILL_WINEPREFIX) are the caller's and stay up
+# (rendering_test.sh captures every screen on one display): this waits until
+# the last capture's window is gone, runs the program until its window is on
+# the screen, captures the whole screen to out.png and ends the program. A
+# 482 x 273 window centred 20 pixels above the middle sits at (271, 227);
+# with RENDER_DPI (the prefix's LogPixels) the window is that much larger.
 set -euo pipefail
 out=$1
 shift
-here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../.." && pwd)
-export QUILL_WINEPREFIX=${QUILL_WINEPREFIX:-$root/build/wine-x11}
-"$root/scripts/wine-prefix.sh" x11 >/dev/null
+root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/scripts/wine-env.sh"
 
-display=""
-for n in $(seq 91 140); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-    display=$n
-    break
-  fi
-done
-[ -n "$display" ] || { echo "no free X display" >&2; exit 1; }
-
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
 program=""
+# SIGKILL: the window goes with the process's X connection, whatever the
+# program would do about a gentler signal.
 cleanup() {
-  [ -n "$program" ] && kill "$program" 2>/dev/null || true
-  "$WINESERVER" -k >/dev/null 2>&1 || true
-  kill "$xvfb" 2>/dev/null || true
-  wait 2>/dev/null || true
+  [ -n "$program" ] && kill -9 "$program" 2>/dev/null && wait "$program" 2>/dev/null || true
 }
 trap cleanup EXIT
-export DISPLAY=":$display"
-for _ in $(seq 1 50); do
-  [ -e "/tmp/.X11-unix/X$display" ] && break
-  sleep 0.1
-done
-"$WINESERVER" -p >/dev/null 2>&1 </dev/null || true
-
-started=$(date +%s%N)
-"$WINELOADER" "$@" >/dev/null 2>&1 </dev/null &
-program=$!
 
 # The window is up when its top-left border pixel has the border colour
 # (at 96 DPI), or the panel colour shows 100 pixels (scaled) inside it.
@@ -56,11 +32,27 @@ probe="+$left+$top" colour="(171,171,171)"
 if [ "$dpi" != 96 ]; then
   probe="+$((left + $(scaled 100)))+$((top + $(scaled 100)))" colour="(249,249,249)"
 fi
-shown=""
-for _ in $(seq 1 300); do
+window_on_screen() {
+  local pixel
   pixel=$(xwd -root -silent 2>/dev/null |
       /usr/bin/convert xwd:- -crop "1x1$probe" -depth 8 txt:- 2>/dev/null || true)
-  if [[ $pixel == *"$colour"* ]]; then
+  [[ $pixel == *"$colour"* ]]
+}
+# The last capture's window must be gone first.
+end=$((SECONDS + 60))
+while window_on_screen; do
+  [ $SECONDS -lt $end ] || { echo "the last window did not go" >&2; exit 1; }
+  sleep 0.05
+done
+
+started=$(date +%s%N)
+"$WINELOADER" "$@" >/dev/null 2>&1 </dev/null &
+program=$!
+
+shown=""
+end=$((SECONDS + 60))
+while [ $SECONDS -lt $end ]; do
+  if window_on_screen; then
     shown=$(date +%s%N)
     break
   fi

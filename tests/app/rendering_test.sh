@@ -40,6 +40,31 @@ name=$(basename "$showcase")
   /t REG_SZ /d native /f </dev/null >/dev/null 2>&1
 "$WINESERVER" -w
 
+# One display and one wineserver for every capture of this run.
+display=""
+for n in $(seq 91 140); do
+  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
+    display=$n
+    break
+  fi
+done
+[ -n "$display" ] || { echo "no free X display" >&2; exit 1; }
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+cleanup() {
+  "$WINESERVER" -k >/dev/null 2>&1 || true
+  kill "$xvfb" 2>/dev/null || true
+  wait 2>/dev/null || true
+}
+trap cleanup EXIT
+export DISPLAY=":$display"
+end=$((SECONDS + 60))
+until [ -e "/tmp/.X11-unix/X$display" ]; do
+  [ $SECONDS -lt $end ] || { echo "Xvfb did not start" >&2; exit 1; }
+  sleep 0.1
+done
+"$WINESERVER" -p >/dev/null 2>&1 </dev/null || true
+
 status=0
 for state in main download failed hover hint details; do
   echo "== $state"
