@@ -97,6 +97,12 @@ class World:
     def x(self, *args):
         subprocess.run(["xdotool", *args], env=self.env, check=True)
 
+    def pointer_at(self, x, y):
+        self.x("mousemove", str(x), str(y))
+        where = lambda: subprocess.run(["xdotool", "getmouselocation", "--shell"], env=self.env,
+                                       stdout=subprocess.PIPE).stdout.decode()
+        return wait_for(lambda: f"X={x}\nY={y}\n" in where(), START_SECONDS)
+
     def reg(self, *args):
         return subprocess.run([self.wine, "reg", *args], env=self.env, stdin=subprocess.DEVNULL,
                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout.decode(
@@ -162,8 +168,9 @@ class World:
             if raw[0:3] == bytes((171, 171, 171)):
                 # Pointer over the panel, away from every button: Xvfb has no
                 # window manager, and keys go to the window under the pointer.
-                self.x("mousemove", "--sync", str(LEFT + 100), str(TOP + 150))
-                return True
+                # (xdotool's --sync waits for a motion event, which never
+                # comes when the pointer is there already.)
+                return self.pointer_at(LEFT + 100, TOP + 150)
             time.sleep(0.05)
         return False
 
