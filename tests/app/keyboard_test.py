@@ -204,6 +204,8 @@ USER_CLOSED = 1602 & 0xFF
 # so that a busy machine does not fail a case.
 START_SECONDS = 60
 END_SECONDS = 30
+# How long the step a key starts may take.
+STEP_SECONDS = 60
 
 
 def requests(log, what):
@@ -250,11 +252,11 @@ def main():
             world.x("key", "Tab", "Tab", "Tab")
             check("Tab marks the focus on Install-driver",
                   wait_for(lambda: focus_on_install_driver(
-                      world.capture(os.path.join(outdir, "tab-space.png"))), 20))
+                      world.capture(os.path.join(outdir, "tab-space.png"))), STEP_SECONDS))
             check("no request before a key starts a run", requests(log, "/adpserver") == 0)
             world.x("key", "space")
             check("Space starts a run the service sees",
-                  wait_for(lambda: requests(log, "/adpserver") >= 1, 20))
+                  wait_for(lambda: requests(log, "/adpserver") >= 1, STEP_SECONDS))
             check("the run ends with the full setup started, exit 0",
                   exit_code(process, 60) == 0 and requests(log, "/downloads/") >= 1)
 
@@ -264,7 +266,7 @@ def main():
         if process:
             world.x("key", "shift+Tab", "Return")
             check("Enter starts a run the service sees",
-                  wait_for(lambda: requests(log, "/adpserver") >= 1, 20))
+                  wait_for(lambda: requests(log, "/adpserver") >= 1, STEP_SECONDS))
             check("the run ends, exit 0", exit_code(process, 60) == 0)
 
         process, log = case("escape-main")
@@ -284,11 +286,11 @@ def main():
         process, log = case("escape-download", "stall")
         if process:
             world.x("key", "Return")
-            check("the download begins", wait_for(lambda: requests(log, "/downloads/") >= 1, 30))
+            check("the download begins", wait_for(lambda: requests(log, "/downloads/") >= 1,
+                                                       STEP_SECONDS))
             check("part of the file arrives",
                   wait_for(lambda: world.setup_file() and os.path.getsize(world.setup_file()) > 0,
-                           20))
-            time.sleep(1)
+                           STEP_SECONDS))
             world.capture(os.path.join(outdir, "escape-download.png"))
             world.x("key", "Escape")
             check("Escape during the download ends the program as closed by the user (1602)",
@@ -313,7 +315,7 @@ def main():
             world.capture(os.path.join(outdir, "failure-retry.png"))
             world.x("key", "Return")
             check("Enter presses Retry: the file is asked for again",
-                  wait_for(lambda: requests(log, "/downloads/") > before, 30))
+                  wait_for(lambda: requests(log, "/downloads/") > before, STEP_SECONDS))
             world.x("key", "Escape")
             check("Escape ends the retried run as closed by the user (1602)",
                   exit_code(process, END_SECONDS) == USER_CLOSED)
