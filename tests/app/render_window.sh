@@ -5,7 +5,9 @@
 # with the X11 driver (QUILL_WINEPREFIX) are the caller's and stay up
 # (rendering_test.sh captures every screen on one display): this waits until
 # the last capture's window is gone, runs the program until its window is on
-# the screen, captures the whole screen to out.png and ends the program. A
+# the screen and the program has created the file QUILL_SHOWCASE_READY names
+# (its steps are done and painted), captures the whole screen to out.png and
+# ends the program. A
 # 482 x 273 window centred 20 pixels above the middle sits at (271, 227);
 # with RENDER_DPI (the prefix's LogPixels) the window is that much larger.
 set -euo pipefail
@@ -45,22 +47,20 @@ while window_on_screen; do
   sleep 0.05
 done
 
+# The program creates this file once its window shows what is to be captured.
+ready="$out.ready"
+rm -f "$ready"
 started=$(date +%s%N)
-"$WINELOADER" "$@" >/dev/null 2>&1 </dev/null &
+QUILL_SHOWCASE_READY="Z:${ready//\//\\}" "$WINELOADER" "$@" >/dev/null 2>&1 </dev/null &
 program=$!
 
-shown=""
 end=$((SECONDS + 60))
-while [ $SECONDS -lt $end ]; do
-  if window_on_screen; then
-    shown=$(date +%s%N)
-    break
-  fi
+until [ -e "$ready" ] && window_on_screen; do
+  [ $SECONDS -lt $end ] || { echo "the window was not ready within a minute" >&2; exit 1; }
+  kill -0 "$program" 2>/dev/null || { echo "the program ended before its window was ready" >&2; exit 1; }
   sleep 0.05
 done
-[ -n "$shown" ] || { echo "window never appeared" >&2; exit 1; }
-echo "window shown after $(( (shown - started) / 1000000 )) ms"
-# Let the first paints and any scripted steps of the program finish.
-sleep "${RENDER_SETTLE_SECONDS:-1.5}"
+echo "window ready after $(( ($(date +%s%N) - started) / 1000000 )) ms"
+rm -f "$ready"
 xwd -root -silent | /usr/bin/convert xwd:- "$out"
 echo "captured $out"
