@@ -5,7 +5,11 @@
 # Usage: make-delay-library.sh 32|64 <nm> <dlltool> <objcopy> <import library> <dll name> <output>
 set -euo pipefail
 bits=$1 nm=$2 dlltool=$3 objcopy=$4 import_library=$5 dll=$6 output=$7
-def=${output%.a}.def
+# Made beside the output and moved over it only when it differs: every
+# configure runs this, and a touched library would relink every program.
+final=$output
+output=$final.new
+def=${final%.a}.def
 
 # Each function appears as __imp_<symbol>. 32-bit symbols carry a leading
 # underscore and stdcall's @<bytes>, which --kill-at drops from the imported
@@ -29,4 +33,9 @@ if [ "$bits" = 32 ]; then
   # that call jumps to address 0. Marked as data, they are no longer taken for
   # jump stubs; by their name they still land in the program's code.
   "$objcopy" --rename-section '.text=.text$delay,alloc,load,readonly,contents,data' "$output"
+fi
+if cmp -s "$output" "$final"; then
+  rm -f "$output"
+else
+  mv -f "$output" "$final"
 fi
