@@ -370,9 +370,12 @@ TEST_F(DownloadFileTest, StalledServerEndsThePassAndTheNextPassResumes) {
   EXPECT_LT(elapsed, 15000u);
   EXPECT_EQ(status_.step, StatusStep::kDownloadReadBody) << status_;
   EXPECT_TRUE(IsTimeOut(status_.code)) << status_;
-  // Reads take only what has arrived, so the time-out loses no byte.
+  // What the file holds is the body's start, none of it past the stall. (A
+  // read that asked for more than came before the stall loses its bytes
+  // with the time-out; the next pass asks for them again.)
   std::string partial = ReadFileBytes(path_);
-  EXPECT_TRUE(partial == content_.substr(0, 300000));
+  EXPECT_LE(partial.size(), 300000u);
+  EXPECT_TRUE(partial == content_.substr(0, partial.size()));
 
   Serve(HttpRoute());
   Download(static_cast<int64_t>(content_.size()));
