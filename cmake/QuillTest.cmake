@@ -6,8 +6,32 @@ set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 include(GoogleTest)
 
+# Test programs whose cases share the registry, the wineserver's named objects
+# or its processes hold CTest locks on them. Each Wine prefix has its own of
+# all three, so a program given a prefix of its own (PREFIX <name>:
+# build/wine-<name>, with the test CA trusted in it by a fixture of its own)
+# runs beside the others under ctest -j; its locks and its test_ca fixture
+# are that prefix's. scripts/test.sh makes the prefixes listed in
+# <build>/wine-prefixes and keeps a wineserver up in each.
+file(WRITE ${CMAKE_BINARY_DIR}/wine-prefixes "")
+function(quill_test_prefix name)
+  get_property(known GLOBAL PROPERTY QUILL_TEST_PREFIXES)
+  if(name IN_LIST known)
+    return()
+  endif()
+  set_property(GLOBAL APPEND PROPERTY QUILL_TEST_PREFIXES ${name})
+  get_filename_component(folder ${CMAKE_BINARY_DIR}/../wine-${name} ABSOLUTE)
+  file(APPEND ${CMAKE_BINARY_DIR}/wine-prefixes "${folder}\n")
+  add_test(NAME TestCertificates.TrustedInPrefix.${name}
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/support/issue-test-certificates.sh
+                   ${QUILL_TEST_PKI_DIR} $<TARGET_FILE:trust_test_ca>)
+  set_tests_properties(TestCertificates.TrustedInPrefix.${name} PROPERTIES
+      FIXTURES_SETUP test_ca@${name} RESOURCE_LOCK registry@${name}
+      ENVIRONMENT QUILL_WINEPREFIX=${folder})
+endfunction()
+
 # quill_add_test(<name> SOURCES ... LIBS ... [LABEL unit|program] [LOCKS ...]
-# [FIXTURES ...] [PROPERTIES ...]): a GoogleTest executable run under Wine
+# [FIXTURES ...] [PREFIX <name>] [PROPERTIES ...]): a GoogleTest executable run under Wine
 # through CTest, labelled unit (the default: make check runs these) or
 # program (whole runs of the workflow or the program). A unit program's cases
 # take milliseconds each, so they run in one process, one CTest test named
@@ -20,9 +44,16 @@ include(GoogleTest)
 # gtest_discover_tests would flatten into separate properties, so a file of
 # our own sets them after discovery on the cases it listed.
 function(quill_add_test name)
-  cmake_parse_arguments(ARG "" "LABEL" "SOURCES;LIBS;LOCKS;FIXTURES;PROPERTIES" ${ARGN})
+  cmake_parse_arguments(ARG "" "LABEL;PREFIX" "SOURCES;LIBS;LOCKS;FIXTURES;PROPERTIES" ${ARGN})
   if(NOT ARG_LABEL)
     set(ARG_LABEL unit)
+  endif()
+  if(ARG_PREFIX)
+    quill_test_prefix(${ARG_PREFIX})
+    list(TRANSFORM ARG_LOCKS APPEND @${ARG_PREFIX})
+    list(TRANSFORM ARG_FIXTURES REPLACE "^test_ca$" test_ca@${ARG_PREFIX})
+    get_filename_component(folder ${CMAKE_BINARY_DIR}/../wine-${ARG_PREFIX} ABSOLUTE)
+    list(APPEND ARG_PROPERTIES ENVIRONMENT QUILL_WINEPREFIX=${folder})
   endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} quill_test_support quill_test_main GTest::gtest)

@@ -16,17 +16,34 @@ if [ $# -eq 0 ]; then
   scripts/i386/guest-image.sh >/dev/null 2>build/i386-guest-image.log &
 fi
 scripts/build.sh
-scripts/wine-prefix.sh null
 
-source scripts/wine-env.sh
-# A persistent wineserver with Wine's services already up: otherwise CTest
-# waits on pipes that the services inherit, and every test pays their start.
-"$WINESERVER" -p </dev/null >/dev/null 2>&1 || true
-quill_wine wineboot </dev/null >/dev/null 2>&1 || true
-trap '"$WINESERVER" -k >/dev/null 2>&1 || true' EXIT
+# The project's Wine prefix and those that test programs have of their own
+# (build/test/wine-prefixes), made side by side, each with a persistent
+# wineserver and Wine's services already up: otherwise CTest waits on pipes
+# that the services inherit, and every test pays their start.
+prefixes=("$root/build/wine")
+mapfile -t -O 1 prefixes < build/test/wine-prefixes
+making=()
+for prefix in "${prefixes[@]}"; do
+  QUILL_WINEPREFIX=$prefix scripts/wine-prefix.sh null &
+  making+=($!)
+done
+for job in "${making[@]}"; do
+  wait "$job"
+done
+in_each_prefix() {
+  for prefix in "${prefixes[@]}"; do
+    (export QUILL_WINEPREFIX=$prefix; source scripts/wine-env.sh; "$@") </dev/null >/dev/null 2>&1 || true
+  done
+}
+serve() { "$WINESERVER" -p && quill_wine wineboot; }
+end_server() { "$WINESERVER" -k; }
+in_each_prefix serve
+trap 'in_each_prefix end_server' EXIT
 
 if [ $# -gt 0 ]; then
-  exec ctest --test-dir build/test --output-on-failure --timeout 600 "$@"
+  ctest --test-dir build/test --output-on-failure --timeout 600 "$@"
+  exit
 fi
 # The i386 stage first and on its own, so that its per-case results are
 # printed; then everything else. A failure of either fails the run.
