@@ -22,6 +22,106 @@
 
 using namespace rerozadezGUI;
 
+namespace {
+
+// The download screen's line under the status: a resumed download of 48 MB
+// going steadily at 2 MB/s for the last three seconds, the bar at 37 %, so
+// that the line has its speed and time left from the first paint.
+class SteadyDownload {
+ public:
+  explicit SteadyDownload(DWORD nowMs) : began_(nowMs - 3000) {}
+  void Begin() const {
+    rerozadez::GetDownloadMeter()->Begin(kResumedFrom, kTotal, began_);
+    for (DWORD second = 1; second <= 3; ++second) {
+      Record(began_ + second * 1000);
+    }
+  }
+  void Record(DWORD nowMs) const {
+    rerozadez::GetDownloadMeter()->Record(kResumedFrom + (nowMs - began_) * 2048ull, nowMs);
+  }
+
+ private:
+  static constexpr uint64_t kTotal = 48ull << 20;
+  static constexpr uint64_t kResumedFrom = kTotal * 37 / 100;
+  const DWORD began_;
+};
+
+// The notifications and clicks that lead to the state's screen.
+void EnterState(CQuillWndHelper* helper, const std::wstring& state,
+                const SteadyDownload& download) {
+  if (state == L"download") {
+    download.Begin();
+  }
+  if (state == L"download" || state == L"failed") {
+    helper->OnSetupNotify(rerozadez::NotifyRunStarted, 0);
+    helper->OnSetupNotify(rerozadez::NotifyFetchStage, 0);
+    helper->OnSetupNotify(rerozadez::NotifyDownloadStarted, 0);
+    helper->OnSetupNotify(rerozadez::NotifyProgress, 37);
+    if (state == L"failed") {
+      // The longest of the failure lines.
+      helper->OnSetupNotify(rerozadez::NotifyDownloadFailed,
+                            static_cast<int>(rerozadez::FailureKind::kFileInUse));
+    }
+  } else if (state == L"details") {
+    SendMessageW(helper->mainWindow, WM_COMMAND, kDetailsButtonId, 0);
+  }
+}
+
+// Creates the file QUILL_SHOWCASE_READY names, if it names one.
+bool SayReady() {
+  wchar_t readyFile[MAX_PATH] = L"";
+  if (GetEnvironmentVariableW(L"QUILL_SHOWCASE_READY", readyFile, MAX_PATH) == 0) {
+    return true;
+  }
+  const HANDLE file = CreateFileW(readyFile, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    return false;
+  }
+  CloseHandle(file);
+  return true;
+}
+
+// The message loop, until the window closes or 20 seconds have passed.
+int RunShowcase(CQuillWndHelper* helper, const std::wstring& state, const SteadyDownload& download,
+                DWORD start) {
+  MSG message;
+  bool hovered = false;
+  bool ready = false;
+  while (GetTickCount() - start < 20000) {
+    bool handled = false;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) {
+        return 0;
+      }
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+      handled = true;
+    }
+    if (state == L"hover" && !hovered) {
+      // The pointer rests over Install-driver, once the window is painted.
+      SendMessageW(helper->Button(kInstallDriverButtonId), WM_MOUSEMOVE, 0, MAKELPARAM(20, 10));
+      hovered = true;
+      continue;
+    }
+    if (state == L"download") {
+      download.Record(GetTickCount());
+    }
+    // A round with nothing to dispatch: every paint so far is done, and the
+    // wait below hands the window's pixels to the display.
+    if (!ready && !handled) {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+      if (!SayReady()) {
+        return 3;  // the capture would wait in vain
+      }
+      ready = true;
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+  }
+  return 0;
+}
+
+}  // namespace
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
   const std::wstring arguments = commandLine != nullptr ? commandLine : L"";
   const size_t blank = arguments.find(L' ');
@@ -45,72 +145,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
   // as Windows XP with an old player in place.
   helper->CheckMediaPlayer();
 
-  // The download screen's line under the status: a resumed download of 48 MB
-  // going steadily at 2 MB/s for the last three seconds, the bar at 37 %, so
-  // that the line has its speed and time left from the first paint.
-  const uint64_t total = 48ull << 20;
-  const uint64_t resumedFrom = total * 37 / 100;
-  rerozadez::DownloadMeter* meter = rerozadez::GetDownloadMeter();
   const DWORD start = GetTickCount();
-  const DWORD began = start - 3000;
-  const auto record = [&](DWORD now) { meter->Record(resumedFrom + (now - began) * 2048ull, now); };
-  if (state == L"download") {
-    meter->Begin(resumedFrom, total, began);
-    for (DWORD second = 1; second <= 3; ++second) {
-      record(began + second * 1000);
-    }
-  }
-  if (state == L"download" || state == L"failed") {
-    helper->OnSetupNotify(rerozadez::NotifyRunStarted, 0);
-    helper->OnSetupNotify(rerozadez::NotifyFetchStage, 0);
-    helper->OnSetupNotify(rerozadez::NotifyDownloadStarted, 0);
-    helper->OnSetupNotify(rerozadez::NotifyProgress, 37);
-    if (state == L"failed") {
-      // The longest of the failure lines.
-      helper->OnSetupNotify(rerozadez::NotifyDownloadFailed,
-                            static_cast<int>(rerozadez::FailureKind::kFileInUse));
-    }
-  } else if (state == L"details") {
-    SendMessageW(helper->mainWindow, WM_COMMAND, kDetailsButtonId, 0);
-  }
-
-  wchar_t readyFile[MAX_PATH] = L"";
-  GetEnvironmentVariableW(L"QUILL_SHOWCASE_READY", readyFile, MAX_PATH);
-  MSG message;
-  bool hovered = false;
-  bool ready = false;
-  while (GetTickCount() - start < 20000) {
-    bool handled = false;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (message.message == WM_QUIT) {
-        return 0;
-      }
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-      handled = true;
-    }
-    if (state == L"hover" && !hovered) {
-      // The pointer rests over Install-driver, once the window is painted.
-      SendMessageW(helper->Button(kInstallDriverButtonId), WM_MOUSEMOVE, 0, MAKELPARAM(20, 10));
-      hovered = true;
-      continue;
-    }
-    if (state == L"download") {
-      record(GetTickCount());
-    }
-    // A round with nothing to dispatch: every paint so far is done, and the
-    // wait below hands the window's pixels to the display.
-    if (!ready && !handled && readyFile[0] != L'\0') {
-      MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-      const HANDLE file =
-          CreateFileW(readyFile, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-      if (file == INVALID_HANDLE_VALUE) {
-        return 3;  // the capture would wait in vain
-      }
-      CloseHandle(file);
-      ready = true;
-    }
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-  }
-  return 0;
+  const SteadyDownload download(start);
+  EnterState(helper, state, download);
+  return RunShowcase(helper, state, download, start);
 }
