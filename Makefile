@@ -12,10 +12,10 @@ demo-resume:
 test:
 	scripts/test.sh
 
-# The quick loop while editing: the unit cases only (CTest label unit); the
-# others are labelled program, render, release and i386.
+# The quick loop while editing: the unit cases only (CTest label unit), two
+# at a time; the others are labelled program, render, release and i386.
 check:
-	scripts/test.sh -L '^unit$$'
+	scripts/test.sh -L '^unit$$' -j2
 
 # The distributed executable in dist/: make release PUBLISHER_KEYS=a.cer[,b.cer]
 # MIN_SETUP_VERSION=a.b.c.d [SUITE_PRODUCT_NAME=...] [SERVICE_URL=...] [BRIDGE_TOOLS=/path] [SIGN_PKCS12=f.p12 | SIGN_CERT=c.pem SIGN_KEY=k.pem]
