@@ -10,8 +10,9 @@ include(GoogleTest)
 # or its processes hold CTest locks on them. Each Wine prefix has its own of
 # all three, so a program given a prefix of its own (PREFIX <name>:
 # build/wine-<name>, with the test CA trusted in it by a fixture of its own)
-# runs beside the others under ctest -j; its locks and its test_ca fixture
-# are that prefix's. scripts/test.sh makes the prefixes listed in
+# runs beside the others under ctest -j; its registry, processes and
+# whole_program locks and its test_ca fixture are that prefix's. Other locks
+# (squid, shared by the proxy and acceptance cases) stay the run's. scripts/test.sh makes the prefixes listed in
 # <build>/wine-prefixes and keeps a wineserver up in each.
 file(WRITE ${CMAKE_BINARY_DIR}/wine-prefixes "")
 function(quill_test_prefix name)
@@ -50,7 +51,7 @@ function(quill_add_test name)
   endif()
   if(ARG_PREFIX)
     quill_test_prefix(${ARG_PREFIX})
-    list(TRANSFORM ARG_LOCKS APPEND @${ARG_PREFIX})
+    list(TRANSFORM ARG_LOCKS REPLACE "^(registry|processes|whole_program)$" "\\1@${ARG_PREFIX}")
     list(TRANSFORM ARG_FIXTURES REPLACE "^test_ca$" test_ca@${ARG_PREFIX})
     get_filename_component(folder ${CMAKE_BINARY_DIR}/../wine-${ARG_PREFIX} ABSOLUTE)
     list(APPEND ARG_PROPERTIES ENVIRONMENT QUILL_WINEPREFIX=${folder})
