@@ -12,16 +12,19 @@ include(GoogleTest)
 # build/wine-<name>, with the test CA trusted in it by a fixture of its own)
 # runs beside the others under ctest -j; its registry, processes and
 # whole_program locks and its test_ca fixture are that prefix's. Other locks
-# (squid, shared by the proxy and acceptance cases) stay the run's. scripts/test.sh makes the prefixes listed in
-# <build>/wine-prefixes and keeps a wineserver up in each.
+# (squid, shared by the proxy and acceptance cases) stay the run's.
+# scripts/test.sh makes the prefixes listed in <build>/wine-prefixes and keeps
+# a wineserver up in each. quill_test_prefix(<name> <folder variable>) sets
+# the variable to the prefix's folder.
 file(WRITE ${CMAKE_BINARY_DIR}/wine-prefixes "")
-function(quill_test_prefix name)
+function(quill_test_prefix name folder_variable)
+  get_filename_component(folder ${CMAKE_BINARY_DIR}/../wine-${name} ABSOLUTE)
+  set(${folder_variable} ${folder} PARENT_SCOPE)
   get_property(known GLOBAL PROPERTY QUILL_TEST_PREFIXES)
   if(name IN_LIST known)
     return()
   endif()
   set_property(GLOBAL APPEND PROPERTY QUILL_TEST_PREFIXES ${name})
-  get_filename_component(folder ${CMAKE_BINARY_DIR}/../wine-${name} ABSOLUTE)
   file(APPEND ${CMAKE_BINARY_DIR}/wine-prefixes "${folder}\n")
   add_test(NAME TestCertificates.TrustedInPrefix.${name}
            COMMAND ${CMAKE_SOURCE_DIR}/tests/support/issue-test-certificates.sh
@@ -32,8 +35,8 @@ function(quill_test_prefix name)
 endfunction()
 
 # quill_add_test(<name> SOURCES ... LIBS ... [LABEL unit|program] [LOCKS ...]
-# [FIXTURES ...] [PREFIX <name>] [PROPERTIES ...]): a GoogleTest executable run under Wine
-# through CTest, labelled unit (the default: make check runs these) or
+# [FIXTURES ...] [PREFIX <name>] [PROPERTIES ...]): a GoogleTest executable
+# run under Wine through CTest, labelled unit (the default: make check runs these) or
 # program (whole runs of the workflow or the program). A unit program's cases
 # take milliseconds each, so they run in one process, one CTest test named
 # after the program (its output names each case that failed; run one case
@@ -50,10 +53,9 @@ function(quill_add_test name)
     set(ARG_LABEL unit)
   endif()
   if(ARG_PREFIX)
-    quill_test_prefix(${ARG_PREFIX})
+    quill_test_prefix(${ARG_PREFIX} folder)
     list(TRANSFORM ARG_LOCKS REPLACE "^(registry|processes|whole_program)$" "\\1@${ARG_PREFIX}")
     list(TRANSFORM ARG_FIXTURES REPLACE "^test_ca$" test_ca@${ARG_PREFIX})
-    get_filename_component(folder ${CMAKE_BINARY_DIR}/../wine-${ARG_PREFIX} ABSOLUTE)
     list(APPEND ARG_PROPERTIES ENVIRONMENT QUILL_WINEPREFIX=${folder})
   endif()
   add_executable(${name} ${ARG_SOURCES})
