@@ -7,9 +7,9 @@
 # the last capture's window is gone, runs the program until its window is on
 # the screen and the program has created the file QUILL_SHOWCASE_READY names
 # (its steps are done and painted), captures the whole screen to out.png and
-# ends the program. A
-# 482 x 273 window centred 20 pixels above the middle sits at (271, 227);
-# with RENDER_DPI (the prefix's LogPixels) the window is that much larger.
+# ends the program. A 482 x 273 window centred 20 pixels above the middle
+# sits at (271, 227); with RENDER_DPI (the prefix's LogPixels) the window is
+# that much larger.
 set -euo pipefail
 out=$1
 shift
