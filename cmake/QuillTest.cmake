@@ -11,8 +11,9 @@ include(GoogleTest)
 # all three, so a program given a prefix of its own (PREFIX <name>:
 # build/wine-<name>, with the test CA trusted in it by a fixture of its own)
 # runs beside the others under ctest -j; its registry, processes and
-# whole_program locks and its test_ca fixture are that prefix's. Other locks
-# (squid, shared by the proxy and acceptance cases) stay the run's.
+# whole_program locks are that prefix's, and its cases always require that
+# prefix's test_ca fixture. Other locks (squid, shared by the proxy and
+# acceptance cases) stay the run's.
 # scripts/test.sh makes the prefixes listed in <build>/wine-prefixes and keeps
 # a wineserver up in each. quill_test_prefix(<name> <folder variable>) sets
 # the variable to the prefix's folder.
@@ -55,7 +56,8 @@ function(quill_add_test name)
   if(ARG_PREFIX)
     quill_test_prefix(${ARG_PREFIX} folder)
     list(TRANSFORM ARG_LOCKS REPLACE "^(registry|processes|whole_program)$" "\\1@${ARG_PREFIX}")
-    list(TRANSFORM ARG_FIXTURES REPLACE "^test_ca$" test_ca@${ARG_PREFIX})
+    # A prefix made afresh trusts the test CA only once its fixture has run.
+    list(APPEND ARG_FIXTURES test_ca@${ARG_PREFIX})
     list(APPEND ARG_PROPERTIES ENVIRONMENT QUILL_WINEPREFIX=${folder})
   endif()
   add_executable(${name} ${ARG_SOURCES})
