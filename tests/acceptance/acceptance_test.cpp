@@ -23,6 +23,7 @@ namespace {
 using quilltest::Backslashed;
 using quilltest::ButtonVisible;
 using quilltest::ExitCode;
+using quilltest::kDeadlineMs;
 using quilltest::PressButton;
 using quilltest::ReadResumeRecord;
 
@@ -38,7 +39,7 @@ TEST_F(AcceptanceTest, ConnectionDroppedAtRandomOffsetsCompletesWithNoByteLostOr
   HWND window = StartAndInstall(&first_);
   ASSERT_NE(nullptr, window);
   int retries = 0;
-  while (WaitForRetryOrEnd(first_, window, 60000)) {
+  while (WaitForRetryOrEnd(first_, window, kDeadlineMs)) {
     ASSERT_LT(++retries, 12) << "still incomplete after that many runs";
     PressRetry(window);
   }
@@ -123,7 +124,7 @@ TEST_F(AcceptanceTest, ErrorStatusesAndAnEmptyReplyOfferRetryAndWriteNothing) {
     // The record still names the package on offer for a later run.
     EXPECT_EQ(std::to_string(served_.size()), ReadResumeRecord(L"downLoadSize"));
     PostMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(each.exitCode, ExitCode(first_, 10000));
+    EXPECT_EQ(each.exitCode, ExitCode(first_, kDeadlineMs));
     CloseHandle(first_);
     first_ = nullptr;
     StopService();
@@ -158,7 +159,7 @@ TEST_F(AcceptanceTest, WrongDigestAlwaysOffersRetryAndDeletesTheFile) {
   EXPECT_FALSE(quilltest::FileExists(SetupFile()));
   EXPECT_EQ(4u, FileRequests(4).size());
   PostMessageW(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(2205, ExitCode(first_, 10000));  // not the publisher's file
+  EXPECT_EQ(2205, ExitCode(first_, kDeadlineMs));  // not the publisher's file
 }
 
 // The first reply stops three quarters in and keeps the connection open:
@@ -167,7 +168,7 @@ TEST_F(AcceptanceTest, StalledServerTimesOutAndTheDownloadResumes) {
   StartService(L"stall");
   HWND window = StartAndInstall(&first_);
   ASSERT_NE(nullptr, window);
-  ASSERT_TRUE(WaitForPartialFile(30000));
+  ASSERT_TRUE(WaitForPartialFile(kDeadlineMs));
   EXPECT_EQ(-1, ExitCode(first_, 20000));  // still waiting on the stalled reply
   ExpectSetupStartedFromTheServedFile(first_);
   const std::vector<FileRequest> requests = FileRequests(2);
@@ -180,9 +181,9 @@ TEST_F(AcceptanceTest, StalledServerTimesOutAndTheDownloadResumes) {
 TEST_F(AcceptanceTest, KilledMidDownloadResumesFromThePartialFileWhenStartedAgain) {
   StartService(L"stall");
   StartAndInstall(&first_);
-  ASSERT_TRUE(WaitForPartialFile(30000));
+  ASSERT_TRUE(WaitForPartialFile(kDeadlineMs));
   ASSERT_TRUE(TerminateProcess(first_, 9));
-  ASSERT_EQ(9, ExitCode(first_, 10000));
+  ASSERT_EQ(9, ExitCode(first_, kDeadlineMs));
   CloseHandle(first_);
   first_ = nullptr;
   quilltest::EndProcessesNamed(L"adb.exe");
@@ -209,9 +210,9 @@ TEST_F(AcceptanceTest, SetupOnThePhoneCardStartsWithoutADownload) {
   phoneHasFile_ = true;
   StartService(L"none");
   StartAndInstall(&first_);
-  EXPECT_EQ(0, ExitCode(first_, 30000));
+  EXPECT_EQ(0, ExitCode(first_, kDeadlineMs));
   EXPECT_TRUE(quilltest::ReadFileBytes(SetupFile()) == onCard);
-  std::vector<quilltest::RecordedStart> starts = SetupStarts(10000);
+  std::vector<quilltest::RecordedStart> starts = SetupStarts(kDeadlineMs);
   ASSERT_EQ(1u, starts.size());
   EXPECT_EQ(L"Quillnest_SetUp_mini.exe", starts[0].program);
   EXPECT_TRUE(FileRequests().empty());
@@ -234,7 +235,7 @@ TEST_F(AcceptanceTest, SlowLineTellsSpeedTimeLeftAndWaitingForTheServer) {
   HWND statusLine = GetDlgItem(window, 1010);
   std::wstring withSpeed, waiting;
   const DWORD start = GetTickCount();
-  while (ExitCode(first_, 100) == -1 && GetTickCount() - start < 60000) {
+  while (ExitCode(first_, 100) == -1 && GetTickCount() - start < kDeadlineMs) {
     wchar_t name[256] = L"";
     GetWindowTextW(statusLine, name, 256);
     const std::wstring text = name;
@@ -286,7 +287,7 @@ TEST_F(AcceptanceTest, SlowLinkShowsTheBytesAsTheyArriveAndNeverWaits) {
   }
   EXPECT_GE(counts.size(), 4u);
   PostMessageW(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(1602, ExitCode(first_, 30000));
+  EXPECT_EQ(1602, ExitCode(first_, kDeadlineMs));
 }
 
 // A disk too small for the setup: the pass that fills it ends the run at
@@ -300,7 +301,7 @@ TEST_F(AcceptanceTest, FullDiskEndsTheRunAfterOneRequestAndTheNextRunResumes) {
   StartService(L"none");
   first_ = Start(L"/quiet");
   ASSERT_NE(nullptr, first_);
-  EXPECT_EQ(2206, ExitCode(first_, 60000));
+  EXPECT_EQ(2206, ExitCode(first_, kDeadlineMs));
   ASSERT_EQ(1u, FileRequests(1).size());
   const uint64_t partial = SetupFileLength();
   EXPECT_GT(partial, 0u);
@@ -309,7 +310,7 @@ TEST_F(AcceptanceTest, FullDiskEndsTheRunAfterOneRequestAndTheNextRunResumes) {
 
   CloseHandle(first_);
   first_ = Start(L"/quiet");
-  EXPECT_EQ(2206, ExitCode(first_, 60000));
+  EXPECT_EQ(2206, ExitCode(first_, kDeadlineMs));
   const std::vector<FileRequest> requests = FileRequests(2);
   ASSERT_EQ(2u, requests.size());
   EXPECT_EQ(static_cast<long long>(partial), requests[1].rangeStart);
@@ -326,7 +327,7 @@ TEST_F(AcceptanceTest, OlderReleaseOfferedAsTheCurrentIsRefusedAndTheOfferedOneS
   StartService(L"none");
   first_ = Start(L"/quiet");
   ASSERT_NE(nullptr, first_);
-  EXPECT_EQ(2205, ExitCode(first_, 60000));
+  EXPECT_EQ(2205, ExitCode(first_, kDeadlineMs));
   EXPECT_TRUE(SetupStarts(0).empty());
   EXPECT_FALSE(quilltest::FileExists(SetupFile()));
 
@@ -344,7 +345,7 @@ TEST_F(AcceptanceTest, HugeReplyIsRefusedWithoutBeingHeld) {
   StartService(L"huge-reply");
   first_ = Start(L"/quiet");
   ASSERT_NE(nullptr, first_);
-  EXPECT_EQ(2203, ExitCode(first_, 60000));
+  EXPECT_EQ(2203, ExitCode(first_, kDeadlineMs));
   PROCESS_MEMORY_COUNTERS memory = {};
   memory.cb = sizeof(memory);
   ASSERT_TRUE(GetProcessMemoryInfo(first_, &memory, sizeof(memory)));
@@ -358,13 +359,13 @@ TEST_F(AcceptanceTest, SecondInstanceWhileTheFirstDownloadsEndsAsAnotherCopyRunn
   StartService(L"stall");
   HWND window = StartAndInstall(&first_);
   ASSERT_NE(nullptr, window);
-  ASSERT_TRUE(WaitForPartialFile(30000));
+  ASSERT_TRUE(WaitForPartialFile(kDeadlineMs));
   ASSERT_EQ(1u, FileRequests(1).size());
   const int queries = QueryRequests();
   EXPECT_GE(queries, 1);
   second_ = Start();
   ASSERT_NE(nullptr, second_);
-  EXPECT_EQ(1618, ExitCode(second_, 15000));
+  EXPECT_EQ(1618, ExitCode(second_, kDeadlineMs));
   EXPECT_EQ(-1, ExitCode(first_, 0));
   EXPECT_EQ(window, FindProgramWindow());
   EXPECT_TRUE(IsWindowVisible(window));
@@ -373,7 +374,7 @@ TEST_F(AcceptanceTest, SecondInstanceWhileTheFirstDownloadsEndsAsAnotherCopyRunn
   EXPECT_GT(SetupFileLength(), 0u);
   EXPECT_TRUE(SetupStarts(0).empty());
   PostMessageW(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(1602, ExitCode(first_, 10000));  // closed during its run
+  EXPECT_EQ(1602, ExitCode(first_, kDeadlineMs));  // closed during its run
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 namespace {
 
 using quilltest::ExitCode;
+using quilltest::kDeadlineMs;
 using quilltest::ReadFileBytes;
 using quilltest::WriteFileBytes;
 
@@ -72,7 +73,7 @@ TEST_F(DeploymentTest, QuietFirstJobAwaitsTheSilentSetupAndPassesItsCodeOn) {
   SetupExitsWith("3010");
   first_ = Start(L"-QUIET");
   ASSERT_NE(nullptr, first_);
-  EXPECT_EQ(3010, EndsWithoutWindow(first_, 60000));
+  EXPECT_EQ(3010, EndsWithoutWindow(first_, kDeadlineMs));
   const std::vector<quilltest::RecordedStart> starts = SetupStarts(0);
   ASSERT_EQ(1u, starts.size());
   EXPECT_EQ(L"/S /norestart", starts[0].arguments);
@@ -83,7 +84,7 @@ TEST_F(DeploymentTest, QuietRefusesAnUnsignedSetup) {
   Serve(ReadFileBytes(quilltest::StandInPath(L"recorder-unsigned.exe")));
   StartService(L"none");
   first_ = Start(L"/quiet");
-  EXPECT_EQ(2205, EndsWithoutWindow(first_, 60000));
+  EXPECT_EQ(2205, EndsWithoutWindow(first_, kDeadlineMs));
   EXPECT_TRUE(SetupStarts(0).empty());
 }
 
@@ -91,8 +92,8 @@ TEST_F(DeploymentTest, QuietRefusesAnUnsignedSetup) {
 TEST_F(DeploymentTest, PassiveCompletesWithNoInput) {
   StartService(L"none");
   first_ = Start(L"/passive");
-  EXPECT_NE(nullptr, WaitForWindow(15000));
-  EXPECT_EQ(0, ExitCode(first_, 60000));
+  EXPECT_NE(nullptr, WaitForWindow(kDeadlineMs));
+  EXPECT_EQ(0, ExitCode(first_, kDeadlineMs));
   const std::vector<quilltest::RecordedStart> starts = SetupStarts(0);
   ASSERT_EQ(1u, starts.size());
   EXPECT_EQ(L"/S /norestart", starts[0].arguments);
@@ -117,7 +118,7 @@ TEST_F(DeploymentTest, SecondUnattendedCopyAndBadSwitchesEndAtOnce) {
                {L"/lang /quiet", 87}, {deepLog.c_str(), 87}};
   for (const auto& each : cases) {
     second_ = Start(each.switches);
-    EXPECT_EQ(each.exitCode, EndsWithoutWindow(second_, 15000)) << each.switches;
+    EXPECT_EQ(each.exitCode, EndsWithoutWindow(second_, kDeadlineMs)) << each.switches;
     EXPECT_EQ(window, FindProgramWindow());
     quilltest::EndProcess(&second_);
   }
@@ -131,7 +132,7 @@ TEST_F(DeploymentTest, LayoutThenSourceInstallsOfflineAndRefusesAChangedCopy) {
   const std::wstring share = scratch_.File(L"deploy share\\suite");
   const std::wstring log = scratch_.File(L"admin logs\\quill mini.log");
   first_ = Start(L"/quiet /layout \"" + share + L"\" /log \"" + log + L"\"");
-  ASSERT_EQ(0, EndsWithoutWindow(first_, 60000));
+  ASSERT_EQ(0, EndsWithoutWindow(first_, kDeadlineMs));
   quilltest::EndProcess(&first_);
   const std::wstring laidOut = share + L"\\Quillnest_SetUp_mini.exe";
   EXPECT_TRUE(ReadFileBytes(laidOut) == served_);
@@ -145,15 +146,15 @@ TEST_F(DeploymentTest, LayoutThenSourceInstallsOfflineAndRefusesAChangedCopy) {
   DeleteFileW(SetupFile().c_str());
   quilltest::DeleteProgramKeys();
   first_ = Start(L"/quiet /source \"" + share + L"\" /log \"" + log + L"\"");
-  EXPECT_EQ(0, EndsWithoutWindow(first_, 60000));
+  EXPECT_EQ(0, EndsWithoutWindow(first_, kDeadlineMs));
   quilltest::EndProcess(&first_);
-  EXPECT_EQ(1u, quilltest::WaitForRecordedStarts(laidOut + L".log", 1, 10000).size());
+  EXPECT_EQ(1u, quilltest::WaitForRecordedStarts(laidOut + L".log", 1, kDeadlineMs).size());
 
   std::string changed = served_;
   changed[changed.size() / 2] ^= 1;
   ASSERT_TRUE(WriteFileBytes(laidOut, changed));
   first_ = Start(L"/quiet /source \"" + share + L"\" /log \"" + log + L"\"");
-  EXPECT_EQ(2201, EndsWithoutWindow(first_, 60000));  // then no connection
+  EXPECT_EQ(2201, EndsWithoutWindow(first_, kDeadlineMs));  // then no connection
   EXPECT_TRUE(ReadFileBytes(laidOut) == changed) << "the folder's copy is left as it was";
   EXPECT_EQ(1u, quilltest::ReadRecordedStarts(laidOut + L".log").size());
 

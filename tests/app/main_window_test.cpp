@@ -320,7 +320,7 @@ TEST_F(MainWindowTest, SystemCloseRunsTheClosingSequence) {
   EXPECT_EQ(1, rerozadez::GetReroZadezHelper()->stopRequested);
   EXPECT_EQ(std::vector<DWORD>({100, 100, 100}),
             std::vector<DWORD>(g_pauses.begin(), g_pauses.begin() + 3));
-  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process, 5000));
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process, quilltest::kDeadlineMs));
   CloseHandle(process);
   EXPECT_FALSE(IsWindow(helper_->mainWindow));
   EXPECT_TRUE(Pump());

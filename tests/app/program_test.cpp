@@ -31,6 +31,7 @@ namespace {
 
 using quilltest::ButtonVisible;
 using quilltest::ExitCode;
+using quilltest::kDeadlineMs;
 using quilltest::kMissingValue;
 using quilltest::PressButton;
 using quilltest::ReadRegistryText;
@@ -113,7 +114,7 @@ TEST_F(ProgramTest, FirstStartWritesTheRunMarkShowsTheWindowAndClosedEndsAsTheUs
   const DWORD started = GetTickCount();
   first_ = Start();
   ASSERT_NE(nullptr, first_);
-  HWND window = WaitForWindow(15000);
+  HWND window = WaitForWindow(kDeadlineMs);
   ASSERT_NE(nullptr, window);
   // A figure for the report, not a limit.
   std::printf("window shown %lu ms after the start\n",
@@ -125,7 +126,7 @@ TEST_F(ProgramTest, FirstStartWritesTheRunMarkShowsTheWindowAndClosedEndsAsTheUs
   // The system's Close ends the program like the close button: closed by
   // the user before a run.
   PostMessageW(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(1602, ExitCode(first_, 10000));
+  EXPECT_EQ(1602, ExitCode(first_, kDeadlineMs));
 }
 
 TEST_F(ProgramTest, EndsTheBridgeToolLeftInItsWorkingFolderAndNoOtherAdb) {
@@ -144,18 +145,18 @@ TEST_F(ProgramTest, EndsTheBridgeToolLeftInItsWorkingFolderAndNoOtherAdb) {
   otherTool_ = quilltest::StartProgram(elsewhere_.File(L"adb.exe"), L"");
   first_ = Start();
   ASSERT_TRUE(leftTool_ != nullptr && otherTool_ != nullptr && first_ != nullptr);
-  HWND window = WaitForWindow(15000);
+  HWND window = WaitForWindow(kDeadlineMs);
   ASSERT_NE(nullptr, window);
   EXPECT_NE(-1, ExitCode(leftTool_, 0));  // ended before the tool was unpacked
   PostMessageW(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(1602, ExitCode(first_, 10000));
+  EXPECT_EQ(1602, ExitCode(first_, kDeadlineMs));
   EXPECT_EQ(-1, ExitCode(otherTool_, 0));
 }
 
 TEST_F(ProgramTest, SecondInstanceRaisesTheFirstAndLeavesTheRegistryAlone) {
   first_ = Start();
   ASSERT_NE(nullptr, first_);
-  HWND window = WaitForWindow(15000);
+  HWND window = WaitForWindow(kDeadlineMs);
   ASSERT_NE(nullptr, window);
   quilltest::DeleteKeyTree(HKEY_CURRENT_USER, kRunMarkKey);
   // Minimized by its own button: the second start must bring it back.
@@ -164,13 +165,13 @@ TEST_F(ProgramTest, SecondInstanceRaisesTheFirstAndLeavesTheRegistryAlone) {
 
   second_ = Start();
   ASSERT_NE(nullptr, second_);
-  EXPECT_EQ(1618, ExitCode(second_, 10000));  // another copy is running
+  EXPECT_EQ(1618, ExitCode(second_, kDeadlineMs));  // another copy is running
   EXPECT_EQ(kMissingValue, ReadRegistryText(HKEY_CURRENT_USER, kRunMarkKey, L"installed"));
   EXPECT_EQ(-1, ExitCode(first_, 0));  // the first one runs on
   EXPECT_TRUE(IsWindowVisible(window));
   EXPECT_FALSE(IsIconic(window));
   PostMessageW(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(1602, ExitCode(first_, 10000));
+  EXPECT_EQ(1602, ExitCode(first_, kDeadlineMs));
 }
 
 // A Chinese copy and an English one are one program: the English start
@@ -181,22 +182,22 @@ TEST_F(ProgramTest, EnglishCopyFindsTheChineseOneAndShowsEnglishAlone) {
   WriteConfig("Language=zh\r\n");
   first_ = Start();
   ASSERT_NE(nullptr, first_);
-  HWND window = WaitForWindow(15000);
+  HWND window = WaitForWindow(kDeadlineMs);
   ASSERT_NE(nullptr, window);
   EXPECT_EQ(Text(IDS_WINDOW_TITLE, UiLanguage::kChinese), WindowText(window));
   SendMessageW(window, WM_COMMAND, 1002, 0);
   ASSERT_TRUE(IsIconic(window));
   second_ = quilltest::StartProgram(program_, scratch_.Path(), L"/lang en");
   ASSERT_NE(nullptr, second_);
-  EXPECT_EQ(1618, ExitCode(second_, 10000));
+  EXPECT_EQ(1618, ExitCode(second_, kDeadlineMs));
   EXPECT_FALSE(IsIconic(window));
   PostMessageW(window, WM_CLOSE, 0, 0);
-  ASSERT_EQ(1602, ExitCode(first_, 10000));
+  ASSERT_EQ(1602, ExitCode(first_, kDeadlineMs));
   quilltest::EndProcess(&first_);
 
   first_ = quilltest::StartProgram(program_, scratch_.Path(), L"/lang en");
   ASSERT_NE(nullptr, first_);
-  window = WaitForWindow(15000);
+  window = WaitForWindow(kDeadlineMs);
   ASSERT_NE(nullptr, window);
   const struct {
     int control;  // 0: the window itself
@@ -210,7 +211,7 @@ TEST_F(ProgramTest, EnglishCopyFindsTheChineseOneAndShowsEnglishAlone) {
     EXPECT_EQ(Text(each.text, UiLanguage::kEnglish), WindowText(control)) << each.control;
   }
   PostMessageW(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(1602, ExitCode(first_, 10000));
+  EXPECT_EQ(1602, ExitCode(first_, kDeadlineMs));
 }
 
 TEST_F(ProgramTest, InstalledSuiteWithoutADriverEndsAtOnceWithoutAWindow) {
@@ -218,7 +219,7 @@ TEST_F(ProgramTest, InstalledSuiteWithoutADriverEndsAtOnceWithoutAWindow) {
   WriteConfig("Driver=missing_driver.exe\r\n");
   first_ = Start();
   ASSERT_NE(nullptr, first_);
-  EXPECT_EQ(0, ExitCode(first_, 10000));
+  EXPECT_EQ(0, ExitCode(first_, kDeadlineMs));
   EXPECT_EQ(nullptr, FindProgramWindow());
   EXPECT_EQ(kMissingValue, ReadRegistryText(HKEY_CURRENT_USER, kRunMarkKey, L"installed"));
 }
@@ -229,10 +230,10 @@ TEST_F(ProgramTest, InstalledSuiteStartsTheDriverInstallerWithItsParameters) {
   WriteConfig("Driver=driver_setup.exe\r\nDriverParams=/S /quiet\r\n");
   first_ = Start();
   ASSERT_NE(nullptr, first_);
-  EXPECT_EQ(0, ExitCode(first_, 10000));
+  EXPECT_EQ(0, ExitCode(first_, kDeadlineMs));
   EXPECT_EQ(nullptr, FindProgramWindow());
   const std::vector<quilltest::RecordedStart> starts =
-      quilltest::WaitForRecordedStarts(scratch_.File(L"driver_setup.exe.log"), 1, 10000);
+      quilltest::WaitForRecordedStarts(scratch_.File(L"driver_setup.exe.log"), 1, kDeadlineMs);
   ASSERT_EQ(1u, starts.size());
   EXPECT_EQ(L"driver_setup.exe", starts[0].program);
   EXPECT_NE(std::wstring::npos, starts[0].arguments.find(L"/S /quiet"));
@@ -244,7 +245,7 @@ TEST_F(ProgramTest, OverSeaWithoutAHintEndsRightAfterTheWindowWithZero) {
   WriteConfig("OverSea=1\r\nMediaPlayer=1\r\n");
   first_ = Start();
   ASSERT_NE(nullptr, first_);
-  EXPECT_EQ(0, ExitCode(first_, 15000));
+  EXPECT_EQ(0, ExitCode(first_, kDeadlineMs));
   // The window was made: the run mark came first, the bridge tool with it.
   EXPECT_EQ(L"true", ReadRegistryText(HKEY_CURRENT_USER, kRunMarkKey, L"installed"));
   EXPECT_TRUE(quilltest::FileExists(DeployedBridgeTool()));
@@ -255,13 +256,13 @@ TEST_F(ProgramTest, OldPlayerOnWindowsXpShowsTheHintScreen) {
   WriteConfig("MediaPlayer=1\r\n");
   first_ = Start();
   ASSERT_NE(nullptr, first_);
-  HWND window = WaitForWindow(15000);
+  HWND window = WaitForWindow(kDeadlineMs);
   ASSERT_NE(nullptr, window);
-  ASSERT_TRUE(quilltest::WaitUntil([window] { return ButtonVisible(window, 1009); }, 15000));
+  ASSERT_TRUE(quilltest::WaitUntil([window] { return ButtonVisible(window, 1009); }, kDeadlineMs));
   EXPECT_TRUE(ButtonVisible(window, 1005));
   EXPECT_FALSE(ButtonVisible(window, 1007));
   PostMessageW(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(1602, ExitCode(first_, 10000));
+  EXPECT_EQ(1602, ExitCode(first_, kDeadlineMs));
 }
 
 TEST_F(ProgramTest, OverSeaWithAnOldPlayerOpensOnTheDetailsScreen) {
@@ -269,14 +270,14 @@ TEST_F(ProgramTest, OverSeaWithAnOldPlayerOpensOnTheDetailsScreen) {
   WriteConfig("OverSea=1\r\nMediaPlayer=1\r\n");
   first_ = Start();
   ASSERT_NE(nullptr, first_);
-  HWND window = WaitForWindow(15000);
+  HWND window = WaitForWindow(kDeadlineMs);
   ASSERT_NE(nullptr, window);
-  ASSERT_TRUE(quilltest::WaitUntil([window] { return ButtonVisible(window, 1007); }, 15000));
+  ASSERT_TRUE(quilltest::WaitUntil([window] { return ButtonVisible(window, 1007); }, kDeadlineMs));
   EXPECT_FALSE(ButtonVisible(window, 1005));
   EXPECT_FALSE(ButtonVisible(window, 1009));
   EXPECT_FALSE(ButtonVisible(window, 1008));
   PostMessageW(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(1602, ExitCode(first_, 10000));
+  EXPECT_EQ(1602, ExitCode(first_, kDeadlineMs));
 }
 
 TEST_F(ProgramTest, OverSeaWithPlayerElevenOnWindowsXpEndsWithZero) {
@@ -284,7 +285,7 @@ TEST_F(ProgramTest, OverSeaWithPlayerElevenOnWindowsXpEndsWithZero) {
   WriteConfig("OverSea=1\r\nMediaPlayer=1\r\n");
   first_ = Start();
   ASSERT_NE(nullptr, first_);
-  EXPECT_EQ(0, ExitCode(first_, 15000));
+  EXPECT_EQ(0, ExitCode(first_, kDeadlineMs));
 }
 
 // A whole run against a loopback package service on a port of its own (the
@@ -328,13 +329,13 @@ TEST_F(ProgramRunTest, InstallDriverPressedRunsToTheFullSetupAndTheProgramEnds) 
   const std::string bytes = OfferSetup();
   first_ = Start();
   ASSERT_NE(nullptr, first_);
-  HWND window = WaitForWindow(15000);
+  HWND window = WaitForWindow(kDeadlineMs);
   ASSERT_NE(nullptr, window);
   PressButton(window, 1005);
-  EXPECT_EQ(0, ExitCode(first_, 60000));
+  EXPECT_EQ(0, ExitCode(first_, kDeadlineMs));
   EXPECT_EQ(bytes, quilltest::ReadFileBytes(SetupFile()));
   const std::vector<quilltest::RecordedStart> starts =
-      quilltest::WaitForRecordedStarts(SetupFile() + L".log", 1, 10000);
+      quilltest::WaitForRecordedStarts(SetupFile() + L".log", 1, kDeadlineMs);
   ASSERT_EQ(1u, starts.size());
   EXPECT_EQ(L"Quillnest_SetUp_mini.exe", starts[0].program);
   // The run's log, in the temporary working folder, tells the same story.
@@ -355,10 +356,10 @@ TEST_F(ProgramRunTest, FailureScreenNamesTheCauseAndClosingItEndsWithItsCode) {
                 "/files/full.exe");
   first_ = Start();
   ASSERT_NE(nullptr, first_);
-  HWND window = WaitForWindow(15000);
+  HWND window = WaitForWindow(kDeadlineMs);
   ASSERT_NE(nullptr, window);
   PressButton(window, 1005);
-  ASSERT_TRUE(quilltest::WaitUntil([window] { return ButtonVisible(window, 1004); }, 60000));
+  ASSERT_TRUE(quilltest::WaitUntil([window] { return ButtonVisible(window, 1004); }, kDeadlineMs));
   wchar_t name[256] = L"";
   GetWindowTextW(GetDlgItem(window, 1010), name, 256);
   using rerozadez::UiLanguage;
@@ -366,7 +367,7 @@ TEST_F(ProgramRunTest, FailureScreenNamesTheCauseAndClosingItEndsWithItsCode) {
                 Text(IDS_FAILURE_NOT_PUBLISHER, UiLanguage::kChinese).substr(6),
             name);
   PostMessageW(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(2205, ExitCode(first_, 10000));
+  EXPECT_EQ(2205, ExitCode(first_, kDeadlineMs));
 }
 
 TEST_F(ProgramRunTest, LogIsWrittenUnlessTheConfigurationTurnsItOff) {
@@ -374,14 +375,14 @@ TEST_F(ProgramRunTest, LogIsWrittenUnlessTheConfigurationTurnsItOff) {
   WriteConfig("OverSea=1\r\n");
   first_ = Start();
   ASSERT_NE(nullptr, first_);
-  EXPECT_EQ(0, ExitCode(first_, 15000));
+  EXPECT_EQ(0, ExitCode(first_, kDeadlineMs));
   EXPECT_NE(std::string::npos, quilltest::ReadFileBytes(LogFile()).find("OverSea 1"));
   CloseHandle(first_);
   WriteConfig("OverSea=1\r\nDiagnosticLog=0\r\n");
   ASSERT_TRUE(DeleteFileW(LogFile().c_str()));
   first_ = Start();
   ASSERT_NE(nullptr, first_);
-  EXPECT_EQ(0, ExitCode(first_, 15000));
+  EXPECT_EQ(0, ExitCode(first_, kDeadlineMs));
   EXPECT_FALSE(quilltest::FileExists(LogFile()));
 }
 
@@ -402,7 +403,7 @@ TEST_F(ProgramRunTest, DllsPlantedBesideTheProgramAreNeverLoaded) {
   const std::string bytes = OfferSetup();
   first_ = Start();
   ASSERT_NE(nullptr, first_);
-  HWND window = WaitForWindow(15000);
+  HWND window = WaitForWindow(kDeadlineMs);
   EXPECT_NE(nullptr, window);
   if (window != nullptr) {
     // The progress bar still has the manifest's common controls 6.
@@ -411,7 +412,7 @@ TEST_F(ProgramRunTest, DllsPlantedBesideTheProgramAreNeverLoaded) {
     EXPECT_NE(std::wstring::npos, comctl32.find(L"\\winsxs\\"))
         << rerozadez::GetSysUtil()->WideToAnsi(comctl32.c_str());
     PressButton(window, 1005);
-    EXPECT_EQ(0, ExitCode(first_, 60000));
+    EXPECT_EQ(0, ExitCode(first_, kDeadlineMs));
     // The query and the download went through the system's WinINet.
     EXPECT_EQ(bytes, quilltest::ReadFileBytes(SetupFile()));
   }
@@ -425,16 +426,17 @@ TEST_F(ProgramRunTest, CloseDuringADownloadEndsTheProgramAndKeepsWhatArrived) {
   OfferSetup(2500000, true);
   first_ = Start();
   ASSERT_NE(nullptr, first_);
-  HWND window = WaitForWindow(15000);
+  HWND window = WaitForWindow(kDeadlineMs);
   ASSERT_NE(nullptr, window);
   PressButton(window, 1005);
   // The download has begun once the bar shows a part of the setup; the
   // server then holds back the rest.
   HWND bar = GetDlgItem(window, 1001);
   ASSERT_TRUE(quilltest::WaitUntil(
-      [bar] { return IsWindowVisible(bar) && SendMessageW(bar, PBM_GETPOS, 0, 0) > 0; }, 30000));
+      [bar] { return IsWindowVisible(bar) && SendMessageW(bar, PBM_GETPOS, 0, 0) > 0; },
+      kDeadlineMs));
   PostMessageW(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(1602, ExitCode(first_, 10000));  // closed during a run
+  EXPECT_EQ(1602, ExitCode(first_, kDeadlineMs));  // closed during a run
   // The closing sequence ended the bridge tool whatever the run was doing.
   EXPECT_TRUE(quilltest::ProcessesNamed(L"adb.exe").empty());
   // What arrived stays for the next run to resume; the setup never started.

@@ -152,7 +152,7 @@ TEST_F(DeployBridgeToolsTest, DeployedStandInRunsWithItsLibraries) {
       quilltest::StartProgram(GetSetupSettings()->bridgeToolPath, L"",
                               L" pull /sdcard/Tools/Quillnest_setup.exe \"" + local + L"\"");
   ASSERT_NE(tool, nullptr);
-  ASSERT_EQ(WaitForSingleObject(tool, 60000), WAIT_OBJECT_0);
+  ASSERT_EQ(WaitForSingleObject(tool, quilltest::kDeadlineMs), WAIT_OBJECT_0);
   DWORD exitCode = 0xFFFF;
   GetExitCodeProcess(tool, &exitCode);
   CloseHandle(tool);
@@ -188,7 +188,7 @@ TEST_F(DeployBridgeToolsTest, RunningToolFromAnEarlierStartIsEndedFirst) {
       InFolder(L"adb.exe"), L"",
       L" pull /sdcard/Tools/Quillnest_setup.exe \"" + InFolder(L"p.exe") + L"\"");
   ASSERT_NE(tool, nullptr);
-  ASSERT_TRUE(server.WaitUntilStalled(30000));
+  ASSERT_TRUE(server.WaitUntilStalled(quilltest::kDeadlineMs));
   ASSERT_EQ(WaitForSingleObject(tool, 0), static_cast<DWORD>(WAIT_TIMEOUT));
   // While it runs, its library cannot be overwritten.
   ASSERT_FALSE(WriteFileBytes(InFolder(L"AdbWinUsbApi.dll"), "stale"));

@@ -7,6 +7,7 @@
 
 #include "tests/cab/cab_test_support.h"
 #include "tests/support/fake_bridge_server.h"
+#include "tests/support/program_driver.h"
 #include "tests/support/scoped_environment.h"
 #include "tests/support/test_files.h"
 #include "tools/bridge/bridge_client.h"
@@ -16,6 +17,7 @@ namespace {
 
 using quilltest::FakeBridgeServer;
 using quilltest::FileExists;
+using quilltest::kDeadlineMs;
 using quilltest::ReadFileBytes;
 using quilltest::ScratchDir;
 using quilltest::WriteFileBytes;
@@ -205,7 +207,7 @@ TEST_F(PullFromFakeServer, StalledTransferShowsNoFileWhileRunningAndGivesUpAfter
   std::wstring local = dir_.File(L"backup.exe");
   PullResult result = kPulled;
   std::thread pull([&] { result = PullInto(local, 2000); });
-  ASSERT_TRUE(server_.WaitUntilStalled(10000));
+  ASSERT_TRUE(server_.WaitUntilStalled(kDeadlineMs));
   EXPECT_FALSE(FileExists(local));  // a third has come, under another name
   pull.join();
   EXPECT_EQ(result, kBrokenTransfer);
@@ -238,7 +240,7 @@ DWORD RunStandIn(const std::wstring& exe, const std::wstring& parameters) {
     ADD_FAILURE() << "cannot start " << std::string(exe.begin(), exe.end());
     return 0xFFFF;
   }
-  EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, kDeadlineMs), WAIT_OBJECT_0);
   DWORD exitCode = 0xFFFF;
   GetExitCodeProcess(process.hProcess, &exitCode);
   CloseHandle(process.hThread);

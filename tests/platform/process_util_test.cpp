@@ -16,6 +16,7 @@ namespace {
 
 using quilltest::CopyStandIn;
 using quilltest::EndProcessesNamed;
+using quilltest::kDeadlineMs;
 using quilltest::ProcessesNamed;
 using quilltest::ReadRecordedStarts;
 using quilltest::ScratchDir;
@@ -117,7 +118,7 @@ TEST_F(RunProgramTest, StartWithoutWaitReturnsWhileTheProgramRuns) {
   ASSERT_TRUE(WriteFileBytes(recorder_ + L".sleepms", "5000"));
   ASSERT_TRUE(GetProcessUtil()->RunProgram(dir_.Path(), recorder_, L"", false, true).ok());
   EXPECT_EQ(ProcessesNamed(L"recorder.exe").size(), 1u);
-  quilltest::WaitForRecordedStarts(recorder_ + L".log", 1, 10000);
+  quilltest::WaitForRecordedStarts(recorder_ + L".log", 1, kDeadlineMs);
   EndProcessesNamed(L"recorder.exe");
   ASSERT_EQ(Starts().size(), 1u);
   EXPECT_EQ(Starts()[0].arguments, L"");
@@ -163,9 +164,9 @@ TEST_F(KillByName, MatchesTheWholeImageNameIgnoringCase) {
   Start(L"sleeper.exe", L"xadb.exe");
   Start(L"sleeper.exe", L"adb.exe.bak.exe");
   Start(L"sleeper.exe", L"ADB.EXE");
-  ASSERT_TRUE(WaitForProcessesNamed(L"xadb.exe", 1, 10000));
-  ASSERT_TRUE(WaitForProcessesNamed(L"adb.exe.bak.exe", 1, 10000));
-  ASSERT_TRUE(WaitForProcessesNamed(L"ADB.EXE", 1, 10000));
+  ASSERT_TRUE(WaitForProcessesNamed(L"xadb.exe", 1, kDeadlineMs));
+  ASSERT_TRUE(WaitForProcessesNamed(L"adb.exe.bak.exe", 1, kDeadlineMs));
+  ASSERT_TRUE(WaitForProcessesNamed(L"ADB.EXE", 1, kDeadlineMs));
 
   CountedPauses pauses;
   EXPECT_TRUE(GetProcessUtil()->KillProcessesByName(L"adb.exe"));
@@ -178,7 +179,7 @@ TEST_F(KillByName, MatchesTheWholeImageNameIgnoringCase) {
 
 TEST_F(KillByName, AnIdNoLongerNamingThePlannedProcessIsLeftAlone) {
   Start(L"sleeper.exe", L"bystander.exe");
-  ASSERT_TRUE(WaitForProcessesNamed(L"bystander.exe", 1, 10000));
+  ASSERT_TRUE(WaitForProcessesNamed(L"bystander.exe", 1, kDeadlineMs));
   DWORD id = ProcessesNamed(L"bystander.exe")[0];
   uint64_t created = ProcessCreationTime(id);
   ASSERT_NE(created, 0u);
@@ -193,8 +194,8 @@ TEST_F(KillByName, AnIdNoLongerNamingThePlannedProcessIsLeftAlone) {
 TEST_F(KillByName, EndsAWholeTreeAndLeavesOthersAlone) {
   Start(L"spawner.exe", L"quilltree.exe", L"2");
   Start(L"sleeper.exe", L"bystander.exe");
-  ASSERT_TRUE(WaitForProcessesNamed(L"quilltree.exe", 3, 10000));
-  ASSERT_TRUE(WaitForProcessesNamed(L"bystander.exe", 1, 10000));
+  ASSERT_TRUE(WaitForProcessesNamed(L"quilltree.exe", 3, kDeadlineMs));
+  ASSERT_TRUE(WaitForProcessesNamed(L"bystander.exe", 1, kDeadlineMs));
 
   CountedPauses pauses;
   EXPECT_TRUE(GetProcessUtil()->KillProcessesByName(L"quilltree.exe"));

@@ -109,7 +109,7 @@ std::vector<std::string> FakeBridgeServer::Requests(size_t atLeast) const {
     std::lock_guard<std::mutex> lock(mutex_);
     return requests_;
   };
-  WaitUntil([&] { return recorded().size() >= atLeast; }, 60000);
+  WaitUntil([&] { return recorded().size() >= atLeast; }, kDeadlineMs);
   return recorded();
 }
 

@@ -7,6 +7,11 @@
 
 namespace quilltest {
 
+// What a wait of the tests allows a program to start, show a screen, reach a
+// state or end: a minute, which costs nothing when all goes well and holds
+// on a busy host.
+const DWORD kDeadlineMs = 60000;
+
 // Starts a program with parameters (appended to its quoted path as they
 // are) in folder, or in the caller's folder when folder is empty; its
 // process handle (the caller closes it), or null when it did not start.

@@ -56,7 +56,7 @@ void ProgramWorld::StartService(const wchar_t* fault, const std::wstring& where)
   CloseHandle(process.hThread);
   service_ = process.hProcess;
   const DWORD start = GetTickCount();
-  while (GetTickCount() - start < 15000 &&
+  while (GetTickCount() - start < kDeadlineMs &&
          ReadFileBytes(serviceLog_).find("offering version") == std::string::npos) {
     ASSERT_NE(WAIT_OBJECT_0, WaitForSingleObject(service_, 50)) << "the service ended";
   }
@@ -82,7 +82,7 @@ std::vector<FileRequest> ProgramWorld::FileRequests(size_t atLeast) const {
         requests = LoggedFileRequests();
         return requests.size() >= atLeast;
       },
-      60000);
+      kDeadlineMs);
   return requests;
 }
 
@@ -173,7 +173,7 @@ HWND ProgramWorld::StartAndInstall(HANDLE* process) {
   if (*process == nullptr) {
     return nullptr;
   }
-  HWND window = WaitForWindow(15000);
+  HWND window = WaitForWindow(kDeadlineMs);
   EXPECT_NE(nullptr, window);
   if (window != nullptr) {
     PressButton(window, kInstallDriverButton);
@@ -186,9 +186,9 @@ bool ProgramWorld::WaitForPartialFile(DWORD timeoutMs) const {
 }
 
 void ProgramWorld::ExpectSetupStartedFromTheServedFile(HANDLE process) {
-  EXPECT_EQ(0, ExitCode(process, 15000));
+  EXPECT_EQ(0, ExitCode(process, kDeadlineMs));
   EXPECT_TRUE(ReadFileBytes(SetupFile()) == served_) << "setup file differs";
-  std::vector<RecordedStart> starts = SetupStarts(10000);
+  std::vector<RecordedStart> starts = SetupStarts(kDeadlineMs);
   ASSERT_EQ(1u, starts.size());
   EXPECT_EQ(L"Quillnest_SetUp_mini.exe", starts[0].program);
   EXPECT_EQ(std::to_string(served_.size()), ReadResumeRecord(L"downLoadSize"));
@@ -197,7 +197,7 @@ void ProgramWorld::ExpectSetupStartedFromTheServedFile(HANDLE process) {
 }
 
 void ProgramWorld::ExpectRetryOffered(HWND window) {
-  ASSERT_TRUE(WaitForRetryOrEnd(first_, window, 30000));
+  ASSERT_TRUE(WaitForRetryOrEnd(first_, window, kDeadlineMs));
   EXPECT_EQ(-1, ExitCode(first_, 0));
   EXPECT_TRUE(IsWindowVisible(window));
   EXPECT_FALSE(ButtonVisible(window, kInstallDriverButton));

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "tests/support/program_driver.h"
+
 namespace quilltest {
 namespace {
 
@@ -70,7 +72,7 @@ bool TestTlsServer::Start() {
     return false;
   }
   const DWORD start = GetTickCount();
-  while (port_ <= 0 && GetTickCount() - start < 15000) {
+  while (port_ <= 0 && GetTickCount() - start < kDeadlineMs) {
     Sleep(20);
     port_ = std::atoi(ReadFileBytes(folder_.File(L"port")).c_str());
   }

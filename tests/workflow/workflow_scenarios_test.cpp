@@ -21,6 +21,7 @@
 #include "tests/support/fake_bridge_server.h"
 #include "tests/support/notification_recorder.h"
 #include "tests/support/package_service.h"
+#include "tests/support/program_driver.h"
 #include "tests/support/scoped_environment.h"
 #include "tests/support/stand_ins.h"
 #include "tests/support/test_files.h"
@@ -33,6 +34,7 @@ namespace rerozadez {
 namespace {
 
 using quilltest::HttpRoute;
+using quilltest::kDeadlineMs;
 using quilltest::Md5Hex;
 using quilltest::ReadFileBytes;
 using quilltest::ScratchDir;
@@ -125,7 +127,7 @@ class WorkflowWorld : public ::testing::Test {
   int Queries() const { return server_.RequestsFor(kQueryPath); }
   std::vector<quilltest::RecordedStart> Starts() { return quilltest::ReadRecordedStarts(log_); }
   std::vector<quilltest::RecordedStart> StartsOnceLogged(size_t count) {
-    return quilltest::WaitForRecordedStarts(log_, count, 10000);
+    return quilltest::WaitForRecordedStarts(log_, count, kDeadlineMs);
   }
   // Large files are compared without printing them.
   bool SetupFileHolds(const std::string& bytes) { return ReadFileBytes(setupPath_) == bytes; }
@@ -217,7 +219,7 @@ TEST_F(WorkflowWorld, RunningSetupIsEndedBeforeEitherRouteReplacesItsFile) {
     ASSERT_TRUE(WriteFileBytes(setupPath_, offered.substr(0, offered.size() - 1)));
     ASSERT_TRUE(WriteFileBytes(setupPath_ + L".sleepms", "20000"));
     ASSERT_TRUE(GetProcessUtil()->RunProgram(L"", setupPath_, L"", false, false).ok());
-    ASSERT_TRUE(quilltest::WaitForProcessesNamed(L"Quillnest_SetUp_mini.exe", 1, 10000));
+    ASSERT_TRUE(quilltest::WaitForProcessesNamed(L"Quillnest_SetUp_mini.exe", 1, kDeadlineMs));
     bool oldSetupGone = false;
     notifications_.onNotify = [&](int type, int) {
       if (type == NotifyLaunchingSetup) {
