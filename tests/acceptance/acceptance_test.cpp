@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/resource_util.h"
+#include "app/skin_layout.h"
 #include "platform/text_encoding.h"
 #include "resources/resource_ids.h"
 #include "tests/support/package_service.h"
@@ -26,6 +27,7 @@ using quilltest::ExitCode;
 using quilltest::kDeadlineMs;
 using quilltest::PressButton;
 using quilltest::ReadResumeRecord;
+using rerozadezGUI::kStatusLineId;
 
 using quilltest::FileRequest;
 class AcceptanceTest : public quilltest::ProgramWorld {};
@@ -232,7 +234,7 @@ TEST_F(AcceptanceTest, SlowLineTellsSpeedTimeLeftAndWaitingForTheServer) {
   StartService(L"slow-line");
   HWND window = StartAndInstall(&first_);
   ASSERT_NE(nullptr, window);
-  HWND statusLine = GetDlgItem(window, 1010);
+  HWND statusLine = GetDlgItem(window, kStatusLineId);
   std::wstring withSpeed, waiting;
   const DWORD start = GetTickCount();
   while (ExitCode(first_, 100) == -1 && GetTickCount() - start < kDeadlineMs) {
@@ -269,7 +271,7 @@ TEST_F(AcceptanceTest, SlowLinkShowsTheBytesAsTheyArriveAndNeverWaits) {
   StartService(L"slow-line-32");
   HWND window = StartAndInstall(&first_);
   ASSERT_NE(nullptr, window);
-  HWND statusLine = GetDlgItem(window, 1010);
+  HWND statusLine = GetDlgItem(window, kStatusLineId);
   std::set<std::wstring> counts;
   DWORD firstCountAt = 0;
   const DWORD start = GetTickCount();

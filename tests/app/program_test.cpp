@@ -15,6 +15,7 @@
 
 #include "resources/resource_ids.h"
 #include "app/resource_util.h"
+#include "app/skin_layout.h"
 #include "platform/file_digest.h"
 #include "platform/scoped.h"
 #include "settings/sys_util.h"
@@ -29,6 +30,7 @@
 
 namespace {
 
+using namespace rerozadezGUI;
 using quilltest::ButtonVisible;
 using quilltest::ExitCode;
 using quilltest::kDeadlineMs;
@@ -121,8 +123,8 @@ TEST_F(ProgramTest, FirstStartWritesTheRunMarkShowsTheWindowAndClosedEndsAsTheUs
               static_cast<unsigned long>(GetTickCount() - started));
   EXPECT_EQ(L"true", ReadRegistryText(HKEY_CURRENT_USER, kRunMarkKey, L"installed"));
   EXPECT_TRUE(quilltest::FileExists(DeployedBridgeTool()));
-  EXPECT_TRUE(ButtonVisible(window, 1005));
-  EXPECT_FALSE(ButtonVisible(window, 1009));
+  EXPECT_TRUE(ButtonVisible(window, kInstallDriverButtonId));
+  EXPECT_FALSE(ButtonVisible(window, kDetailsButtonId));
   // The system's Close ends the program like the close button: closed by
   // the user before a run.
   PostMessageW(window, WM_CLOSE, 0, 0);
@@ -160,7 +162,7 @@ TEST_F(ProgramTest, SecondInstanceRaisesTheFirstAndLeavesTheRegistryAlone) {
   ASSERT_NE(nullptr, window);
   quilltest::DeleteKeyTree(HKEY_CURRENT_USER, kRunMarkKey);
   // Minimized by its own button: the second start must bring it back.
-  SendMessageW(window, WM_COMMAND, 1002, 0);
+  SendMessageW(window, WM_COMMAND, kMinimizeButtonId, 0);
   ASSERT_TRUE(IsIconic(window));
 
   second_ = Start();
@@ -185,7 +187,7 @@ TEST_F(ProgramTest, EnglishCopyFindsTheChineseOneAndShowsEnglishAlone) {
   HWND window = WaitForWindow(kDeadlineMs);
   ASSERT_NE(nullptr, window);
   EXPECT_EQ(Text(IDS_WINDOW_TITLE, UiLanguage::kChinese), WindowText(window));
-  SendMessageW(window, WM_COMMAND, 1002, 0);
+  SendMessageW(window, WM_COMMAND, kMinimizeButtonId, 0);
   ASSERT_TRUE(IsIconic(window));
   second_ = quilltest::StartProgram(program_, scratch_.Path(), L"/lang en");
   ASSERT_NE(nullptr, second_);
@@ -202,10 +204,16 @@ TEST_F(ProgramTest, EnglishCopyFindsTheChineseOneAndShowsEnglishAlone) {
   const struct {
     int control;  // 0: the window itself
     UINT text;
-  } named[] = {{0, IDS_WINDOW_TITLE},  {1001, IDS_PROGRESS_NAME}, {1002, IDS_MINIMIZE_NAME},
-               {1003, IDS_CLOSE_NAME}, {1004, IDS_RETRY},         {1005, IDS_INSTALL_DRIVER},
-               {1006, IDS_CANCEL},     {1007, IDS_OPEN_PAGE},     {1008, IDS_BACK},
-               {1009, IDS_DETAILS}};
+  } named[] = {{0, IDS_WINDOW_TITLE},
+               {kProgressBarId, IDS_PROGRESS_NAME},
+               {kMinimizeButtonId, IDS_MINIMIZE_NAME},
+               {kCloseButtonId, IDS_CLOSE_NAME},
+               {kRetryButtonId, IDS_RETRY},
+               {kInstallDriverButtonId, IDS_INSTALL_DRIVER},
+               {kCancelButtonId, IDS_CANCEL},
+               {kOpenPageButtonId, IDS_OPEN_PAGE},
+               {kBackButtonId, IDS_BACK},
+               {kDetailsButtonId, IDS_DETAILS}};
   for (const auto& each : named) {
     HWND control = each.control == 0 ? window : GetDlgItem(window, each.control);
     EXPECT_EQ(Text(each.text, UiLanguage::kEnglish), WindowText(control)) << each.control;
@@ -258,9 +266,10 @@ TEST_F(ProgramTest, OldPlayerOnWindowsXpShowsTheHintScreen) {
   ASSERT_NE(nullptr, first_);
   HWND window = WaitForWindow(kDeadlineMs);
   ASSERT_NE(nullptr, window);
-  ASSERT_TRUE(quilltest::WaitUntil([window] { return ButtonVisible(window, 1009); }, kDeadlineMs));
-  EXPECT_TRUE(ButtonVisible(window, 1005));
-  EXPECT_FALSE(ButtonVisible(window, 1007));
+  ASSERT_TRUE(quilltest::WaitUntil([window] { return ButtonVisible(window, kDetailsButtonId); },
+                                   kDeadlineMs));
+  EXPECT_TRUE(ButtonVisible(window, kInstallDriverButtonId));
+  EXPECT_FALSE(ButtonVisible(window, kOpenPageButtonId));
   PostMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_EQ(1602, ExitCode(first_, kDeadlineMs));
 }
@@ -272,10 +281,11 @@ TEST_F(ProgramTest, OverSeaWithAnOldPlayerOpensOnTheDetailsScreen) {
   ASSERT_NE(nullptr, first_);
   HWND window = WaitForWindow(kDeadlineMs);
   ASSERT_NE(nullptr, window);
-  ASSERT_TRUE(quilltest::WaitUntil([window] { return ButtonVisible(window, 1007); }, kDeadlineMs));
-  EXPECT_FALSE(ButtonVisible(window, 1005));
-  EXPECT_FALSE(ButtonVisible(window, 1009));
-  EXPECT_FALSE(ButtonVisible(window, 1008));
+  ASSERT_TRUE(quilltest::WaitUntil([window] { return ButtonVisible(window, kOpenPageButtonId); },
+                                   kDeadlineMs));
+  EXPECT_FALSE(ButtonVisible(window, kInstallDriverButtonId));
+  EXPECT_FALSE(ButtonVisible(window, kDetailsButtonId));
+  EXPECT_FALSE(ButtonVisible(window, kBackButtonId));
   PostMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_EQ(1602, ExitCode(first_, kDeadlineMs));
 }
@@ -331,7 +341,7 @@ TEST_F(ProgramRunTest, InstallDriverPressedRunsToTheFullSetupAndTheProgramEnds) 
   ASSERT_NE(nullptr, first_);
   HWND window = WaitForWindow(kDeadlineMs);
   ASSERT_NE(nullptr, window);
-  PressButton(window, 1005);
+  PressButton(window, kInstallDriverButtonId);
   EXPECT_EQ(0, ExitCode(first_, kDeadlineMs));
   EXPECT_EQ(bytes, quilltest::ReadFileBytes(SetupFile()));
   const std::vector<quilltest::RecordedStart> starts =
@@ -358,10 +368,11 @@ TEST_F(ProgramRunTest, FailureScreenNamesTheCauseAndClosingItEndsWithItsCode) {
   ASSERT_NE(nullptr, first_);
   HWND window = WaitForWindow(kDeadlineMs);
   ASSERT_NE(nullptr, window);
-  PressButton(window, 1005);
-  ASSERT_TRUE(quilltest::WaitUntil([window] { return ButtonVisible(window, 1004); }, kDeadlineMs));
+  PressButton(window, kInstallDriverButtonId);
+  ASSERT_TRUE(quilltest::WaitUntil([window] { return ButtonVisible(window, kRetryButtonId); },
+                                   kDeadlineMs));
   wchar_t name[256] = L"";
-  GetWindowTextW(GetDlgItem(window, 1010), name, 256);
+  GetWindowTextW(GetDlgItem(window, kStatusLineId), name, 256);
   using rerozadez::UiLanguage;
   EXPECT_EQ(Text(IDS_ERROR_DOWNLOAD_FAILED, UiLanguage::kChinese).substr(6) + L" " +
                 Text(IDS_FAILURE_NOT_PUBLISHER, UiLanguage::kChinese).substr(6),
@@ -411,7 +422,7 @@ TEST_F(ProgramRunTest, DllsPlantedBesideTheProgramAreNeverLoaded) {
     std::wstring comctl32 = ids.size() == 1 ? ModulePath(ids[0], L"comctl32.dll") : L"";
     EXPECT_NE(std::wstring::npos, comctl32.find(L"\\winsxs\\"))
         << rerozadez::GetSysUtil()->WideToAnsi(comctl32.c_str());
-    PressButton(window, 1005);
+    PressButton(window, kInstallDriverButtonId);
     EXPECT_EQ(0, ExitCode(first_, kDeadlineMs));
     // The query and the download went through the system's WinINet.
     EXPECT_EQ(bytes, quilltest::ReadFileBytes(SetupFile()));
@@ -428,10 +439,10 @@ TEST_F(ProgramRunTest, CloseDuringADownloadEndsTheProgramAndKeepsWhatArrived) {
   ASSERT_NE(nullptr, first_);
   HWND window = WaitForWindow(kDeadlineMs);
   ASSERT_NE(nullptr, window);
-  PressButton(window, 1005);
+  PressButton(window, kInstallDriverButtonId);
   // The download has begun once the bar shows a part of the setup; the
   // server then holds back the rest.
-  HWND bar = GetDlgItem(window, 1001);
+  HWND bar = GetDlgItem(window, kProgressBarId);
   ASSERT_TRUE(quilltest::WaitUntil(
       [bar] { return IsWindowVisible(bar) && SendMessageW(bar, PBM_GETPOS, 0, 0) > 0; },
       kDeadlineMs));

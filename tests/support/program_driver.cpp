@@ -1,5 +1,7 @@
 #include "tests/support/program_driver.h"
 
+#include "app/skin_layout.h"
+
 namespace quilltest {
 
 HANDLE StartProgram(const std::wstring& exe, const std::wstring& folder,
@@ -29,7 +31,8 @@ HWND WaitForWindowWithButtons(const std::wstring& windowClass, DWORD timeoutMs) 
   const DWORD start = GetTickCount();
   while (GetTickCount() - start < timeoutMs) {
     HWND window = FindWindowW(windowClass.c_str(), nullptr);
-    if (window != nullptr && IsWindowVisible(window) && GetDlgItem(window, 1009) != nullptr) {
+    if (window != nullptr && IsWindowVisible(window) &&
+        GetDlgItem(window, rerozadezGUI::kDetailsButtonId) != nullptr) {
       return window;
     }
     Sleep(20);

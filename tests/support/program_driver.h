@@ -22,7 +22,7 @@ HANDLE StartProgram(const std::wstring& exe, const std::wstring& folder,
 // timeoutMs.
 int ExitCode(HANDLE process, DWORD timeoutMs);
 
-// The visible top-level window of windowClass once its last button (1009)
+// The visible top-level window of windowClass once its last button (Details)
 // exists, or null after timeoutMs.
 HWND WaitForWindowWithButtons(const std::wstring& windowClass, DWORD timeoutMs);
 

@@ -6,10 +6,14 @@
 
 #include "resources/resource_ids.h"
 #include "app/resource_util.h"
+#include "app/skin_layout.h"
 #include "tests/support/package_service.h"
 #include "tests/support/program_driver.h"
 
 namespace quilltest {
+
+using rerozadezGUI::kInstallDriverButtonId;
+using rerozadezGUI::kRetryButtonId;
 
 void ProgramWorld::SetUp() {
   program_ = scratch_.File(L"QuillnestMini.exe");
@@ -130,7 +134,7 @@ HWND ProgramWorld::WaitForWindow(DWORD timeoutMs) {
 
 bool ProgramWorld::WaitForRetryOrEnd(HANDLE process, HWND window, DWORD timeoutMs) {
   const auto ended = [process] { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; };
-  if (!WaitUntil([&] { return ended() || ButtonVisible(window, kRetryButton); }, timeoutMs)) {
+  if (!WaitUntil([&] { return ended() || ButtonVisible(window, kRetryButtonId); }, timeoutMs)) {
     ADD_FAILURE() << "neither Retry nor the end within " << timeoutMs << " ms";
     return false;
   }
@@ -138,12 +142,12 @@ bool ProgramWorld::WaitForRetryOrEnd(HANDLE process, HWND window, DWORD timeoutM
 }
 
 void ProgramWorld::PressRetry(HWND window) {
-  const auto offered = [window] { return ButtonVisible(window, kRetryButton); };
+  const auto offered = [window] { return ButtonVisible(window, kRetryButtonId); };
   for (int attempt = 0; attempt < 10 && offered(); ++attempt) {
-    PressButton(window, kRetryButton);
+    PressButton(window, kRetryButtonId);
     WaitUntil([&] { return !offered(); }, 2000);
   }
-  EXPECT_FALSE(ButtonVisible(window, kRetryButton));
+  EXPECT_FALSE(ButtonVisible(window, kRetryButtonId));
 }
 
 void ProgramWorld::MoveAppDataTo(const std::wstring& folder) {
@@ -176,7 +180,7 @@ HWND ProgramWorld::StartAndInstall(HANDLE* process) {
   HWND window = WaitForWindow(kDeadlineMs);
   EXPECT_NE(nullptr, window);
   if (window != nullptr) {
-    PressButton(window, kInstallDriverButton);
+    PressButton(window, kInstallDriverButtonId);
   }
   return window;
 }
@@ -200,7 +204,7 @@ void ProgramWorld::ExpectRetryOffered(HWND window) {
   ASSERT_TRUE(WaitForRetryOrEnd(first_, window, kDeadlineMs));
   EXPECT_EQ(-1, ExitCode(first_, 0));
   EXPECT_TRUE(IsWindowVisible(window));
-  EXPECT_FALSE(ButtonVisible(window, kInstallDriverButton));
+  EXPECT_FALSE(ButtonVisible(window, kInstallDriverButtonId));
   EXPECT_TRUE(SetupStarts(0).empty());
 }
 

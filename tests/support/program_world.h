@@ -25,8 +25,6 @@ namespace quilltest {
 // The service log's lines for the query and the setup file.
 const char kSetupTarget[] = "GET /downloads/Quillnest_full_setup.exe";
 const char kQueryTarget[] = "GET /adpserver/GetVIByAKFWPC";
-const int kRetryButton = 1004;
-const int kInstallDriverButton = 1005;
 
 // One request of the setup file as the service logged it.
 struct FileRequest {
