@@ -71,11 +71,12 @@ bool TestTlsServer::Start() {
     std::fprintf(stderr, "TestTlsServer: %s not started (%lu)\n", command.c_str(), GetLastError());
     return false;
   }
-  const DWORD start = GetTickCount();
-  while (port_ <= 0 && GetTickCount() - start < kDeadlineMs) {
-    Sleep(20);
-    port_ = std::atoi(ReadFileBytes(folder_.File(L"port")).c_str());
-  }
+  WaitUntil(
+      [this] {
+        port_ = std::atoi(ReadFileBytes(folder_.File(L"port")).c_str());
+        return port_ > 0;
+      },
+      kDeadlineMs);
   if (port_ <= 0)
     std::fprintf(stderr, "TestTlsServer: %s named no port\n", command.c_str());
   return port_ > 0;
